@@ -1,0 +1,24 @@
+// Runs a rank function of the krz3d command on the chosen engine.
+//
+// threads: `ranks` in-process ranks; each rank's standard output is captured and printed as
+//          one block per rank, in rank order, so the output is deterministic.
+// mpi:     the MPI world of the process (started by mpiexec); `ranks` is ignored.
+// The function returns true when its rank succeeded; the run succeeds when every rank did and
+// the engine reported no failure.
+#ifndef KRZ_APPS_KRZENGINE_H
+#define KRZ_APPS_KRZENGINE_H
+
+#include <functional>
+#include <string>
+
+#include "CKRZCom.h"
+
+using KRZAppRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
+
+/// Returns the process exit code: 0 on success.
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn);
+
+/// True when this krz3d was built with the MPI engine.
+bool KRZHaveMPI();
+
+#endif

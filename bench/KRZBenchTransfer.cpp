@@ -1,0 +1,289 @@
+#include "KRZBenchTransfer.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "CCOM_BroadTools.h"
+#include "KRZRunRanks.h"
+#ifdef KRZ3D_HAVE_MPI
+#include <mpi.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+double PeakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+}
+
+int Count(long long items, int nproc, int p) {
+  return static_cast<int>(items / nproc + (p < items % nproc ? 1 : 0));
+}
+
+// The relation rank 0 holds: consecutive (default) or a random permutation. The global numbers
+// sit in one flat array (no temporary copy), row p starting right after row p-1.
+struct Relation {
+  std::vector<int> counts;
+  std::vector<int> numbers;
+  std::vector<int*> table;
+
+  Relation(long long items, int nproc, bool random)
+      : numbers(static_cast<size_t>(items) + 1, 0) {
+    std::iota(numbers.begin() + 1, numbers.end(), 1);
+    if (random)
+      std::shuffle(numbers.begin() + 1, numbers.end(), std::mt19937_64(12345));
+    size_t offset = 0;
+    for (int p = 0; p < nproc; ++p) {
+      counts.push_back(Count(items, nproc, p));
+      table.push_back(numbers.data() + offset);
+      offset += static_cast<size_t>(counts.back());
+    }
+  }
+};
+
+// Hand-written alternative the library is compared with: on MPI, MPI_Gatherv/MPI_Scatterv of the
+// same payload plus the placement loop; on threads, one plain copy per rank plus the same loop.
+class Baseline {
+public:
+  virtual ~Baseline() = default;
+  virtual void GatherScatter(CKRZCom& com, int myid, double* local, double* global) = 0;
+};
+
+class ThreadsBaseline : public Baseline {
+public:
+  ThreadsBaseline(const Relation* relation, int nproc, long long items)
+      : m_Relation(relation), m_Locals(static_cast<size_t>(nproc), nullptr), m_nItems(items) {}
+
+  void Publish(int myid, double* local) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Locals[static_cast<size_t>(myid)] = local;
+  }
+
+  void GatherScatter(CKRZCom& com, int myid, double*, double* global) override {
+    com.Barrier(com.m_nCommHandle);
+    if (myid == 0) {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      if (!m_Scratch)
+        m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());
+      double* scratch = m_Scratch.get();
+      for (size_t p = 0; p < m_Locals.size(); ++p) {
+        const int n = m_Relation->counts[p];
+        const int* row = m_Relation->table[p];
+        std::memcpy(scratch, m_Locals[p], (static_cast<size_t>(n) + 1) * sizeof(double));
+        for (int i = 1; i <= n; ++i)
+          global[row[i]] = scratch[i];
+      }
+      for (size_t p = 0; p < m_Locals.size(); ++p) {
+        const int n = m_Relation->counts[p];
+        const int* row = m_Relation->table[p];
+        for (int i = 1; i <= n; ++i)
+          scratch[i] = global[row[i]];
+        std::memcpy(m_Locals[p] + 1, scratch + 1, static_cast<size_t>(n) * sizeof(double));
+      }
+    }
+    com.Barrier(com.m_nCommHandle);
+  }
+
+private:
+  const Relation* m_Relation;
+  std::mutex m_Mutex;
+  std::vector<double*> m_Locals;
+  long long m_nItems;
+  std::unique_ptr<double[]> m_Scratch;
+};
+
+#ifdef KRZ3D_HAVE_MPI
+class MPIBaseline : public Baseline {
+public:
+  MPIBaseline(const Relation* relation, int nproc, long long items)
+      : m_Relation(relation), m_nItems(items), m_Counts(static_cast<size_t>(nproc)), m_Offsets(static_cast<size_t>(nproc)) {
+    int offset = 0;
+    for (int p = 0; p < nproc; ++p) {
+      m_Counts[static_cast<size_t>(p)] = Count(items, nproc, p) + 1;
+      m_Offsets[static_cast<size_t>(p)] = offset;
+      offset += m_Counts[static_cast<size_t>(p)];
+    }
+  }
+
+  void GatherScatter(CKRZCom& com, int myid, double* local, double* global) override {
+    MPI_Comm comm = MPI_Comm_f2c(com.m_nCommHandle);
+    const int mine = m_Counts[static_cast<size_t>(myid)];
+    if (m_Scratch.empty())
+      m_Scratch.resize(static_cast<size_t>(m_nItems) + m_Counts.size());
+    double* scratch = m_Scratch.data();
+    MPI_Gatherv(local, mine, MPI_DOUBLE, scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE,
+                0, comm);
+    if (myid == 0)
+      for (size_t p = 0; p < m_Counts.size(); ++p) {
+        const int* row = m_Relation->table[p];
+        const double* src = scratch + m_Offsets[p];
+        for (int i = 1; i < m_Counts[p]; ++i)
+          global[row[i]] = src[i];
+      }
+    if (myid == 0)
+      for (size_t p = 0; p < m_Counts.size(); ++p) {
+        const int* row = m_Relation->table[p];
+        double* dst = scratch + m_Offsets[p];
+        for (int i = 1; i < m_Counts[p]; ++i)
+          dst[i] = global[row[i]];
+      }
+    MPI_Scatterv(scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, local, mine, MPI_DOUBLE,
+                 0, comm);
+    MPI_Barrier(comm);
+  }
+
+private:
+  const Relation* m_Relation;
+  long long m_nItems;
+  std::vector<double> m_Scratch;
+  std::vector<int> m_Counts;
+  std::vector<int> m_Offsets;
+};
+#endif
+
+struct Row {
+  double firstMs = 0;
+  double steadyMs = 0;
+  double baselineMs = 0;
+  double peakMiB = 0;
+};
+
+// One configuration on one rank; rank 0's figures are kept in `row`.
+void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options,
+             bool random, Relation* relation, Baseline& baseline, Row& row) {
+  const int n = Count(options.items, nproc, myid);
+  std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= n; ++i)
+    local[static_cast<size_t>(i)] = myid * 1e7 + i;
+  if (auto* threads = dynamic_cast<ThreadsBaseline*>(&baseline))
+    threads->Publish(myid, local.data());
+
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  if (random) {
+    if (myid == 0)
+      tools.SetMapRelation(static_cast<int>(options.items), relation->counts.data(),
+                           relation->table.data());
+  } else {
+    tools.SetMapRelation_DefaultRelation(n);
+  }
+  const int comm = com.m_nCommHandle;
+  double* global = nullptr;
+  double* back = local.data();
+
+  com.Barrier(comm);
+  auto t0 = Clock::now();
+  tools.GetGlobalArrayFromLocalArray(local.data(), global);
+  auto t1 = Clock::now();
+  row.firstMs = Ms(t0, t1);
+
+  std::vector<double> steady, base;
+  for (int r = 0; r < options.reps; ++r) {
+    com.Barrier(comm);
+    t0 = Clock::now();
+    tools.GetGlobalArrayFromLocalArray(local.data(), global);
+    tools.GetLocalArrayFromGlobalArray(global, back);
+    t1 = Clock::now();
+    steady.push_back(Ms(t0, t1));
+  }
+  if (myid == 0)
+    row.peakMiB = PeakMiB();  // before the baseline allocates anything
+  std::unique_ptr<double[]> baseGlobal(myid == 0 ? new double[options.items + 1]() : nullptr);
+  for (int r = 0; r < options.reps; ++r) {
+    com.Barrier(comm);
+    t0 = Clock::now();
+    baseline.GatherScatter(com, myid, local.data(), baseGlobal.get());
+    t1 = Clock::now();
+    base.push_back(Ms(t0, t1));
+  }
+  if (myid == 0) {
+    row.steadyMs = Median(steady);
+    row.baselineMs = Median(base);
+  }
+  delete[] global;
+}
+
+void PrintHeader() {
+  std::printf("%-8s %5s %-8s %10s %10s %10s %11s %6s %12s %9s %10s\n", "engine", "ranks",
+              "relation", "items", "first ms", "steady ms", "baseline ms", "ratio",
+              "first/steady", "peak MiB", "budget MiB");
+}
+
+void PrintRow(const char* engine, int nproc, bool random, long long items, const Row& r) {
+  const double budget =
+      (static_cast<double>(items + 1) * 2 * sizeof(double) + static_cast<double>(items) * 4) /
+      (1024.0 * 1024.0);
+  std::printf("%-8s %5d %-8s %10lld %10.2f %10.2f %11.2f %6.2f %12.2f %9.1f %10.1f\n", engine,
+              nproc, random ? "random" : "default", items, r.firstMs, r.steadyMs, r.baselineMs,
+              r.steadyMs / r.baselineMs, r.firstMs / (0.5 * r.steadyMs), r.peakMiB, budget);
+  std::fflush(stdout);
+}
+
+} // namespace
+
+int KRZBenchTransferThreads(const KRZBenchTransferOptions& options) {
+  PrintHeader();
+  for (int nproc : options.ranks)
+    for (bool random : {false, true}) {
+      if ((random && !options.random) || (!random && !options.defaultRelation))
+        continue;
+      Relation relation(options.items, nproc, random);
+      ThreadsBaseline baseline(&relation, nproc, options.items);
+      Row row;
+      const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom& com, int myid, int np) {
+        Row mine;
+        RunCase(com, myid, np, options, random, &relation, baseline, mine);
+        if (myid == 0)
+          row = mine;
+      });
+      if (!result.ok) {
+        std::cerr << result.report << std::endl;
+        return 1;
+      }
+      PrintRow("threads", nproc, random, options.items, row);
+    }
+  return 0;
+}
+
+#ifdef KRZ3D_HAVE_MPI
+int KRZBenchTransferMPI(CKRZCom& com, int myid, int nproc,
+                        const KRZBenchTransferOptions& options) {
+  if (myid == 0)
+    PrintHeader();
+  for (bool random : {false, true}) {
+    if ((random && !options.random) || (!random && !options.defaultRelation))
+      continue;
+    std::unique_ptr<Relation> relation(
+        myid == 0 ? new Relation(options.items, nproc, random) : nullptr);
+    MPIBaseline baseline(relation.get(), nproc, options.items);
+    Row row;
+    RunCase(com, myid, nproc, options, random, relation.get(), baseline, row);
+    if (myid == 0)
+      PrintRow("mpi", nproc, random, options.items, row);
+  }
+  return 0;
+}
+#endif

@@ -1,0 +1,277 @@
+// CCOM_BroadTools: life, the map relation, its check and distribution, the dimensions.
+#include "CCOM_BroadTools.h"
+
+#include "CKRZCom.h"
+#include "KRZLine.h"
+
+CCOM_BroadTools::CCOM_BroadTools()
+    : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
+      m_pL2GArray(nullptr), m_nIfMapDataCorrect(0), m_bIfOwnMap(false), m_nIfOpenDebugMode(0) {}
+
+CCOM_BroadTools::~CCOM_BroadTools() = default;
+
+CCOM_BroadTools::CCOM_BroadTools(const CCOM_BroadTools& other) : CCOM_BroadTools() {
+  CopyFrom(other);
+}
+
+CCOM_BroadTools& CCOM_BroadTools::operator=(const CCOM_BroadTools& other) {
+  if (this != &other)
+    CopyFrom(other);
+  return *this;
+}
+
+void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
+  m_pCom = other.m_pCom;
+  m_nMyid = other.m_nMyid;
+  m_nNProc = other.m_nNProc;
+  m_nDimension_G = other.m_nDimension_G;
+  m_nIfMapDataCorrect = other.m_nIfMapDataCorrect;
+  m_bIfOwnMap = other.m_bIfOwnMap;
+  m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
+  // Scratch arrays carry no state between transfers: the copy allocates its own when needed.
+
+  const bool ownsCounts =
+      other.m_pNDimension_L != nullptr && other.m_pNDimension_L == other.m_OwnedCounts.data();
+  m_OwnedCounts = ownsCounts ? other.m_OwnedCounts : std::vector<int>();
+  m_pNDimension_L = ownsCounts ? m_OwnedCounts.data() : other.m_pNDimension_L;
+
+  const bool ownsTable =
+      other.m_pL2GArray != nullptr && other.m_pL2GArray == other.m_OwnedTable.data();
+  m_OwnedRows = ownsTable ? other.m_OwnedRows : std::vector<std::vector<int>>();
+  m_OwnedTable.clear();
+  for (std::vector<int>& row : m_OwnedRows)
+    m_OwnedTable.push_back(row.data());
+  m_pL2GArray = ownsTable ? m_OwnedTable.data() : other.m_pL2GArray;
+}
+
+void CCOM_BroadTools::ReleaseCounts() {
+  m_OwnedCounts.clear();
+  m_OwnedCounts.shrink_to_fit();
+  m_pNDimension_L = nullptr;
+}
+
+void CCOM_BroadTools::ReleaseTable() {
+  m_OwnedRows.clear();
+  m_OwnedRows.shrink_to_fit();
+  m_OwnedTable.clear();
+  m_OwnedTable.shrink_to_fit();
+  m_pL2GArray = nullptr;
+  m_bIfOwnMap = false;
+}
+
+void CCOM_BroadTools::OwnCounts(int n) {
+  m_OwnedCounts.assign(static_cast<size_t>(n), 0);
+  m_pNDimension_L = m_OwnedCounts.data();
+}
+
+// Allocates an owned, zeroed table whose row p has n_p+1 entries (n_p from m_pNDimension_L).
+void CCOM_BroadTools::OwnTable() {
+  const int rows = m_nNProc > 1 ? m_nNProc : 1;
+  m_OwnedRows.assign(static_cast<size_t>(rows), std::vector<int>());
+  m_OwnedTable.assign(static_cast<size_t>(rows), nullptr);
+  for (int p = 0; p < rows; ++p) {
+    const int n = m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0;
+    m_OwnedRows[static_cast<size_t>(p)].assign(static_cast<size_t>(n) + 1, 0);
+    m_OwnedTable[static_cast<size_t>(p)] = m_OwnedRows[static_cast<size_t>(p)].data();
+  }
+  m_pL2GArray = m_OwnedTable.data();
+}
+
+void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
+  m_nMyid = myid;
+  m_nNProc = nproc;
+  m_pCom = com;
+}
+
+void CCOM_BroadTools::SetIfOpenDebugMode(int on) { m_nIfOpenDebugMode = on; }
+
+void CCOM_BroadTools::COM_Barrier() {
+  if (m_pCom != nullptr)
+    m_pCom->Barrier(m_pCom->m_nCommHandle);
+}
+
+void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray) {
+  if (m_nNProc > 1 && m_nMyid != 0)
+    return;
+  // A relation the object built earlier is replaced by the caller's and released.
+  if (m_pNDimension_L != pNDimension_L)
+    ReleaseCounts();
+  if (m_pL2GArray != pL2GArray)
+    ReleaseTable();
+  m_nDimension_G = nGlobal;
+  m_pNDimension_L = pNDimension_L;
+  m_pL2GArray = pL2GArray;
+
+  if (m_nIfOpenDebugMode == 0 || pNDimension_L == nullptr || pL2GArray == nullptr ||
+      pL2GArray[0] == nullptr)
+    return;
+  const int n0 = pNDimension_L[0];
+  for (int i = 1; i <= n0; ++i)
+    if (i < 30 || i > n0 - 5)
+      CKRZLine() << "CPU0 m_pL2GArray[" << i << "] = " << pL2GArray[0][i];
+}
+
+void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
+  ReleaseCounts();
+  ReleaseTable();
+  m_nIfMapDataCorrect = 0;  // collective: every rank takes the new relation at the next check
+  if (m_nNProc <= 1) {
+    OwnCounts(1);
+    m_pNDimension_L[0] = nLocal;
+    m_nDimension_G = nLocal;
+    return;
+  }
+  m_nDimension_G = 0;
+  OwnCounts(m_nNProc);
+  for (int p = 0; p < m_nNProc; ++p) {
+    if (p == m_nMyid)
+      m_pNDimension_L[p] = nLocal;
+    if (m_pCom != nullptr)
+      m_pCom->Broadcast(m_pCom->m_nTypeInt, &m_pNDimension_L[p], 1, p, m_pCom->m_nCommHandle);
+    m_nDimension_G += m_pNDimension_L[p];
+  }
+  if (m_nMyid != 0)
+    return;
+  OwnTable();
+  int counter = 0;
+  for (int p = 0; p < m_nNProc; ++p)
+    for (int i = 1; i <= m_pNDimension_L[p]; ++i)
+      m_pL2GArray[p][i] = ++counter;
+  m_bIfOwnMap = true;
+}
+
+// Rank 0's relation must have non-negative counts, a row for every rank, and every global
+// number in 0..n_G; a one-rank relation must also have n_0 = n_G, the dimension callers use.
+bool CCOM_BroadTools::ValidateRelation() const {
+  if (m_nDimension_G < 0) {
+    CKRZLine() << "L2G relation error: global dimension " << m_nDimension_G << " is negative";
+    return false;
+  }
+  const int rows = m_nNProc > 1 ? m_nNProc : 1;
+  if (m_nNProc <= 1 && m_pNDimension_L[0] != m_nDimension_G) {
+    CKRZLine() << "L2G relation error: process 0 has local dimension " << m_pNDimension_L[0]
+               << " but a one-process relation needs the global dimension " << m_nDimension_G;
+    return false;
+  }
+  for (int p = 0; p < rows; ++p) {
+    const int n = m_pNDimension_L[p];
+    if (n < 0) {
+      CKRZLine() << "L2G relation error: process " << p << " has local dimension " << n;
+      return false;
+    }
+    if (n > 0 && m_pL2GArray[p] == nullptr) {
+      CKRZLine() << "L2G relation error: process " << p << " has " << n << " items but no row";
+      return false;
+    }
+    bool reported = false;
+    for (int i = 1; i <= n; ++i)
+      if (!InRange(p, i, m_pL2GArray[p][i], reported))
+        return false;
+  }
+  return true;
+}
+
+bool CCOM_BroadTools::InRange(int p, int i, int g, bool& reported) const {
+  if (g >= 0 && g <= m_nDimension_G)
+    return true;
+  if (!reported)
+    CKRZLine() << "L2G relation error: process " << p << ", local item " << i
+               << ", global number " << g << " outside 0 to " << m_nDimension_G;
+  reported = true;
+  return false;
+}
+
+int CCOM_BroadTools::CheckMapDataCorrect() {
+  if (m_nIfMapDataCorrect != 0)
+    return 1;
+  int ok = 1;
+  if (m_nDimension_G == 0) {
+    ok = 0;
+    if (m_nMyid == 0 && m_nIfOpenDebugMode > 0)
+      CKRZLine() << "Not Set Dimension_Global";
+  }
+
+  if (m_nNProc <= 1) {
+    // Completed locally at every call; the object never reaches the distributed state.
+    if (m_pNDimension_L == nullptr) {
+      OwnCounts(1);
+      m_pNDimension_L[0] = m_nDimension_G;
+    }
+    if (m_pL2GArray == nullptr) {
+      OwnTable();
+      for (int i = 1; i <= m_nDimension_G; ++i)
+        m_pL2GArray[0][i] = i;
+      m_bIfOwnMap = true;
+    }
+    return ValidateRelation() ? 1 : 0;
+  }
+
+  if (m_pCom == nullptr) {
+    CKRZLine() << "CCOM_BroadTools: no communicator set for process " << m_nMyid << " of "
+               << m_nNProc;
+    return 0;
+  }
+  if (m_pNDimension_L == nullptr) {
+    ok = 0;
+    if (m_nMyid == 0)
+      CKRZLine() << "Not Set Dimension_Local";
+  }
+  if (m_pL2GArray == nullptr) {
+    ok = 0;
+    if (m_nMyid == 0)
+      CKRZLine() << "Not Set L2GArray";
+  }
+  if (ok != 0 && m_nMyid == 0 && !ValidateRelation())
+    ok = 0;
+
+  const int type = m_pCom->m_nTypeInt;
+  const int comm = m_pCom->m_nCommHandle;
+  int all = 0;
+  m_pCom->AllMin(type, &ok, &all, 1, comm);
+  if (all != 0) {
+    m_nIfMapDataCorrect = 1;
+    return 1;
+  }
+  int rootOk = m_nMyid == 0 ? ok : 0;
+  m_pCom->Broadcast(type, &rootOk, 1, 0, comm);
+  if (rootOk == 0) {
+    m_nIfMapDataCorrect = 0;
+    return 0;
+  }
+  m_pCom->Broadcast(type, &m_nDimension_G, 1, 0, comm);
+  if (m_nMyid != 0 && m_pNDimension_L == nullptr)
+    OwnCounts(m_nNProc);
+  COM_Barrier();
+  m_pCom->Broadcast(type, m_pNDimension_L, m_nNProc, 0, comm);
+  if (m_nMyid != 0 && m_pL2GArray == nullptr)
+    OwnTable();
+  COM_Barrier();
+  for (int p = 0; p < m_nNProc; ++p)
+    m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
+  m_nIfMapDataCorrect = 1;
+  return 1;
+}
+
+int CCOM_BroadTools::GetDimension_Local(int p) {
+  if (p < 0 || p >= (m_nNProc > 1 ? m_nNProc : 1)) {
+    CKRZLine() << "GetDimension_Local: process number " << p << " outside 0 to "
+               << (m_nNProc > 1 ? m_nNProc : 1) - 1;
+    return 0;
+  }
+  if (m_nNProc <= 1)
+    return m_nDimension_G;
+  CheckMapDataCorrect();
+  if (m_pNDimension_L == nullptr) {
+    CKRZLine() << "No m_pNDimension_L";
+    return 0;
+  }
+  if (m_nIfOpenDebugMode != 0)
+    CKRZLine() << "Local dim =" << m_pNDimension_L[p];
+  return m_pNDimension_L[p];
+}
+
+int CCOM_BroadTools::GetDimension_Global() {
+  if (m_nIfOpenDebugMode != 0)
+    CKRZLine() << "Global dim =" << m_nDimension_G;
+  return m_nDimension_G;
+}

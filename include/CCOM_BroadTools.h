@@ -1,0 +1,130 @@
+// CCOM_BroadTools: the map relation between every rank's local numbering and one global
+// numbering, and the transfers through it.
+//
+// Numbering: values arrays are 1-based. A local array of rank p holds n_p+1 elements (element 0
+// travels along but belongs to no item); the global array holds n_G+1. Global numbers are 1..n_G;
+// 0 addresses element 0 of the global array ("no global counterpart"). Rank numbers and the count
+// array are 0-based.
+//
+// Life: SetInitialize, then the relation (SetMapRelation on rank 0, or
+// SetMapRelation_DefaultRelation on every rank), then queries and transfers. The first
+// GetDimension_Local or transfer of a multi-rank run is collective: it checks the relation on
+// every rank and copies it from rank 0 to the others. Later calls use the copy.
+//
+// Ownership: the communicator and a relation handed to SetMapRelation are borrowed (the caller
+// keeps and frees them, and they must outlive the object's use of them). Everything the object
+// allocates itself (the default relation, the copies received by ranks other than 0, the scratch
+// arrays) is owned and released by it. Arrays that a transfer allocates for a null argument
+// belong to the caller (release with delete[]).
+//
+// Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
+// are out of range, makes the check fail on every rank with a line on standard output; the
+// transfers then return 0 on every rank and move nothing.
+#ifndef KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
+#define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
+
+#include <memory>
+#include <vector>
+
+#include "KRZ3DCOMTools_export.h"
+
+class CKRZCom;
+
+/// Owned scratch array of one element type; grows to the size a transfer needs.
+template <class T> struct CKRZScratch {
+  std::unique_ptr<T[]> data;
+  long long size = 0;
+};
+
+class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
+public:
+  CCOM_BroadTools();
+  ~CCOM_BroadTools();
+  /// Copies: what the object owns is duplicated, what it borrows is shared. Not collective.
+  CCOM_BroadTools(const CCOM_BroadTools& other);
+  CCOM_BroadTools& operator=(const CCOM_BroadTools& other);
+
+  /// Stores this rank's number (0..nproc-1), the rank count and the borrowed communicator.
+  void SetInitialize(int myid, int nproc, CKRZCom* com);
+
+  /// Rank 0 (or a one-rank run): hands in the relation, borrowed, not copied.
+  ///  nGlobal        global dimension n_G.
+  ///  pNDimension_L  nproc counts, 0-based: n_p of rank p.
+  ///  pL2GArray      nproc rows, 0-based; row p holds n_p+1 ints, entries 1..n_p are global
+  ///                 numbers in 0..n_G.
+  /// Other ranks of a multi-rank run: ignored (they receive rank 0's relation). Not collective.
+  /// After the first successful check a new relation reaches rank 0 only.
+  void SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray);
+  /// Collective. Builds the relation where rank 0's items come first, then rank 1's, and so
+  /// on; every rank passes its own count. The next transfer distributes it anew.
+  void SetMapRelation_DefaultRelation(int nLocal);
+
+  /// Local dimension of rank p (0..nproc-1; outside that range: 0 and a line). Collective
+  /// until the relation has been distributed. In a one-rank run: n_G.
+  int GetDimension_Local(int p);
+  /// Global dimension n_G as known on this rank (0 on ranks other than 0 until distributed).
+  int GetDimension_Global();
+  /// Non-zero switches on the debug lines.
+  void SetIfOpenDebugMode(int on);
+
+  /// Gather. Collective. pLocal: this rank's n_myid+1 values (borrowed). pGlobal: on rank 0 the
+  /// caller's n_G+1 array, or null to have one allocated (then owned by the caller); untouched
+  /// elsewhere. Rank 0 writes rank by rank, local item by local item: the last writer wins.
+  /// Returns 1 on every rank, or 0 on every rank when the relation check fails.
+  int GetGlobalArrayFromLocalArray(double* pLocal, double*& pGlobal);
+  int GetGlobalArrayFromLocalArray(float* pLocal, float*& pGlobal);
+  int GetGlobalArrayFromLocalArray(int* pLocal, int*& pGlobal);
+  int GetGlobalArrayFromLocalArray(bool* pLocal, bool*& pGlobal);
+  int GetGlobalArrayFromLocalArray(char* pLocal, char*& pGlobal);
+
+  /// Scatter. Collective. pGlobal: rank 0's n_G+1 values (borrowed; may be null elsewhere).
+  /// pLocal: the caller's n_myid+1 array, or null to have one allocated on any rank (then owned
+  /// by the caller). Element 0 of pLocal is not written. Returns 1 on every rank, or 0 on every
+  /// rank when the relation check fails (pLocal untouched).
+  int GetLocalArrayFromGlobalArray(double* pGlobal, double*& pLocal);
+  int GetLocalArrayFromGlobalArray(float* pGlobal, float*& pLocal);
+  int GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal);
+  int GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal);
+  int GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal);
+
+private:
+  int CheckMapDataCorrect();
+  void COM_Barrier();
+  template <class T> void SendArray(int nProc, T* pArray, int n);
+  template <class T> void ReceiveArray(int nProc, T* pArray, int n);
+
+  template <class T> int Gather(T* pLocal, T*& pGlobal);
+  template <class T> int Scatter(T* pGlobal, T*& pLocal);
+  template <class T> CKRZScratch<T>& Buffer();
+  template <class T> T* ScratchFor(int nItems);
+  template <class T> int TypeCode() const;
+  bool ValidateRelation() const;
+  bool InRange(int p, int i, int g, bool& reported) const;
+  void ReleaseCounts();
+  void ReleaseTable();
+  void OwnCounts(int n);
+  void OwnTable();
+  void CopyFrom(const CCOM_BroadTools& other);
+
+  CKRZCom* m_pCom;
+  int m_nMyid;
+  int m_nNProc;
+  int m_nDimension_G;
+  int* m_pNDimension_L;
+  int** m_pL2GArray;
+  CKRZScratch<double> m_pBufferDouble;
+  CKRZScratch<float> m_pBufferFloat;
+  CKRZScratch<int> m_pBufferInt;
+  CKRZScratch<bool> m_pBufferBool;
+  CKRZScratch<char> m_pBufferChar;
+  int m_nIfMapDataCorrect;
+  bool m_bIfOwnMap;
+  int m_nIfOpenDebugMode;
+
+  // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
+  std::vector<int> m_OwnedCounts;
+  std::vector<std::vector<int>> m_OwnedRows;
+  std::vector<int*> m_OwnedTable;
+};
+
+#endif

@@ -1,0 +1,64 @@
+#include "CKRZCom_Threads.h"
+
+#include <sstream>
+
+namespace {
+constexpr int kWorldHandle = 1;
+}
+
+CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld& world, int rank)
+    : m_pWorld(&world), m_nRank(rank) {
+  m_nCommHandle = kWorldHandle;
+  m_nTypeChar = CKRZThreadsWorld::kTypeChar;
+  m_nTypeInt = CKRZThreadsWorld::kTypeInt;
+  m_nTypeFloat = CKRZThreadsWorld::kTypeFloat;
+  m_nTypeDouble = CKRZThreadsWorld::kTypeDouble;
+}
+
+CKRZCom_Threads::~CKRZCom_Threads() = default;
+
+void CKRZCom_Threads::CheckHandle(int comm) const {
+  if (comm == m_nCommHandle)
+    return;
+  std::ostringstream s;
+  s << "rank " << m_nRank << " passed communicator handle " << comm << ", expected "
+    << m_nCommHandle;
+  m_pWorld->Fail(m_nRank, s.str());
+  throw KRZWorldAborted(m_pWorld->Report());
+}
+
+int CKRZCom_Threads::Send(int type, void* buf, int count, int dest, int tag, int comm) {
+  CheckHandle(comm);
+  m_pWorld->Send(m_nRank, type, buf, count, dest, tag);
+  return 0;
+}
+
+int CKRZCom_Threads::Recv(int type, void* buf, int count, int source, int tag, int comm) {
+  CheckHandle(comm);
+  m_pWorld->Recv(m_nRank, type, buf, count, source, tag);
+  return 0;
+}
+
+int CKRZCom_Threads::Broadcast(int type, void* buf, int count, int root, int comm) {
+  CheckHandle(comm);
+  m_pWorld->Collective(m_nRank, KRZCollective::Broadcast, type, buf, buf, count, root);
+  return 0;
+}
+
+int CKRZCom_Threads::AllSum(int type, void* in, void* out, int count, int comm) {
+  CheckHandle(comm);
+  m_pWorld->Collective(m_nRank, KRZCollective::AllSum, type, in, out, count, 0);
+  return 0;
+}
+
+int CKRZCom_Threads::AllMin(int type, void* in, void* out, int count, int comm) {
+  CheckHandle(comm);
+  m_pWorld->Collective(m_nRank, KRZCollective::AllMin, type, in, out, count, 0);
+  return 0;
+}
+
+int CKRZCom_Threads::Barrier(int comm) {
+  CheckHandle(comm);
+  m_pWorld->Collective(m_nRank, KRZCollective::Barrier, m_nTypeInt, nullptr, nullptr, 0, 0);
+  return 0;
+}

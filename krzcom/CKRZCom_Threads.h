@@ -1,0 +1,34 @@
+// CKRZCom_Threads: the communicator of one rank of a CKRZThreadsWorld.
+//
+// Not copyable between ranks: each rank thread uses its own object, and the world must
+// outlive it. Every call may throw KRZWorldAborted when the world is aborted (a mismatch, a
+// deadlock, a passed deadline or a failed rank); KRZRunRanks catches it.
+#ifndef KRZCOM_CKRZCOM_THREADS_H
+#define KRZCOM_CKRZCOM_THREADS_H
+
+#include "CKRZCom.h"
+#include "KRZThreadsWorld.h"
+
+class KRZCOM_EXPORT CKRZCom_Threads : public CKRZCom {
+public:
+  CKRZCom_Threads(CKRZThreadsWorld& world, int rank);
+  ~CKRZCom_Threads() override;
+
+  int Rank() const { return m_nRank; }
+  int Size() const { return m_pWorld->Size(); }
+
+  int Send(int type, void* buf, int count, int dest, int tag, int comm) override;
+  int Recv(int type, void* buf, int count, int source, int tag, int comm) override;
+  int Broadcast(int type, void* buf, int count, int root, int comm) override;
+  int AllSum(int type, void* in, void* out, int count, int comm) override;
+  int AllMin(int type, void* in, void* out, int count, int comm) override;
+  int Barrier(int comm) override;
+
+private:
+  void CheckHandle(int comm) const;
+
+  CKRZThreadsWorld* m_pWorld;
+  int m_nRank;
+};
+
+#endif

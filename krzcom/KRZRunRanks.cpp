@@ -1,0 +1,54 @@
+#include "KRZRunRanks.h"
+
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "CKRZCom_Threads.h"
+#include "KRZOutputRouter.h"
+
+KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptions& options) {
+  KRZRunResult result;
+  if (nproc < 1) {
+    result.ok = false;
+    result.report = "KRZRunRanks needs at least one rank";
+    return result;
+  }
+  CKRZThreadsWorld world(nproc);
+  world.SetDeadline(options.deadline);
+  std::unique_ptr<CKRZOutputRouter> router;
+  if (options.captureOutput)
+    router.reset(new CKRZOutputRouter(std::cout));
+  result.output.resize(options.captureOutput ? static_cast<size_t>(nproc) : 0);
+
+  auto body = [&](int rank) {
+    if (router)
+      router->Attach();
+    CKRZCom_Threads com(world, rank);
+    try {
+      fn(com, rank, nproc);
+      world.Finish(rank);
+    } catch (const KRZWorldAborted&) {
+      // The world holds the report already.
+    } catch (const std::exception& e) {
+      world.Fail(rank, std::string("exception: ") + e.what());
+    } catch (...) {
+      world.Fail(rank, "unknown exception");
+    }
+    if (router)
+      result.output[static_cast<size_t>(rank)] = router->Detach();
+  };
+
+  std::vector<std::thread> threads;
+  threads.reserve(static_cast<size_t>(nproc));
+  for (int r = 0; r < nproc; ++r)
+    threads.emplace_back(body, r);
+  for (std::thread& t : threads)
+    t.join();
+
+  if (world.Aborted()) {
+    result.ok = false;
+    result.report = world.Report();
+  }
+  return result;
+}

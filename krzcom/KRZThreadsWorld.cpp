@@ -1,0 +1,383 @@
+#include "KRZThreadsWorld.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
+KRZWorldAborted::~KRZWorldAborted() = default;
+
+namespace {
+
+enum class Op { Send, Recv, Broadcast, AllSum, AllMin, Barrier };
+
+struct Call {
+  Op op = Op::Barrier;
+  int type = 0;
+  int count = 0;
+  int peer = 0;  // dest of a Send, source of a Recv, root of a Broadcast
+  int tag = 0;
+};
+
+struct Message {
+  int source;
+  int tag;
+  int type;
+  int count;
+  const void* buf;
+  bool done;
+};
+
+struct CollectiveCall {
+  Call call;
+  const void* in;
+  void* out;
+};
+
+enum class RankStatus { Running, Blocked, Finished, Failed };
+
+struct RankState {
+  RankStatus status = RankStatus::Running;
+  Call call;
+  std::function<bool()> ready;
+};
+
+const char* TypeName(int type) {
+  switch (type) {
+  case CKRZThreadsWorld::kTypeChar: return "char";
+  case CKRZThreadsWorld::kTypeInt: return "int";
+  case CKRZThreadsWorld::kTypeFloat: return "float";
+  case CKRZThreadsWorld::kTypeDouble: return "double";
+  default: return nullptr;
+  }
+}
+
+size_t TypeSize(int type) {
+  switch (type) {
+  case CKRZThreadsWorld::kTypeChar: return sizeof(char);
+  case CKRZThreadsWorld::kTypeInt: return sizeof(int);
+  case CKRZThreadsWorld::kTypeFloat: return sizeof(float);
+  case CKRZThreadsWorld::kTypeDouble: return sizeof(double);
+  default: return 0;
+  }
+}
+
+std::string Describe(const Call& c) {
+  std::ostringstream s;
+  const char* type = TypeName(c.type);
+  auto typeText = [&] {
+    if (type != nullptr)
+      s << "type=" << type;
+    else
+      s << "type code " << c.type;
+  };
+  switch (c.op) {
+  case Op::Send:
+    s << "Send(dest=" << c.peer << ", tag=" << c.tag << ", ";
+    typeText();
+    s << ", count=" << c.count << ")";
+    break;
+  case Op::Recv:
+    s << "Recv(source=" << c.peer << ", tag=" << c.tag << ", ";
+    typeText();
+    s << ", count=" << c.count << ")";
+    break;
+  case Op::Broadcast:
+    s << "Broadcast(root=" << c.peer << ", ";
+    typeText();
+    s << ", count=" << c.count << ")";
+    break;
+  case Op::AllSum:
+  case Op::AllMin:
+    s << (c.op == Op::AllSum ? "AllSum(" : "AllMin(");
+    typeText();
+    s << ", count=" << c.count << ")";
+    break;
+  case Op::Barrier: s << "Barrier()"; break;
+  }
+  return s.str();
+}
+
+Op ToOp(KRZCollective op) {
+  switch (op) {
+  case KRZCollective::Broadcast: return Op::Broadcast;
+  case KRZCollective::AllSum: return Op::AllSum;
+  case KRZCollective::AllMin: return Op::AllMin;
+  case KRZCollective::Barrier: break;
+  }
+  return Op::Barrier;
+}
+
+template <class T> void Reduce(Op op, const std::vector<const CollectiveCall*>& calls, int count) {
+  std::vector<T> acc(static_cast<const T*>(calls[0]->in),
+                     static_cast<const T*>(calls[0]->in) + count);
+  for (size_t r = 1; r < calls.size(); ++r) {
+    const T* in = static_cast<const T*>(calls[r]->in);
+    for (int i = 0; i < count; ++i)
+      acc[i] = op == Op::AllSum ? static_cast<T>(acc[i] + in[i]) : std::min(acc[i], in[i]);
+  }
+  for (const CollectiveCall* c : calls)
+    std::copy(acc.begin(), acc.end(), static_cast<T*>(c->out));
+}
+
+} // namespace
+
+struct CKRZThreadsWorld::Impl {
+  int n;
+  std::chrono::milliseconds deadline{std::chrono::seconds(120)};
+  mutable std::mutex mu;
+  std::condition_variable cv;
+  std::vector<std::deque<Message*>> inbox;
+  std::vector<RankState> ranks;
+  std::vector<const CollectiveCall*> collective;
+  int arrived = 0;
+  unsigned long long generation = 0;
+  bool aborted = false;
+  std::string report;
+
+  explicit Impl(int nproc)
+      : n(nproc), inbox(static_cast<size_t>(nproc)), ranks(static_cast<size_t>(nproc)),
+        collective(static_cast<size_t>(nproc), nullptr) {}
+
+  // All members below are called with `mu` held.
+
+  void Abort(const std::string& reason) {
+    if (aborted)
+      return;
+    aborted = true;
+    std::ostringstream s;
+    s << reason;
+    for (int r = 0; r < n; ++r) {
+      const RankState& st = ranks[static_cast<size_t>(r)];
+      s << "\n  rank " << r << ": ";
+      switch (st.status) {
+      case RankStatus::Running: s << "running"; break;
+      case RankStatus::Blocked: s << "blocked in " << Describe(st.call); break;
+      case RankStatus::Finished: s << "finished"; break;
+      case RankStatus::Failed: s << "failed"; break;
+      }
+    }
+    report = s.str();
+    cv.notify_all();
+  }
+
+  [[noreturn]] void AbortAndThrow(const std::string& reason) {
+    Abort(reason);
+    throw KRZWorldAborted(report);
+  }
+
+  void ThrowIfAborted() const {
+    if (aborted)
+      throw KRZWorldAborted(report);
+  }
+
+  void CheckDeadlock() {
+    bool anyBlocked = false;
+    for (const RankState& st : ranks) {
+      if (st.status == RankStatus::Running)
+        return;
+      if (st.status == RankStatus::Blocked) {
+        if (st.ready())
+          return;
+        anyBlocked = true;
+      }
+    }
+    if (anyBlocked)
+      Abort("deadlock: every rank that has not finished is waiting and none can proceed");
+  }
+
+  // Blocks until ready() holds. Throws KRZWorldAborted when the world is (or gets) aborted
+  // before that, including by this wait's own deadline.
+  void Wait(std::unique_lock<std::mutex>& lock, int rank, const Call& call,
+            const std::function<bool()>& ready) {
+    if (ready())
+      return;
+    RankState& st = ranks[static_cast<size_t>(rank)];
+    st.status = RankStatus::Blocked;
+    st.call = call;
+    st.ready = ready;
+    CheckDeadlock();
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (!aborted && !ready()) {
+      if (cv.wait_until(lock, until) == std::cv_status::timeout && !aborted && !ready()) {
+        std::ostringstream s;
+        s << "deadline passed: rank " << rank << " waited " << deadline.count() << " ms in "
+          << Describe(call);
+        Abort(s.str());
+      }
+    }
+    st.status = RankStatus::Running;
+    st.ready = nullptr;
+    if (!ready())
+      throw KRZWorldAborted(report);
+  }
+
+  void CheckArguments(int rank, const Call& call) {
+    std::ostringstream s;
+    if (TypeSize(call.type) == 0)
+      s << "rank " << rank << " called " << Describe(call) << " with an unknown type code";
+    else if (call.count < 0)
+      s << "rank " << rank << " called " << Describe(call) << " with a negative count";
+    else if (call.peer < 0 || call.peer >= n)
+      s << "rank " << rank << " called " << Describe(call) << " naming a rank outside 0.."
+        << n - 1;
+    else if ((call.op == Op::Send || call.op == Op::Recv) && call.peer == rank)
+      s << "rank " << rank << " called " << Describe(call) << " naming itself";
+    const std::string error = s.str();
+    if (!error.empty())
+      AbortAndThrow(error);
+  }
+
+  std::deque<Message*>::iterator FindMessage(int rank, int source, int tag) {
+    auto& box = inbox[static_cast<size_t>(rank)];
+    return std::find_if(box.begin(), box.end(), [&](const Message* m) {
+      return m->source == source && m->tag == tag;
+    });
+  }
+
+  void Perform(const Call& call) {
+    const size_t bytes = TypeSize(call.type) * static_cast<size_t>(call.count);
+    switch (call.op) {
+    case Op::Broadcast: {
+      const void* src = collective[static_cast<size_t>(call.peer)]->in;
+      for (const CollectiveCall* c : collective)
+        if (c->out != src && bytes > 0)
+          std::memcpy(c->out, src, bytes);
+      break;
+    }
+    case Op::AllSum:
+    case Op::AllMin:
+      switch (call.type) {
+      case kTypeChar: Reduce<char>(call.op, collective, call.count); break;
+      case kTypeInt: Reduce<int>(call.op, collective, call.count); break;
+      case kTypeFloat: Reduce<float>(call.op, collective, call.count); break;
+      default: Reduce<double>(call.op, collective, call.count); break;
+      }
+      break;
+    default: break;
+    }
+  }
+};
+
+CKRZThreadsWorld::CKRZThreadsWorld(int nproc) : m_pImpl(new Impl(nproc < 1 ? 1 : nproc)) {}
+
+CKRZThreadsWorld::~CKRZThreadsWorld() = default;
+
+int CKRZThreadsWorld::Size() const { return m_pImpl->n; }
+
+void CKRZThreadsWorld::SetDeadline(std::chrono::milliseconds deadline) {
+  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  m_pImpl->deadline = deadline;
+}
+
+void CKRZThreadsWorld::Send(int rank, int type, const void* buf, int count, int dest, int tag) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  const Call call{Op::Send, type, count, dest, tag};
+  w.CheckArguments(rank, call);
+  Message message{rank, tag, type, count, buf, false};
+  auto& box = w.inbox[static_cast<size_t>(dest)];
+  box.push_back(&message);
+  w.cv.notify_all();
+  try {
+    w.Wait(lock, rank, call, [&] { return message.done; });
+  } catch (...) {
+    // The message lives on this stack frame: take it back before leaving.
+    box.erase(std::remove(box.begin(), box.end(), &message), box.end());
+    throw;
+  }
+}
+
+void CKRZThreadsWorld::Recv(int rank, int type, void* buf, int count, int source, int tag) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  const Call call{Op::Recv, type, count, source, tag};
+  w.CheckArguments(rank, call);
+  auto& box = w.inbox[static_cast<size_t>(rank)];
+  w.Wait(lock, rank, call, [&] { return w.FindMessage(rank, source, tag) != box.end(); });
+  auto it = w.FindMessage(rank, source, tag);
+  Message& m = **it;
+  if (m.type != type || m.count != count) {
+    std::ostringstream s;
+    s << "message mismatch: rank " << source << " called "
+      << Describe(Call{Op::Send, m.type, m.count, rank, tag}) << ", rank " << rank << " called "
+      << Describe(call);
+    w.AbortAndThrow(s.str());
+  }
+  if (count > 0)
+    std::memcpy(buf, m.buf, TypeSize(type) * static_cast<size_t>(count));
+  box.erase(it);
+  m.done = true;
+  w.cv.notify_all();
+}
+
+void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const void* in, void* out,
+                                  int count, int root) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  const Op o = ToOp(op);
+  const bool rooted = o == Op::Broadcast;
+  const Call call{o, o == Op::Barrier ? CKRZThreadsWorld::kTypeInt : type,
+                  o == Op::Barrier ? 0 : count, rooted ? root : 0, 0};
+  w.CheckArguments(rank, call);
+
+  if (w.arrived > 0) {
+    const CollectiveCall* first = nullptr;
+    int firstRank = 0;
+    for (int r = 0; r < w.n && first == nullptr; ++r)
+      if (w.collective[static_cast<size_t>(r)] != nullptr) {
+        first = w.collective[static_cast<size_t>(r)];
+        firstRank = r;
+      }
+    const Call& f = first->call;
+    if (f.op != call.op || f.type != call.type || f.count != call.count || f.peer != call.peer) {
+      std::ostringstream s;
+      s << "collective mismatch: rank " << firstRank << " called " << Describe(f) << ", rank "
+        << rank << " called " << Describe(call);
+      w.AbortAndThrow(s.str());
+    }
+  }
+  const CollectiveCall mine{call, in, out};
+  w.collective[static_cast<size_t>(rank)] = &mine;
+  if (++w.arrived == w.n) {
+    w.Perform(call);
+    std::fill(w.collective.begin(), w.collective.end(), nullptr);
+    w.arrived = 0;
+    ++w.generation;
+    w.cv.notify_all();
+    return;
+  }
+  const unsigned long long generation = w.generation;
+  w.Wait(lock, rank, call, [&] { return w.generation != generation; });
+}
+
+void CKRZThreadsWorld::Finish(int rank) {
+  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  m_pImpl->ranks[static_cast<size_t>(rank)].status = RankStatus::Finished;
+  m_pImpl->CheckDeadlock();
+}
+
+void CKRZThreadsWorld::Fail(int rank, const std::string& why) {
+  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  m_pImpl->ranks[static_cast<size_t>(rank)].status = RankStatus::Failed;
+  std::ostringstream s;
+  s << "rank " << rank << " failed: " << why;
+  m_pImpl->Abort(s.str());
+}
+
+bool CKRZThreadsWorld::Aborted() const {
+  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  return m_pImpl->aborted;
+}
+
+std::string CKRZThreadsWorld::Report() const {
+  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  return m_pImpl->report;
+}

@@ -141,16 +141,17 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
 }
 
 // Rank 0's relation must have non-negative counts, a row for every rank, and every global
-// number in 0..n_G; a one-rank relation must also have n_0 = n_G, the dimension callers use.
+// number in 0..n_G. A one-rank run uses n_G items (its local dimension is n_G), so its row must
+// hold at least that many.
 bool CCOM_BroadTools::ValidateRelation() const {
   if (m_nDimension_G < 0) {
     CKRZLine() << "L2G relation error: global dimension " << m_nDimension_G << " is negative";
     return false;
   }
   const int rows = m_nNProc > 1 ? m_nNProc : 1;
-  if (m_nNProc <= 1 && m_pNDimension_L[0] != m_nDimension_G) {
+  if (m_nNProc <= 1 && m_pNDimension_L[0] < m_nDimension_G) {
     CKRZLine() << "L2G relation error: process 0 has local dimension " << m_pNDimension_L[0]
-               << " but a one-process relation needs the global dimension " << m_nDimension_G;
+               << " but a one-process run uses the global dimension " << m_nDimension_G;
     return false;
   }
   for (int p = 0; p < rows; ++p) {

@@ -1,0 +1,18 @@
+// The threads engine side of the harness: 1 to 5 in-process ranks, output captured per rank.
+#include <chrono>
+
+#include "KRZRunRanks.h"
+#include "KRZTestHarness.h"
+
+void KRZRunTestBody(const KRZTestBody& body, int ranks) {
+  const int first = ranks > 0 ? ranks : 1;
+  const int last = ranks > 0 ? ranks : 5;
+  for (int n = first; n <= last; ++n) {
+    SCOPED_TRACE(testing::Message() << "threads engine, " << n << " ranks");
+    KRZRunOptions options;
+    options.deadline = std::chrono::seconds(30);
+    options.captureOutput = true;
+    const KRZRunResult result = KRZRunRanks(n, body, options);
+    EXPECT_TRUE(result.ok) << result.report;
+  }
+}

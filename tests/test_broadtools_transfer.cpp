@@ -1,0 +1,276 @@
+// Gather and scatter through CCOM_BroadTools, on every rank count and both engines.
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "CCOM_BroadTools.h"
+#include "KRZTestHarness.h"
+
+namespace {
+
+// A relation every rank can build alike; only rank 0 hands it to the object.
+struct TestRelation {
+  int nGlobal = 0;
+  std::vector<int> counts;
+  std::vector<std::vector<int>> rows;
+  std::vector<int*> table;
+
+  void Finish() {
+    table.clear();
+    for (auto& row : rows)
+      table.push_back(row.data());
+  }
+};
+
+// Counts 3, 0, 2, 4, 1 for ranks 0..4: odd sizes and a rank without items.
+int CountOf(int p) { return (p * 7 + 3) % 5; }
+
+TestRelation RandomPermutation(int nproc, unsigned seed) {
+  TestRelation r;
+  for (int p = 0; p < nproc; ++p)
+    r.counts.push_back(CountOf(p) * 3);
+  r.nGlobal = std::accumulate(r.counts.begin(), r.counts.end(), 0);
+  std::vector<int> numbers(static_cast<size_t>(r.nGlobal));
+  std::iota(numbers.begin(), numbers.end(), 1);
+  std::shuffle(numbers.begin(), numbers.end(), std::mt19937(seed));
+  size_t next = 0;
+  for (int p = 0; p < nproc; ++p) {
+    r.rows.emplace_back(1, 0);
+    for (int i = 1; i <= r.counts[static_cast<size_t>(p)]; ++i)
+      r.rows.back().push_back(numbers[next++]);
+  }
+  r.Finish();
+  return r;
+}
+
+template <class T> T ValueOf(int p, int i) { return static_cast<T>(p * 17 + i * 3 + 1); }
+template <> bool ValueOf<bool>(int p, int i) { return (p + i) % 3 != 0; }
+template <> char ValueOf<char>(int p, int i) { return static_cast<char>('a' + (p * 5 + i) % 26); }
+
+template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, const TestRelation& rel) {
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(rel.nGlobal, const_cast<int*>(rel.counts.data()),
+                       const_cast<int**>(rel.table.data()));
+  const int n = rel.counts[static_cast<size_t>(myid)];
+  std::unique_ptr<T[]> local(new T[static_cast<size_t>(n) + 1]());  // not vector<bool>
+  for (int i = 1; i <= n; ++i)
+    local[static_cast<size_t>(i)] = ValueOf<T>(myid, i);
+
+  T* global = nullptr;
+  EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), global), 1);
+  if (myid == 0) {
+    ASSERT_NE(global, nullptr);
+    for (int p = 0; p < nproc; ++p)
+      for (int i = 1; i <= rel.counts[static_cast<size_t>(p)]; ++i)
+        EXPECT_EQ(global[rel.rows[static_cast<size_t>(p)][static_cast<size_t>(i)]],
+                  ValueOf<T>(p, i));
+  } else {
+    EXPECT_EQ(global, nullptr);
+  }
+
+  T* back = nullptr;  // allocated by the scatter on every rank
+  EXPECT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  ASSERT_NE(back, nullptr);
+  for (int i = 1; i <= n; ++i)
+    EXPECT_EQ(back[i], local[static_cast<size_t>(i)]) << "item " << i;
+  delete[] back;
+  delete[] global;
+}
+
+} // namespace
+
+KRZ_RANKS_TEST(Transfer, RoundTripAllTypesWithRandomRelation) {
+  const TestRelation rel = RandomPermutation(nproc, 7);
+  RoundTrip<double>(com, myid, nproc, rel);
+  RoundTrip<float>(com, myid, nproc, rel);
+  RoundTrip<int>(com, myid, nproc, rel);
+  RoundTrip<bool>(com, myid, nproc, rel);
+  RoundTrip<char>(com, myid, nproc, rel);
+  EXPECT_EQ(KRZTakeOutput(), "");
+}
+
+KRZ_RANKS_TEST(Transfer, DefaultRelationNumbersRanksInOrder) {
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation_DefaultRelation(CountOf(myid));
+  int total = 0, offset = 0;
+  for (int p = 0; p < nproc; ++p) {
+    if (p < myid)
+      offset += CountOf(p);
+    total += CountOf(p);
+  }
+  EXPECT_EQ(tools.GetDimension_Global(), total);
+  for (int p = 0; p < nproc; ++p)
+    EXPECT_EQ(tools.GetDimension_Local(p), nproc == 1 ? total : CountOf(p));
+
+  std::vector<int> local(static_cast<size_t>(CountOf(myid)) + 1, 0);
+  for (int i = 1; i <= CountOf(myid); ++i)
+    local[static_cast<size_t>(i)] = offset + i;
+  int* global = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+  if (myid == 0) {
+    EXPECT_EQ(global[0], 0);
+    for (int g = 1; g <= total; ++g)
+      EXPECT_EQ(global[g], g);
+  }
+  delete[] global;
+}
+
+KRZ_RANKS_TEST(Transfer, SharedItemsLastWriterWinsAndUnmappedKeepTheirValue) {
+  // Every rank maps items 1 and 2 to global 1 and item 3 to global p+3; global 2 is unmapped.
+  TestRelation rel;
+  rel.nGlobal = nproc + 2;
+  for (int p = 0; p < nproc; ++p) {
+    rel.counts.push_back(3);
+    rel.rows.push_back({0, 1, 1, p + 3});
+  }
+  rel.Finish();
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
+
+  std::vector<double> local{-1.0, 10.0 * myid + 1, 10.0 * myid + 2, 10.0 * myid + 3};
+  std::vector<double> callers(static_cast<size_t>(rel.nGlobal) + 1, -5.0);
+  double* global = myid == 0 ? callers.data() : nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+  if (myid == 0) {
+    EXPECT_EQ(global, callers.data());
+    EXPECT_EQ(callers[0], -5.0);
+    EXPECT_EQ(callers[1], 10.0 * (nproc - 1) + 2);  // highest rank, highest local item
+    EXPECT_EQ(callers[2], -5.0);
+    for (int p = 0; p < nproc; ++p)
+      EXPECT_EQ(callers[static_cast<size_t>(p) + 3], 10.0 * p + 3);
+  }
+  double* back = local.data();
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  EXPECT_EQ(local[1], 10.0 * (nproc - 1) + 2);
+  EXPECT_EQ(local[2], 10.0 * (nproc - 1) + 2);
+  EXPECT_EQ(local[3], 10.0 * myid + 3);
+}
+
+KRZ_RANKS_TEST(Transfer, MoreLocalItemsThanGlobalOnes) {
+  // Six items per rank share two global numbers: the receive must still fit. (A one-rank run
+  // moves n_G items, its local dimension, and is covered elsewhere.)
+  if (nproc == 1)
+    return;
+  TestRelation rel;
+  rel.nGlobal = 2;
+  for (int p = 0; p < nproc; ++p) {
+    rel.counts.push_back(6);
+    rel.rows.push_back({0, 1, 2, 1, 2, 1, 2});
+  }
+  rel.Finish();
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
+  std::vector<int> local{0, 1, 2, 3, 4, 5, 6};
+  for (int& v : local)
+    v += 100 * myid;
+  int* global = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+  if (myid == 0) {
+    EXPECT_EQ(global[1], 100 * (nproc - 1) + 5);
+    EXPECT_EQ(global[2], 100 * (nproc - 1) + 6);
+  }
+  int* back = nullptr;
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  EXPECT_EQ(back[6], 100 * (nproc - 1) + 6);
+  delete[] back;
+  delete[] global;
+}
+
+KRZ_RANKS_TEST(Transfer, BoolElementZeroIsLeftAsItWas) {
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation_DefaultRelation(2);
+  bool local[3] = {true, true, false};
+  bool* global = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
+  if (myid == 0) {
+    EXPECT_FALSE(global[0]);
+    for (int p = 0; p < nproc; ++p) {
+      EXPECT_TRUE(global[2 * p + 1]);
+      EXPECT_FALSE(global[2 * p + 2]);
+      global[2 * p + 2] = true;
+    }
+  }
+  bool* back = local;
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  EXPECT_TRUE(local[0]);
+  EXPECT_TRUE(local[1]);
+  EXPECT_TRUE(local[2]);
+  delete[] global;
+}
+
+KRZ_RANKS_TEST(Transfer, ReplacedRelationOnRankZeroMayGrowTheGlobalArray) {
+  // After the first transfer rank 0 switches to a relation with twice the global dimension;
+  // the counts stay, so the other ranks' copies still fit, and the scratch array follows.
+  TestRelation first = RandomPermutation(nproc, 3);
+  TestRelation second = first;
+  second.nGlobal = 2 * first.nGlobal;
+  for (auto& row : second.rows)
+    for (size_t i = 1; i < row.size(); ++i)
+      row[i] += first.nGlobal;
+  second.Finish();
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(first.nGlobal, first.counts.data(), first.table.data());
+  const int n = first.counts[static_cast<size_t>(myid)];
+  std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= n; ++i)
+    local[static_cast<size_t>(i)] = 1000.0 * myid + i;
+  double* global = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+  delete[] global;
+  global = nullptr;
+
+  tools.SetMapRelation(second.nGlobal, second.counts.data(), second.table.data());
+  if (nproc == 1) {
+    // One rank moves n_G items, more than the row holds: refused instead of read past the row.
+    EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 0);
+    EXPECT_EQ(KRZLines(KRZTakeOutput()).front(),
+              "L2G relation error: process 0 has local dimension " +
+                  std::to_string(first.nGlobal) + " but a one-process run uses the global "
+                  "dimension " + std::to_string(second.nGlobal));
+    return;
+  }
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+  if (myid == 0) {
+    for (int p = 0; p < nproc; ++p)
+      for (int i = 1; i <= second.counts[static_cast<size_t>(p)]; ++i)
+        EXPECT_EQ(global[second.rows[static_cast<size_t>(p)][static_cast<size_t>(i)]],
+                  1000.0 * p + i);
+  }
+  double* back = nullptr;
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  for (int i = 1; i <= n; ++i)
+    EXPECT_EQ(back[i], local[static_cast<size_t>(i)]);
+  delete[] back;
+  delete[] global;
+}
+
+KRZ_RANKS_TEST(Transfer, CopiesTransferAndReleaseIndependently) {
+  CCOM_BroadTools original;
+  original.SetInitialize(myid, nproc, &com);
+  original.SetMapRelation_DefaultRelation(myid + 1);
+  int local[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+  int* global = nullptr;
+  ASSERT_EQ(original.GetGlobalArrayFromLocalArray(local, global), 1);  // distributes
+  delete[] global;
+  global = nullptr;
+  {
+    CCOM_BroadTools copy;
+    copy = original;
+    CCOM_BroadTools constructed(copy);
+    ASSERT_EQ(constructed.GetGlobalArrayFromLocalArray(local, global), 1);
+  }
+  int* back = nullptr;
+  ASSERT_EQ(original.GetLocalArrayFromGlobalArray(global, back), 1);
+  for (int i = 1; i <= myid + 1; ++i)
+    EXPECT_EQ(back[i], i);
+  delete[] back;
+  delete[] global;
+}

@@ -1,0 +1,199 @@
+// The in-process engine itself: message order, collectives, and the failures it turns into
+// reports instead of hangs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <stdexcept>
+#include <thread>
+
+#include "KRZRunRanks.h"
+
+namespace {
+
+KRZRunOptions Quick(int ms = 5000) {
+  KRZRunOptions o;
+  o.deadline = std::chrono::milliseconds(ms);
+  o.captureOutput = true;
+  return o;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST(ThreadsEngine, MessagesMatchBySourceAndArriveInOrder) {
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        const int h = com.m_nCommHandle;
+        if (myid == 0) {
+          int v = 0;
+          com.Recv(com.m_nTypeInt, &v, 1, 2, 10000, h);  // rank 1 may have sent first
+          EXPECT_EQ(v, 20);
+          for (int k = 0; k < 3; ++k) {
+            com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, h);
+            EXPECT_EQ(v, 10 + k);
+          }
+        } else if (myid == 1) {
+          for (int k = 0; k < 3; ++k) {
+            int v = 10 + k;
+            com.Send(com.m_nTypeInt, &v, 1, 0, 10000, h);
+          }
+        } else {
+          int v = 20;
+          com.Send(com.m_nTypeInt, &v, 1, 0, 10000, h);
+        }
+      },
+      Quick());
+  EXPECT_TRUE(r.ok) << r.report;
+}
+
+TEST(ThreadsEngine, CollectivesCombineEveryRank) {
+  const KRZRunResult r = KRZRunRanks(
+      4,
+      [](CKRZCom& com, int myid, int nproc) {
+        const int h = com.m_nCommHandle;
+        for (int root = 0; root < nproc; ++root) {
+          double v[2] = {myid == root ? 1.5 * root : -1.0, myid == root ? 2.0 : -1.0};
+          com.Broadcast(com.m_nTypeDouble, v, 2, root, h);
+          EXPECT_EQ(v[0], 1.5 * root);
+          EXPECT_EQ(v[1], 2.0);
+        }
+        int in = myid + 1, sum = 0, min = 0;
+        com.AllSum(com.m_nTypeInt, &in, &sum, 1, h);
+        com.AllMin(com.m_nTypeInt, &in, &min, 1, h);
+        EXPECT_EQ(sum, nproc * (nproc + 1) / 2);
+        EXPECT_EQ(min, 1);
+        com.Barrier(h);
+      },
+      Quick());
+  EXPECT_TRUE(r.ok) << r.report;
+}
+
+TEST(ThreadsEngine, TypeOrCountMismatchIsReportedByName) {
+  const KRZRunResult r = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        int i[3] = {1, 2, 3};
+        double d[3] = {};
+        if (myid == 1)
+          com.Send(com.m_nTypeInt, i, 3, 0, 10000, com.m_nCommHandle);
+        else
+          com.Recv(com.m_nTypeDouble, d, 3, 1, 10000, com.m_nCommHandle);
+      },
+      Quick());
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "message mismatch: rank 1 called Send(dest=0, tag=10000, "
+                                 "type=int, count=3), rank 0 called Recv(source=1, tag=10000, "
+                                 "type=double, count=3)"))
+      << r.report;
+
+  const KRZRunResult c = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        int i[3] = {1, 2, 3};
+        com.Broadcast(com.m_nTypeInt, i, myid == 0 ? 3 : 2, 0, com.m_nCommHandle);
+      },
+      Quick());
+  ASSERT_FALSE(c.ok);
+  EXPECT_TRUE(Contains(c.report, "collective mismatch")) << c.report;
+  EXPECT_TRUE(Contains(c.report, "Broadcast(root=0, type=int, count=3)")) << c.report;
+  EXPECT_TRUE(Contains(c.report, "Broadcast(root=0, type=int, count=2)")) << c.report;
+}
+
+TEST(ThreadsEngine, DifferentCollectivesAreAMismatch) {
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        int v = 1, out = 0;
+        if (myid == 2)
+          com.Barrier(com.m_nCommHandle);
+        else
+          com.AllSum(com.m_nTypeInt, &v, &out, 1, com.m_nCommHandle);
+      },
+      Quick());
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "collective mismatch")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "Barrier()")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "AllSum(type=int, count=1)")) << r.report;
+}
+
+TEST(ThreadsEngine, ARankThatSkipsACollectiveIsADeadlockNotAHang) {
+  const auto start = std::chrono::steady_clock::now();
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        if (myid != 1)
+          com.Barrier(com.m_nCommHandle);
+      },
+      Quick(60000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "deadlock")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 0: blocked in Barrier()")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 1: finished")) << r.report;
+}
+
+TEST(ThreadsEngine, AWaitPastTheDeadlineAbortsTheWorld) {
+  const KRZRunResult r = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        int v = 0;
+        if (myid == 0)
+          com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, com.m_nCommHandle);
+        else {
+          std::this_thread::sleep_for(std::chrono::milliseconds(600));
+          com.Send(com.m_nTypeInt, &v, 1, 0, 10000, com.m_nCommHandle);
+        }
+      },
+      Quick(100));
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "deadline passed: rank 0 waited 100 ms in Recv(source=1, "
+                                 "tag=10000, type=int, count=1)"))
+      << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 1: running")) << r.report;
+}
+
+TEST(ThreadsEngine, ARankThatThrowsFailsTheRunAndReleasesTheOthers) {
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        if (myid == 1)
+          throw std::runtime_error("boom");
+        int v = 0;
+        com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, com.m_nCommHandle);
+      },
+      Quick(60000));
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "rank 1 failed: exception: boom")) << r.report;
+}
+
+TEST(ThreadsEngine, BadArgumentsAreReportedNotFollowed) {
+  const KRZRunResult r = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        int v = 0;
+        if (myid == 0)
+          com.Send(com.m_nTypeInt, &v, 1, 5, 10000, com.m_nCommHandle);
+      },
+      Quick());
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "naming a rank outside 0..1")) << r.report;
+}
+
+TEST(ThreadsEngine, OutputIsCapturedPerRank) {
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        std::cout << "rank " << myid << " line" << std::endl;
+        com.Barrier(com.m_nCommHandle);
+      },
+      Quick());
+  ASSERT_TRUE(r.ok) << r.report;
+  ASSERT_EQ(r.output.size(), 3u);
+  for (int p = 0; p < 3; ++p)
+    EXPECT_EQ(r.output[static_cast<size_t>(p)], "rank " + std::to_string(p) + " line\n");
+}

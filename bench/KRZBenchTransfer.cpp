@@ -36,7 +36,7 @@ double Median(std::vector<double> v) {
 double PeakMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+  return static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
 }
 
 int Count(long long items, int nproc, int p) {
@@ -48,10 +48,9 @@ int Count(long long items, int nproc, int p) {
 struct Relation {
   std::vector<int> counts;
   std::vector<int> numbers;
-  std::vector<int*> table;
+  std::vector<int *> table;
 
-  Relation(long long items, int nproc, bool random)
-      : numbers(static_cast<size_t>(items) + 1, 0) {
+  Relation(long long items, int nproc, bool random) : numbers(static_cast<size_t>(items) + 1, 0) {
     std::iota(numbers.begin() + 1, numbers.end(), 1);
     if (random)
       std::shuffle(numbers.begin() + 1, numbers.end(), std::mt19937_64(12345));
@@ -69,36 +68,36 @@ struct Relation {
 class Baseline {
 public:
   virtual ~Baseline() = default;
-  virtual void GatherScatter(CKRZCom& com, int myid, double* local, double* global) = 0;
+  virtual void GatherScatter(CKRZCom &com, int myid, double *local, double *global) = 0;
 };
 
 class ThreadsBaseline : public Baseline {
 public:
-  ThreadsBaseline(const Relation* relation, int nproc, long long items)
+  ThreadsBaseline(const Relation *relation, int nproc, long long items)
       : m_Relation(relation), m_Locals(static_cast<size_t>(nproc), nullptr), m_nItems(items) {}
 
-  void Publish(int myid, double* local) {
+  void Publish(int myid, double *local) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Locals[static_cast<size_t>(myid)] = local;
   }
 
-  void GatherScatter(CKRZCom& com, int myid, double*, double* global) override {
+  void GatherScatter(CKRZCom &com, int myid, double *, double *global) override {
     com.Barrier(com.m_nCommHandle);
     if (myid == 0) {
       std::lock_guard<std::mutex> lock(m_Mutex);
       if (!m_Scratch)
         m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());
-      double* scratch = m_Scratch.get();
+      double *scratch = m_Scratch.get();
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
-        const int* row = m_Relation->table[p];
+        const int *row = m_Relation->table[p];
         std::memcpy(scratch, m_Locals[p], (static_cast<size_t>(n) + 1) * sizeof(double));
         for (int i = 1; i <= n; ++i)
           global[row[i]] = scratch[i];
       }
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
-        const int* row = m_Relation->table[p];
+        const int *row = m_Relation->table[p];
         for (int i = 1; i <= n; ++i)
           scratch[i] = global[row[i]];
         std::memcpy(m_Locals[p] + 1, scratch + 1, static_cast<size_t>(n) * sizeof(double));
@@ -108,9 +107,9 @@ public:
   }
 
 private:
-  const Relation* m_Relation;
+  const Relation *m_Relation;
   std::mutex m_Mutex;
-  std::vector<double*> m_Locals;
+  std::vector<double *> m_Locals;
   long long m_nItems;
   std::unique_ptr<double[]> m_Scratch;
 };
@@ -118,8 +117,9 @@ private:
 #ifdef KRZ3D_HAVE_MPI
 class MPIBaseline : public Baseline {
 public:
-  MPIBaseline(const Relation* relation, int nproc, long long items)
-      : m_Relation(relation), m_nItems(items), m_Counts(static_cast<size_t>(nproc)), m_Offsets(static_cast<size_t>(nproc)) {
+  MPIBaseline(const Relation *relation, int nproc, long long items)
+      : m_Relation(relation), m_nItems(items), m_Counts(static_cast<size_t>(nproc)),
+        m_Offsets(static_cast<size_t>(nproc)) {
     int offset = 0;
     for (int p = 0; p < nproc; ++p) {
       m_Counts[static_cast<size_t>(p)] = Count(items, nproc, p) + 1;
@@ -128,35 +128,35 @@ public:
     }
   }
 
-  void GatherScatter(CKRZCom& com, int myid, double* local, double* global) override {
+  void GatherScatter(CKRZCom &com, int myid, double *local, double *global) override {
     MPI_Comm comm = MPI_Comm_f2c(com.m_nCommHandle);
     const int mine = m_Counts[static_cast<size_t>(myid)];
     if (m_Scratch.empty())
       m_Scratch.resize(static_cast<size_t>(m_nItems) + m_Counts.size());
-    double* scratch = m_Scratch.data();
-    MPI_Gatherv(local, mine, MPI_DOUBLE, scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE,
-                0, comm);
+    double *scratch = m_Scratch.data();
+    MPI_Gatherv(local, mine, MPI_DOUBLE, scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, 0,
+                comm);
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
-        const int* row = m_Relation->table[p];
-        const double* src = scratch + m_Offsets[p];
+        const int *row = m_Relation->table[p];
+        const double *src = scratch + m_Offsets[p];
         for (int i = 1; i < m_Counts[p]; ++i)
           global[row[i]] = src[i];
       }
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
-        const int* row = m_Relation->table[p];
-        double* dst = scratch + m_Offsets[p];
+        const int *row = m_Relation->table[p];
+        double *dst = scratch + m_Offsets[p];
         for (int i = 1; i < m_Counts[p]; ++i)
           dst[i] = global[row[i]];
       }
-    MPI_Scatterv(scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, local, mine, MPI_DOUBLE,
-                 0, comm);
+    MPI_Scatterv(scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, local, mine, MPI_DOUBLE, 0,
+                 comm);
     MPI_Barrier(comm);
   }
 
 private:
-  const Relation* m_Relation;
+  const Relation *m_Relation;
   long long m_nItems;
   std::vector<double> m_Scratch;
   std::vector<int> m_Counts;
@@ -172,13 +172,13 @@ struct Row {
 };
 
 // One configuration on one rank; rank 0's figures are kept in `row`.
-void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options,
-             bool random, Relation* relation, Baseline& baseline, Row& row) {
+void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options, bool random,
+             Relation *relation, Baseline &baseline, Row &row) {
   const int n = Count(options.items, nproc, myid);
   std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i)
     local[static_cast<size_t>(i)] = myid * 1e7 + i;
-  if (auto* threads = dynamic_cast<ThreadsBaseline*>(&baseline))
+  if (auto *threads = dynamic_cast<ThreadsBaseline *>(&baseline))
     threads->Publish(myid, local.data());
 
   CCOM_BroadTools tools;
@@ -191,8 +191,8 @@ void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& o
     tools.SetMapRelation_DefaultRelation(n);
   }
   const int comm = com.m_nCommHandle;
-  double* global = nullptr;
-  double* back = local.data();
+  double *global = nullptr;
+  double *back = local.data();
 
   com.Barrier(comm);
   auto t0 = Clock::now();
@@ -210,7 +210,7 @@ void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& o
     steady.push_back(Ms(t0, t1));
   }
   if (myid == 0)
-    row.peakMiB = PeakMiB();  // before the baseline allocates anything
+    row.peakMiB = PeakMiB(); // before the baseline allocates anything
   std::unique_ptr<double[]> baseGlobal(myid == 0 ? new double[options.items + 1]() : nullptr);
   for (int r = 0; r < options.reps; ++r) {
     com.Barrier(comm);
@@ -228,11 +228,11 @@ void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& o
 
 void PrintHeader() {
   std::printf("%-8s %5s %-8s %10s %10s %10s %11s %6s %12s %9s %10s\n", "engine", "ranks",
-              "relation", "items", "first ms", "steady ms", "baseline ms", "ratio",
-              "first/steady", "peak MiB", "budget MiB");
+              "relation", "items", "first ms", "steady ms", "baseline ms", "ratio", "first/steady",
+              "peak MiB", "budget MiB");
 }
 
-void PrintRow(const char* engine, int nproc, bool random, long long items, const Row& r) {
+void PrintRow(const char *engine, int nproc, bool random, long long items, const Row &r) {
   const double budget =
       (static_cast<double>(items + 1) * 2 * sizeof(double) + static_cast<double>(items) * 4) /
       (1024.0 * 1024.0);
@@ -244,7 +244,7 @@ void PrintRow(const char* engine, int nproc, bool random, long long items, const
 
 } // namespace
 
-int KRZBenchTransferThreads(const KRZBenchTransferOptions& options) {
+int KRZBenchTransferThreads(const KRZBenchTransferOptions &options) {
   PrintHeader();
   for (int nproc : options.ranks)
     for (bool random : {false, true}) {
@@ -253,7 +253,7 @@ int KRZBenchTransferThreads(const KRZBenchTransferOptions& options) {
       Relation relation(options.items, nproc, random);
       ThreadsBaseline baseline(&relation, nproc, options.items);
       Row row;
-      const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom& com, int myid, int np) {
+      const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom &com, int myid, int np) {
         Row mine;
         RunCase(com, myid, np, options, random, &relation, baseline, mine);
         if (myid == 0)
@@ -269,15 +269,14 @@ int KRZBenchTransferThreads(const KRZBenchTransferOptions& options) {
 }
 
 #ifdef KRZ3D_HAVE_MPI
-int KRZBenchTransferMPI(CKRZCom& com, int myid, int nproc,
-                        const KRZBenchTransferOptions& options) {
+int KRZBenchTransferMPI(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options) {
   if (myid == 0)
     PrintHeader();
   for (bool random : {false, true}) {
     if ((random && !options.random) || (!random && !options.defaultRelation))
       continue;
-    std::unique_ptr<Relation> relation(
-        myid == 0 ? new Relation(options.items, nproc, random) : nullptr);
+    std::unique_ptr<Relation> relation(myid == 0 ? new Relation(options.items, nproc, random)
+                                                 : nullptr);
     MPIBaseline baseline(relation.get(), nproc, options.items);
     Row row;
     RunCase(com, myid, nproc, options, random, relation.get(), baseline, row);

@@ -10,19 +10,19 @@
 #include "CKRZCom.h"
 
 struct KRZBenchTransferOptions {
-  long long items = 8000000;  ///< global items, spread evenly over the ranks
-  int reps = 5;               ///< repetitions per median
+  long long items = 8000000; ///< global items, spread evenly over the ranks
+  int reps = 5;              ///< repetitions per median
   std::vector<int> ranks{2, 4};
   bool defaultRelation = true;
   bool random = true;
 };
 
 /// In-process ranks, one run per rank count. Returns the exit code.
-int KRZBenchTransferThreads(const KRZBenchTransferOptions& options);
+int KRZBenchTransferThreads(const KRZBenchTransferOptions &options);
 
 #ifdef KRZ3D_HAVE_MPI
 /// One rank of an MPI run (the world size is the rank count).
-int KRZBenchTransferMPI(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options);
+int KRZBenchTransferMPI(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options);
 #endif
 
 #endif

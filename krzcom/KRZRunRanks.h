@@ -26,14 +26,14 @@ struct KRZRunOptions {
 
 struct KRZRunResult {
   bool ok = true;
-  std::string report;               ///< empty when ok
-  std::vector<std::string> output;  ///< per rank, when captureOutput was set
+  std::string report;              ///< empty when ok
+  std::vector<std::string> output; ///< per rank, when captureOutput was set
 };
 
-using KRZRankFunction = std::function<void(CKRZCom& com, int myid, int nproc)>;
+using KRZRankFunction = std::function<void(CKRZCom &com, int myid, int nproc)>;
 
 /// Runs `fn` on `nproc` (at least 1) ranks and joins them.
-KRZCOM_EXPORT KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn,
-                                       const KRZRunOptions& options = KRZRunOptions());
+KRZCOM_EXPORT KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction &fn,
+                                       const KRZRunOptions &options = KRZRunOptions());
 
 #endif

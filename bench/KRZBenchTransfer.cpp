@@ -1,16 +1,16 @@
 #include "KRZBenchTransfer.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <numeric>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "CCOM_BroadTools.h"
@@ -33,10 +33,15 @@ double Median(std::vector<double> v) {
   return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
-double PeakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
+// Peak resident memory of this process: reset the high-water mark, read it back later.
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+double StatusMiB(const char *field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, std::strlen(field), field) == 0)
+      return std::stod(line.substr(std::strlen(field))) / 1024.0; // the file says kB
+  return 0.0;
 }
 
 int Count(long long items, int nproc, int p) {
@@ -68,13 +73,17 @@ struct Relation {
 class Baseline {
 public:
   virtual ~Baseline() = default;
+  void SetRelation(const Relation *relation) { m_Relation = relation; }
   virtual void GatherScatter(CKRZCom &com, int myid, double *local, double *global) = 0;
+
+protected:
+  const Relation *m_Relation = nullptr;
 };
 
 class ThreadsBaseline : public Baseline {
 public:
-  ThreadsBaseline(const Relation *relation, int nproc, long long items)
-      : m_Relation(relation), m_Locals(static_cast<size_t>(nproc), nullptr), m_nItems(items) {}
+  ThreadsBaseline(int nproc, long long items)
+      : m_Locals(static_cast<size_t>(nproc), nullptr), m_nItems(items) {}
 
   void Publish(int myid, double *local) {
     std::lock_guard<std::mutex> lock(m_Mutex);
@@ -107,7 +116,6 @@ public:
   }
 
 private:
-  const Relation *m_Relation;
   std::mutex m_Mutex;
   std::vector<double *> m_Locals;
   long long m_nItems;
@@ -117,8 +125,8 @@ private:
 #ifdef KRZ3D_HAVE_MPI
 class MPIBaseline : public Baseline {
 public:
-  MPIBaseline(const Relation *relation, int nproc, long long items)
-      : m_Relation(relation), m_nItems(items), m_Counts(static_cast<size_t>(nproc)),
+  MPIBaseline(int nproc, long long items)
+      : m_nItems(items), m_Counts(static_cast<size_t>(nproc)),
         m_Offsets(static_cast<size_t>(nproc)) {
     int offset = 0;
     for (int p = 0; p < nproc; ++p) {
@@ -156,7 +164,6 @@ public:
   }
 
 private:
-  const Relation *m_Relation;
   long long m_nItems;
   std::vector<double> m_Scratch;
   std::vector<int> m_Counts;
@@ -168,10 +175,13 @@ struct Row {
   double firstMs = 0;
   double steadyMs = 0;
   double baselineMs = 0;
-  double peakMiB = 0;
+  double baseMiB = 0; // resident memory before the case
+  double peakMiB = 0; // high-water mark while the library worked
 };
 
-// One configuration on one rank; rank 0's figures are kept in `row`.
+// One configuration on one rank; rank 0's figures are kept in `row`. With the random relation,
+// `relation` is rank 0's relation (the library borrows it); with the default one the library
+// builds its own and the baseline's copy is made only after the memory was read.
 void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options, bool random,
              Relation *relation, Baseline &baseline, Row &row) {
   const int n = Count(options.items, nproc, myid);
@@ -209,8 +219,15 @@ void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &o
     t1 = Clock::now();
     steady.push_back(Ms(t0, t1));
   }
-  if (myid == 0)
-    row.peakMiB = PeakMiB(); // before the baseline allocates anything
+  std::unique_ptr<Relation> late;
+  if (myid == 0) {
+    row.peakMiB = StatusMiB("VmHWM:");
+    if (!random) {
+      late.reset(new Relation(options.items, nproc, false));
+      relation = late.get();
+    }
+    baseline.SetRelation(relation);
+  }
   std::unique_ptr<double[]> baseGlobal(myid == 0 ? new double[options.items + 1]() : nullptr);
   for (int r = 0; r < options.reps; ++r) {
     com.Barrier(comm);
@@ -227,18 +244,24 @@ void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &o
 }
 
 void PrintHeader() {
-  std::printf("%-8s %5s %-8s %10s %10s %10s %11s %6s %12s %9s %10s\n", "engine", "ranks",
-              "relation", "items", "first ms", "steady ms", "baseline ms", "ratio", "first/steady",
-              "peak MiB", "budget MiB");
+  std::printf("%-8s %5s %-8s %9s %9s %10s %11s %6s %10s %9s %10s\n", "engine", "ranks", "relation",
+              "items", "first ms", "steady ms", "baseline ms", "ratio", "first/xfer", "peak MiB",
+              "budget MiB");
 }
 
+// peak: growth of rank 0's resident memory during the case (on threads: of the whole process,
+// every rank included). budget: global array + one scratch array + relation + rank 0's local
+// array, all on rank 0.
 void PrintRow(const char *engine, int nproc, bool random, long long items, const Row &r) {
-  const double budget =
-      (static_cast<double>(items + 1) * 2 * sizeof(double) + static_cast<double>(items) * 4) /
-      (1024.0 * 1024.0);
-  std::printf("%-8s %5d %-8s %10lld %10.2f %10.2f %11.2f %6.2f %12.2f %9.1f %10.1f\n", engine,
-              nproc, random ? "random" : "default", items, r.firstMs, r.steadyMs, r.baselineMs,
-              r.steadyMs / r.baselineMs, r.firstMs / (0.5 * r.steadyMs), r.peakMiB, budget);
+  const double mib = 1024.0 * 1024.0;
+  const double budget = (static_cast<double>(items + 1) * 2 * sizeof(double) +
+                         static_cast<double>(items + nproc) * sizeof(int) +
+                         static_cast<double>(items / nproc + 1) * sizeof(double)) /
+                        mib;
+  std::printf("%-8s %5d %-8s %9lld %9.2f %10.2f %11.2f %6.2f %10.2f %9.1f %10.1f\n", engine, nproc,
+              random ? "random" : "default", items, r.firstMs, r.steadyMs, r.baselineMs,
+              r.steadyMs / r.baselineMs, r.firstMs / (0.5 * r.steadyMs), r.peakMiB - r.baseMiB,
+              budget);
   std::fflush(stdout);
 }
 
@@ -250,14 +273,19 @@ int KRZBenchTransferThreads(const KRZBenchTransferOptions &options) {
     for (bool random : {false, true}) {
       if ((random && !options.random) || (!random && !options.defaultRelation))
         continue;
-      Relation relation(options.items, nproc, random);
-      ThreadsBaseline baseline(&relation, nproc, options.items);
       Row row;
+      ResetPeak();
+      row.baseMiB = StatusMiB("VmRSS:");
+      std::unique_ptr<Relation> relation(random ? new Relation(options.items, nproc, true)
+                                                : nullptr);
+      ThreadsBaseline baseline(nproc, options.items);
       const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom &com, int myid, int np) {
         Row mine;
-        RunCase(com, myid, np, options, random, &relation, baseline, mine);
-        if (myid == 0)
+        RunCase(com, myid, np, options, random, relation.get(), baseline, mine);
+        if (myid == 0) {
+          mine.baseMiB = row.baseMiB;
           row = mine;
+        }
       });
       if (!result.ok) {
         std::cerr << result.report << std::endl;
@@ -275,11 +303,16 @@ int KRZBenchTransferMPI(CKRZCom &com, int myid, int nproc, const KRZBenchTransfe
   for (bool random : {false, true}) {
     if ((random && !options.random) || (!random && !options.defaultRelation))
       continue;
-    std::unique_ptr<Relation> relation(myid == 0 ? new Relation(options.items, nproc, random)
-                                                 : nullptr);
-    MPIBaseline baseline(relation.get(), nproc, options.items);
     Row row;
+    if (myid == 0) {
+      ResetPeak();
+      row.baseMiB = StatusMiB("VmRSS:");
+    }
+    std::unique_ptr<Relation> relation(
+        myid == 0 && random ? new Relation(options.items, nproc, true) : nullptr);
+    MPIBaseline baseline(nproc, options.items);
     RunCase(com, myid, nproc, options, random, relation.get(), baseline, row);
+    com.Barrier(com.m_nCommHandle);
     if (myid == 0)
       PrintRow("mpi", nproc, random, options.items, row);
   }

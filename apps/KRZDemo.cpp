@@ -9,13 +9,13 @@
 // Every rank owns 3 + myid items. Rank 0 numbers them in reverse process order (the last
 // rank's items first), gathers the values 100*rank + item, scatters the doubled global array
 // back and every rank checks what it received.
-bool KRZDemoTransfer(CKRZCom &com, int myid, int nproc) {
+bool KRZDemoTransfer(CKRZCom& com, int myid, int nproc) {
   std::vector<int> counts(static_cast<size_t>(nproc));
   int nGlobal = 0;
   for (int p = 0; p < nproc; ++p)
     nGlobal += counts[static_cast<size_t>(p)] = 3 + p;
   std::vector<std::vector<int>> rows(static_cast<size_t>(nproc));
-  std::vector<int *> table;
+  std::vector<int*> table;
   int next = nGlobal;
   for (int p = 0; p < nproc; ++p) {
     rows[static_cast<size_t>(p)].assign(static_cast<size_t>(counts[static_cast<size_t>(p)]) + 1, 0);
@@ -32,7 +32,7 @@ bool KRZDemoTransfer(CKRZCom &com, int myid, int nproc) {
   std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i)
     local[static_cast<size_t>(i)] = 100.0 * myid + i;
-  double *global = nullptr;
+  double* global = nullptr;
   bool ok = tools.GetGlobalArrayFromLocalArray(local.data(), global) == 1;
   if (myid == 0 && global != nullptr) {
     std::ostringstream line;
@@ -44,7 +44,7 @@ bool KRZDemoTransfer(CKRZCom &com, int myid, int nproc) {
     std::cout << line.str() << std::endl;
   }
 
-  double *back = nullptr;
+  double* back = nullptr;
   ok = tools.GetLocalArrayFromGlobalArray(global, back) == 1 && ok;
   std::ostringstream line;
   line << "rank " << myid << " received:";

@@ -5,6 +5,6 @@
 #include "CKRZCom.h"
 
 /// Rank function of the demo; prints what it moves and returns true when every value arrived.
-bool KRZDemoTransfer(CKRZCom &com, int myid, int nproc);
+bool KRZDemoTransfer(CKRZCom& com, int myid, int nproc);
 
 #endif

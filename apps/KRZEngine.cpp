@@ -18,13 +18,13 @@ bool KRZHaveMPI() {
 
 namespace {
 
-int RunThreads(int ranks, const KRZAppRankFunction &fn) {
+int RunThreads(int ranks, const KRZAppRankFunction& fn) {
   std::atomic<bool> allOk{true};
   KRZRunOptions options;
   options.captureOutput = true;
   const KRZRunResult result = KRZRunRanks(
       ranks,
-      [&](CKRZCom &com, int myid, int nproc) {
+      [&](CKRZCom& com, int myid, int nproc) {
         if (!fn(com, myid, nproc))
           allOk = false;
       },
@@ -39,7 +39,7 @@ int RunThreads(int ranks, const KRZAppRankFunction &fn) {
 }
 
 #ifdef KRZ3D_HAVE_MPI
-int RunMPI(const KRZAppRankFunction &fn) {
+int RunMPI(const KRZAppRankFunction& fn) {
   int initialized = 0;
   MPI_Initialized(&initialized);
   if (initialized == 0)
@@ -59,7 +59,7 @@ int RunMPI(const KRZAppRankFunction &fn) {
 
 } // namespace
 
-int KRZRunOnEngine(const std::string &engine, int ranks, const KRZAppRankFunction &fn) {
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn) {
   if (engine == "threads")
     return RunThreads(ranks, fn);
 #ifdef KRZ3D_HAVE_MPI

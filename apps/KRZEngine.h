@@ -13,10 +13,10 @@
 
 #include "CKRZCom.h"
 
-using KRZAppRankFunction = std::function<bool(CKRZCom &com, int myid, int nproc)>;
+using KRZAppRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
 
 /// Returns the process exit code: 0 on success.
-int KRZRunOnEngine(const std::string &engine, int ranks, const KRZAppRankFunction &fn);
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn);
 
 /// True when this krz3d was built with the MPI engine.
 bool KRZHaveMPI();

@@ -3,28 +3,31 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "KRZBenchCollect.h"
 #include "KRZBenchTransfer.h"
 #include "KRZDemo.h"
 #include "KRZEngine.h"
+#include "KRZRunRanks.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   CLI::App app{"krz3d: demonstration and benchmarks of KRZ3DCOMTools"};
   app.require_subcommand(1);
 
   std::string engine = "threads";
   int ranks = 4;
-  CLI::App *demo = app.add_subcommand("demo", "gather and scatter on N ranks, checked");
+  CLI::App* demo = app.add_subcommand("demo", "gather and scatter on N ranks, checked");
   demo->add_option("--ranks", ranks, "in-process ranks (threads engine)")->check(CLI::Range(1, 64));
   demo->add_option("--engine", engine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
-  CLI::App *bench = app.add_subcommand("bench", "benchmarks");
+  CLI::App* bench = app.add_subcommand("bench", "benchmarks");
   bench->require_subcommand(1);
   KRZBenchTransferOptions options;
   std::string benchEngine = "threads";
   std::string relation = "both";
-  CLI::App *transfer =
+  CLI::App* transfer =
       bench->add_subcommand("transfer", "gather+scatter of doubles against the baseline");
   transfer->add_option("--items", options.items, "global items")->check(CLI::Range(1LL, 1LL << 30));
   transfer->add_option("--reps", options.reps, "repetitions per median")
@@ -36,7 +39,40 @@ int main(int argc, char **argv) {
   transfer->add_option("--relation", relation, "default, random or both")
       ->check(CLI::IsMember({"default", "random", "both"}));
 
+  KRZBenchCollectOptions collectOptions;
+  std::vector<int> collectRanks{2, 4};
+  std::string collectEngine = "threads";
+  CLI::App* collect =
+      bench->add_subcommand("collect", "row-table collection: first and repeated call");
+  collect->add_option("--items", collectOptions.items, "global items")
+      ->check(CLI::Range(1LL, 1LL << 30));
+  collect->add_option("--reps", collectOptions.reps, "repetitions per median")
+      ->check(CLI::Range(1, 1000));
+  collect->add_option("--ranks", collectRanks, "rank counts (threads engine)")
+      ->check(CLI::Range(2, 64));
+  collect->add_option("--engine", collectEngine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*collect) {
+    if (collectEngine == "mpi")
+      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
+        return KRZBenchCollect(com, myid, nproc, collectOptions, "mpi", true);
+      });
+    bool header = true;
+    for (int n : collectRanks) {
+      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
+        KRZBenchCollect(com, myid, nproc, collectOptions, "threads", header);
+      });
+      if (!r.ok) {
+        std::cerr << r.report << std::endl;
+        return 1;
+      }
+      header = false;
+    }
+    return 0;
+  }
 
   if (*demo)
     return KRZRunOnEngine(engine, ranks, KRZDemoTransfer);
@@ -47,7 +83,7 @@ int main(int argc, char **argv) {
     if (benchEngine == "threads")
       return KRZBenchTransferThreads(options);
 #ifdef KRZ3D_HAVE_MPI
-    return KRZRunOnEngine("mpi", 0, [&](CKRZCom &com, int myid, int nproc) {
+    return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
       return KRZBenchTransferMPI(com, myid, nproc, options) == 0;
     });
 #else

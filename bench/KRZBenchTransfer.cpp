@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "KRZBenchUtil.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
 #include <mpi.h>
@@ -21,39 +22,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
-
-// Peak resident memory of this process: reset the high-water mark, read it back later.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-double StatusMiB(const char *field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.compare(0, std::strlen(field), field) == 0)
-      return std::stod(line.substr(std::strlen(field))) / 1024.0; // the file says kB
-  return 0.0;
-}
-
-int Count(long long items, int nproc, int p) {
-  return static_cast<int>(items / nproc + (p < items % nproc ? 1 : 0));
-}
+using namespace krzbench;
 
 // The relation rank 0 holds: consecutive (default) or a random permutation. The global numbers
 // sit in one flat array (no temporary copy), row p starting right after row p-1.
 struct Relation {
   std::vector<int> counts;
   std::vector<int> numbers;
-  std::vector<int *> table;
+  std::vector<int*> table;
 
   Relation(long long items, int nproc, bool random) : numbers(static_cast<size_t>(items) + 1, 0) {
     std::iota(numbers.begin() + 1, numbers.end(), 1);
@@ -73,11 +49,11 @@ struct Relation {
 class Baseline {
 public:
   virtual ~Baseline() = default;
-  void SetRelation(const Relation *relation) { m_Relation = relation; }
-  virtual void GatherScatter(CKRZCom &com, int myid, double *local, double *global) = 0;
+  void SetRelation(const Relation* relation) { m_Relation = relation; }
+  virtual void GatherScatter(CKRZCom& com, int myid, double* local, double* global) = 0;
 
 protected:
-  const Relation *m_Relation = nullptr;
+  const Relation* m_Relation = nullptr;
 };
 
 class ThreadsBaseline : public Baseline {
@@ -85,28 +61,28 @@ public:
   ThreadsBaseline(int nproc, long long items)
       : m_Locals(static_cast<size_t>(nproc), nullptr), m_nItems(items) {}
 
-  void Publish(int myid, double *local) {
+  void Publish(int myid, double* local) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Locals[static_cast<size_t>(myid)] = local;
   }
 
-  void GatherScatter(CKRZCom &com, int myid, double *, double *global) override {
+  void GatherScatter(CKRZCom& com, int myid, double*, double* global) override {
     com.Barrier(com.m_nCommHandle);
     if (myid == 0) {
       std::lock_guard<std::mutex> lock(m_Mutex);
       if (!m_Scratch)
         m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());
-      double *scratch = m_Scratch.get();
+      double* scratch = m_Scratch.get();
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
-        const int *row = m_Relation->table[p];
+        const int* row = m_Relation->table[p];
         std::memcpy(scratch, m_Locals[p], (static_cast<size_t>(n) + 1) * sizeof(double));
         for (int i = 1; i <= n; ++i)
           global[row[i]] = scratch[i];
       }
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
-        const int *row = m_Relation->table[p];
+        const int* row = m_Relation->table[p];
         for (int i = 1; i <= n; ++i)
           scratch[i] = global[row[i]];
         std::memcpy(m_Locals[p] + 1, scratch + 1, static_cast<size_t>(n) * sizeof(double));
@@ -117,7 +93,7 @@ public:
 
 private:
   std::mutex m_Mutex;
-  std::vector<double *> m_Locals;
+  std::vector<double*> m_Locals;
   long long m_nItems;
   std::unique_ptr<double[]> m_Scratch;
 };
@@ -136,25 +112,25 @@ public:
     }
   }
 
-  void GatherScatter(CKRZCom &com, int myid, double *local, double *global) override {
+  void GatherScatter(CKRZCom& com, int myid, double* local, double* global) override {
     MPI_Comm comm = MPI_Comm_f2c(com.m_nCommHandle);
     const int mine = m_Counts[static_cast<size_t>(myid)];
     if (m_Scratch.empty())
       m_Scratch.resize(static_cast<size_t>(m_nItems) + m_Counts.size());
-    double *scratch = m_Scratch.data();
+    double* scratch = m_Scratch.data();
     MPI_Gatherv(local, mine, MPI_DOUBLE, scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, 0,
                 comm);
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
-        const int *row = m_Relation->table[p];
-        const double *src = scratch + m_Offsets[p];
+        const int* row = m_Relation->table[p];
+        const double* src = scratch + m_Offsets[p];
         for (int i = 1; i < m_Counts[p]; ++i)
           global[row[i]] = src[i];
       }
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
-        const int *row = m_Relation->table[p];
-        double *dst = scratch + m_Offsets[p];
+        const int* row = m_Relation->table[p];
+        double* dst = scratch + m_Offsets[p];
         for (int i = 1; i < m_Counts[p]; ++i)
           dst[i] = global[row[i]];
       }
@@ -182,13 +158,13 @@ struct Row {
 // One configuration on one rank; rank 0's figures are kept in `row`. With the random relation,
 // `relation` is rank 0's relation (the library borrows it); with the default one the library
 // builds its own and the baseline's copy is made only after the memory was read.
-void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options, bool random,
-             Relation *relation, Baseline &baseline, Row &row) {
+void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options, bool random,
+             Relation* relation, Baseline& baseline, Row& row) {
   const int n = Count(options.items, nproc, myid);
   std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i)
     local[static_cast<size_t>(i)] = myid * 1e7 + i;
-  if (auto *threads = dynamic_cast<ThreadsBaseline *>(&baseline))
+  if (auto* threads = dynamic_cast<ThreadsBaseline*>(&baseline))
     threads->Publish(myid, local.data());
 
   CCOM_BroadTools tools;
@@ -201,8 +177,8 @@ void RunCase(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &o
     tools.SetMapRelation_DefaultRelation(n);
   }
   const int comm = com.m_nCommHandle;
-  double *global = nullptr;
-  double *back = local.data();
+  double* global = nullptr;
+  double* back = local.data();
 
   com.Barrier(comm);
   auto t0 = Clock::now();
@@ -252,7 +228,7 @@ void PrintHeader() {
 // peak: growth of rank 0's resident memory during the case (on threads: of the whole process,
 // every rank included). budget: global array + one scratch array + relation + rank 0's local
 // array, all on rank 0.
-void PrintRow(const char *engine, int nproc, bool random, long long items, const Row &r) {
+void PrintRow(const char* engine, int nproc, bool random, long long items, const Row& r) {
   const double mib = 1024.0 * 1024.0;
   const double budget = (static_cast<double>(items + 1) * 2 * sizeof(double) +
                          static_cast<double>(items + nproc) * sizeof(int) +
@@ -267,7 +243,7 @@ void PrintRow(const char *engine, int nproc, bool random, long long items, const
 
 } // namespace
 
-int KRZBenchTransferThreads(const KRZBenchTransferOptions &options) {
+int KRZBenchTransferThreads(const KRZBenchTransferOptions& options) {
   PrintHeader();
   for (int nproc : options.ranks)
     for (bool random : {false, true}) {
@@ -279,7 +255,7 @@ int KRZBenchTransferThreads(const KRZBenchTransferOptions &options) {
       std::unique_ptr<Relation> relation(random ? new Relation(options.items, nproc, true)
                                                 : nullptr);
       ThreadsBaseline baseline(nproc, options.items);
-      const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom &com, int myid, int np) {
+      const KRZRunResult result = KRZRunRanks(nproc, [&](CKRZCom& com, int myid, int np) {
         Row mine;
         RunCase(com, myid, np, options, random, relation.get(), baseline, mine);
         if (myid == 0) {
@@ -297,7 +273,7 @@ int KRZBenchTransferThreads(const KRZBenchTransferOptions &options) {
 }
 
 #ifdef KRZ3D_HAVE_MPI
-int KRZBenchTransferMPI(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options) {
+int KRZBenchTransferMPI(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options) {
   if (myid == 0)
     PrintHeader();
   for (bool random : {false, true}) {

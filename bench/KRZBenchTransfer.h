@@ -18,11 +18,11 @@ struct KRZBenchTransferOptions {
 };
 
 /// In-process ranks, one run per rank count. Returns the exit code.
-int KRZBenchTransferThreads(const KRZBenchTransferOptions &options);
+int KRZBenchTransferThreads(const KRZBenchTransferOptions& options);
 
 #ifdef KRZ3D_HAVE_MPI
 /// One rank of an MPI run (the world size is the rank count).
-int KRZBenchTransferMPI(CKRZCom &com, int myid, int nproc, const KRZBenchTransferOptions &options);
+int KRZBenchTransferMPI(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& options);
 #endif
 
 #endif

@@ -10,17 +10,17 @@ CCOM_BroadTools::CCOM_BroadTools()
 
 CCOM_BroadTools::~CCOM_BroadTools() = default;
 
-CCOM_BroadTools::CCOM_BroadTools(const CCOM_BroadTools &other) : CCOM_BroadTools() {
+CCOM_BroadTools::CCOM_BroadTools(const CCOM_BroadTools& other) : CCOM_BroadTools() {
   CopyFrom(other);
 }
 
-CCOM_BroadTools &CCOM_BroadTools::operator=(const CCOM_BroadTools &other) {
+CCOM_BroadTools& CCOM_BroadTools::operator=(const CCOM_BroadTools& other) {
   if (this != &other)
     CopyFrom(other);
   return *this;
 }
 
-void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools &other) {
+void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_pCom = other.m_pCom;
   m_nMyid = other.m_nMyid;
   m_nNProc = other.m_nNProc;
@@ -39,7 +39,7 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools &other) {
       other.m_pL2GArray != nullptr && other.m_pL2GArray == other.m_OwnedTable.data();
   m_OwnedRows = ownsTable ? other.m_OwnedRows : std::vector<std::vector<int>>();
   m_OwnedTable.clear();
-  for (std::vector<int> &row : m_OwnedRows)
+  for (std::vector<int>& row : m_OwnedRows)
     m_OwnedTable.push_back(row.data());
   m_pL2GArray = ownsTable ? m_OwnedTable.data() : other.m_pL2GArray;
 }
@@ -77,7 +77,7 @@ void CCOM_BroadTools::OwnTable() {
   m_pL2GArray = m_OwnedTable.data();
 }
 
-void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom *com) {
+void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
   m_nMyid = myid;
   m_nNProc = nproc;
   m_pCom = com;
@@ -90,7 +90,7 @@ void CCOM_BroadTools::COM_Barrier() {
     m_pCom->Barrier(m_pCom->m_nCommHandle);
 }
 
-void CCOM_BroadTools::SetMapRelation(int nGlobal, int *pNDimension_L, int **pL2GArray) {
+void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray) {
   if (m_nNProc > 1 && m_nMyid != 0)
     return;
   // A relation the object built earlier is replaced by the caller's and released.
@@ -172,7 +172,7 @@ bool CCOM_BroadTools::ValidateRelation() const {
   return true;
 }
 
-bool CCOM_BroadTools::InRange(int p, int i, int g, bool &reported) const {
+bool CCOM_BroadTools::InRange(int p, int i, int g, bool& reported) const {
   if (g >= 0 && g <= m_nDimension_G)
     return true;
   if (!reported)

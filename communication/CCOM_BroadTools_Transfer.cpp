@@ -11,11 +11,11 @@ namespace {
 constexpr int kTag = 10000;
 }
 
-template <> CKRZScratch<double> &CCOM_BroadTools::Buffer<double>() { return m_pBufferDouble; }
-template <> CKRZScratch<float> &CCOM_BroadTools::Buffer<float>() { return m_pBufferFloat; }
-template <> CKRZScratch<int> &CCOM_BroadTools::Buffer<int>() { return m_pBufferInt; }
-template <> CKRZScratch<bool> &CCOM_BroadTools::Buffer<bool>() { return m_pBufferBool; }
-template <> CKRZScratch<char> &CCOM_BroadTools::Buffer<char>() { return m_pBufferChar; }
+template <> CKRZScratch<double>& CCOM_BroadTools::Buffer<double>() { return m_pBufferDouble; }
+template <> CKRZScratch<float>& CCOM_BroadTools::Buffer<float>() { return m_pBufferFloat; }
+template <> CKRZScratch<int>& CCOM_BroadTools::Buffer<int>() { return m_pBufferInt; }
+template <> CKRZScratch<bool>& CCOM_BroadTools::Buffer<bool>() { return m_pBufferBool; }
+template <> CKRZScratch<char>& CCOM_BroadTools::Buffer<char>() { return m_pBufferChar; }
 
 template <> int CCOM_BroadTools::TypeCode<double>() const { return m_pCom->m_nTypeDouble; }
 template <> int CCOM_BroadTools::TypeCode<float>() const { return m_pCom->m_nTypeFloat; }
@@ -25,8 +25,8 @@ template <> int CCOM_BroadTools::TypeCode<char>() const { return m_pCom->m_nType
 // The scratch array must hold the largest array rank 0 receives or assembles: n_G+1 elements,
 // or more where a rank has more items than n_G (items sharing global numbers). It follows the
 // current relation, so a replaced relation can never overflow it.
-template <class T> T *CCOM_BroadTools::ScratchFor(int nItems) {
-  CKRZScratch<T> &s = Buffer<T>();
+template <class T> T* CCOM_BroadTools::ScratchFor(int nItems) {
+  CKRZScratch<T>& s = Buffer<T>();
   const long long need = static_cast<long long>(std::max(nItems, m_nDimension_G)) + 1;
   if (s.size < need) {
     s.data.reset(new T[static_cast<size_t>(need)]());
@@ -35,30 +35,30 @@ template <class T> T *CCOM_BroadTools::ScratchFor(int nItems) {
   return s.data.get();
 }
 
-template <class T> void CCOM_BroadTools::SendArray(int nProc, T *pArray, int n) {
+template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
   m_pCom->Send(TypeCode<T>(), pArray, n + 1, nProc, kTag, m_pCom->m_nCommHandle);
 }
 
-template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T *pArray, int n) {
+template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T* pArray, int n) {
   m_pCom->Recv(TypeCode<T>(), pArray, n + 1, nProc, kTag, m_pCom->m_nCommHandle);
 }
 
 // bool travels as int 1 (true) or 0 (false); element 0 is sent as 0 and never written back.
-template <> void CCOM_BroadTools::SendArray<bool>(int nProc, bool *pArray, int n) {
+template <> void CCOM_BroadTools::SendArray<bool>(int nProc, bool* pArray, int n) {
   std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
   for (int i = 1; i <= n; ++i)
     wire[i] = pArray[i] ? 1 : 0;
   m_pCom->Send(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTag, m_pCom->m_nCommHandle);
 }
 
-template <> void CCOM_BroadTools::ReceiveArray<bool>(int nProc, bool *pArray, int n) {
+template <> void CCOM_BroadTools::ReceiveArray<bool>(int nProc, bool* pArray, int n) {
   std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
   m_pCom->Recv(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTag, m_pCom->m_nCommHandle);
   for (int i = 1; i <= n; ++i)
     pArray[i] = wire[i] == 1;
 }
 
-template <class T> int CCOM_BroadTools::Gather(T *pLocal, T *&pGlobal) {
+template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   if (CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
@@ -78,19 +78,19 @@ template <class T> int CCOM_BroadTools::Gather(T *pLocal, T *&pGlobal) {
   int largest = 0;
   for (int p = 1; p < nproc; ++p)
     largest = std::max(largest, m_pNDimension_L[p]);
-  T *scratch = nproc > 1 ? ScratchFor<T>(largest) : nullptr;
+  T* scratch = nproc > 1 ? ScratchFor<T>(largest) : nullptr;
   if (pGlobal == nullptr)
     pGlobal = new T[static_cast<size_t>(m_nDimension_G) + 1]();
 
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   for (int p = 0; p < nproc; ++p) {
-    T *source = pLocal;
+    T* source = pLocal;
     if (p != 0) {
       ReceiveArray(p, scratch, GetDimension_Local(p));
       source = scratch;
     }
     const int n = GetDimension_Local(p);
-    const int *row = m_pL2GArray[p];
+    const int* row = m_pL2GArray[p];
     bool reported = false;
     for (int i = 1; i <= n; ++i) {
       const int g = row[i];
@@ -106,7 +106,7 @@ template <class T> int CCOM_BroadTools::Gather(T *pLocal, T *&pGlobal) {
   return 1;
 }
 
-template <class T> int CCOM_BroadTools::Scatter(T *pGlobal, T *&pLocal) {
+template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
   if (CheckMapDataCorrect() == 0) {
     if (m_nIfOpenDebugMode > 0)
       CKRZLine() << "Check G2L DataCorrect Fail";
@@ -132,8 +132,8 @@ template <class T> int CCOM_BroadTools::Scatter(T *pGlobal, T *&pLocal) {
   }
 
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
-  auto pickOut = [&](int p, int n, T *target) {
-    const int *row = m_pL2GArray[p];
+  auto pickOut = [&](int p, int n, T* target) {
+    const int* row = m_pL2GArray[p];
     bool reported = false;
     for (int i = 1; i <= n; ++i) {
       const int g = row[i];
@@ -156,7 +156,7 @@ template <class T> int CCOM_BroadTools::Scatter(T *pGlobal, T *&pLocal) {
     int largest = 0;
     for (int p = 1; p < nproc; ++p)
       largest = std::max(largest, m_pNDimension_L[p]);
-    T *scratch = ScratchFor<T>(largest);
+    T* scratch = ScratchFor<T>(largest);
     for (int p = 1; p < nproc; ++p) {
       const int n = GetDimension_Local(p);
       pickOut(p, n, scratch);
@@ -167,34 +167,34 @@ template <class T> int CCOM_BroadTools::Scatter(T *pGlobal, T *&pLocal) {
   return 1;
 }
 
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(double *pLocal, double *&pGlobal) {
+int CCOM_BroadTools::GetGlobalArrayFromLocalArray(double* pLocal, double*& pGlobal) {
   return Gather(pLocal, pGlobal);
 }
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(float *pLocal, float *&pGlobal) {
+int CCOM_BroadTools::GetGlobalArrayFromLocalArray(float* pLocal, float*& pGlobal) {
   return Gather(pLocal, pGlobal);
 }
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(int *pLocal, int *&pGlobal) {
+int CCOM_BroadTools::GetGlobalArrayFromLocalArray(int* pLocal, int*& pGlobal) {
   return Gather(pLocal, pGlobal);
 }
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(bool *pLocal, bool *&pGlobal) {
+int CCOM_BroadTools::GetGlobalArrayFromLocalArray(bool* pLocal, bool*& pGlobal) {
   return Gather(pLocal, pGlobal);
 }
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(char *pLocal, char *&pGlobal) {
+int CCOM_BroadTools::GetGlobalArrayFromLocalArray(char* pLocal, char*& pGlobal) {
   return Gather(pLocal, pGlobal);
 }
 
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(double *pGlobal, double *&pLocal) {
+int CCOM_BroadTools::GetLocalArrayFromGlobalArray(double* pGlobal, double*& pLocal) {
   return Scatter(pGlobal, pLocal);
 }
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(float *pGlobal, float *&pLocal) {
+int CCOM_BroadTools::GetLocalArrayFromGlobalArray(float* pGlobal, float*& pLocal) {
   return Scatter(pGlobal, pLocal);
 }
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(int *pGlobal, int *&pLocal) {
+int CCOM_BroadTools::GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal) {
   return Scatter(pGlobal, pLocal);
 }
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(bool *pGlobal, bool *&pLocal) {
+int CCOM_BroadTools::GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal) {
   return Scatter(pGlobal, pLocal);
 }
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(char *pGlobal, char *&pLocal) {
+int CCOM_BroadTools::GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal) {
   return Scatter(pGlobal, pLocal);
 }

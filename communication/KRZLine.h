@@ -15,8 +15,8 @@
 class CKRZLine {
 public:
   CKRZLine() = default;
-  CKRZLine(const CKRZLine &) = delete;
-  CKRZLine &operator=(const CKRZLine &) = delete;
+  CKRZLine(const CKRZLine&) = delete;
+  CKRZLine& operator=(const CKRZLine&) = delete;
   ~CKRZLine() {
     m_Text << '\n';
     const std::string text = m_Text.str();
@@ -24,7 +24,7 @@ public:
     std::cout.flush();
   }
 
-  template <class T> CKRZLine &operator<<(const T &value) {
+  template <class T> CKRZLine& operator<<(const T& value) {
     m_Text << value;
     return *this;
   }

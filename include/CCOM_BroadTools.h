@@ -41,11 +41,11 @@ public:
   CCOM_BroadTools();
   ~CCOM_BroadTools();
   /// Copies: what the object owns is duplicated, what it borrows is shared. Not collective.
-  CCOM_BroadTools(const CCOM_BroadTools &other);
-  CCOM_BroadTools &operator=(const CCOM_BroadTools &other);
+  CCOM_BroadTools(const CCOM_BroadTools& other);
+  CCOM_BroadTools& operator=(const CCOM_BroadTools& other);
 
   /// Stores this rank's number (0..nproc-1), the rank count and the borrowed communicator.
-  void SetInitialize(int myid, int nproc, CKRZCom *com);
+  void SetInitialize(int myid, int nproc, CKRZCom* com);
 
   /// Rank 0 (or a one-rank run): hands in the relation, borrowed, not copied.
   ///  nGlobal        global dimension n_G.
@@ -54,7 +54,7 @@ public:
   ///                 numbers in 0..n_G.
   /// Other ranks of a multi-rank run: ignored (they receive rank 0's relation). Not collective.
   /// After the first successful check a new relation reaches rank 0 only.
-  void SetMapRelation(int nGlobal, int *pNDimension_L, int **pL2GArray);
+  void SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray);
   /// Collective. Builds the relation where rank 0's items come first, then rank 1's, and so
   /// on; every rank passes its own count. The next transfer distributes it anew.
   void SetMapRelation_DefaultRelation(int nLocal);
@@ -71,47 +71,47 @@ public:
   /// caller's n_G+1 array, or null to have one allocated (then owned by the caller); untouched
   /// elsewhere. Rank 0 writes rank by rank, local item by local item: the last writer wins.
   /// Returns 1 on every rank, or 0 on every rank when the relation check fails.
-  int GetGlobalArrayFromLocalArray(double *pLocal, double *&pGlobal);
-  int GetGlobalArrayFromLocalArray(float *pLocal, float *&pGlobal);
-  int GetGlobalArrayFromLocalArray(int *pLocal, int *&pGlobal);
-  int GetGlobalArrayFromLocalArray(bool *pLocal, bool *&pGlobal);
-  int GetGlobalArrayFromLocalArray(char *pLocal, char *&pGlobal);
+  int GetGlobalArrayFromLocalArray(double* pLocal, double*& pGlobal);
+  int GetGlobalArrayFromLocalArray(float* pLocal, float*& pGlobal);
+  int GetGlobalArrayFromLocalArray(int* pLocal, int*& pGlobal);
+  int GetGlobalArrayFromLocalArray(bool* pLocal, bool*& pGlobal);
+  int GetGlobalArrayFromLocalArray(char* pLocal, char*& pGlobal);
 
   /// Scatter. Collective. pGlobal: rank 0's n_G+1 values (borrowed; may be null elsewhere).
   /// pLocal: the caller's n_myid+1 array, or null to have one allocated on any rank (then owned
   /// by the caller). Element 0 of pLocal is not written. Returns 1 on every rank, or 0 on every
   /// rank when the relation check fails (pLocal untouched).
-  int GetLocalArrayFromGlobalArray(double *pGlobal, double *&pLocal);
-  int GetLocalArrayFromGlobalArray(float *pGlobal, float *&pLocal);
-  int GetLocalArrayFromGlobalArray(int *pGlobal, int *&pLocal);
-  int GetLocalArrayFromGlobalArray(bool *pGlobal, bool *&pLocal);
-  int GetLocalArrayFromGlobalArray(char *pGlobal, char *&pLocal);
+  int GetLocalArrayFromGlobalArray(double* pGlobal, double*& pLocal);
+  int GetLocalArrayFromGlobalArray(float* pGlobal, float*& pLocal);
+  int GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal);
+  int GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal);
+  int GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal);
 
 private:
   int CheckMapDataCorrect();
   void COM_Barrier();
-  template <class T> void SendArray(int nProc, T *pArray, int n);
-  template <class T> void ReceiveArray(int nProc, T *pArray, int n);
+  template <class T> void SendArray(int nProc, T* pArray, int n);
+  template <class T> void ReceiveArray(int nProc, T* pArray, int n);
 
-  template <class T> int Gather(T *pLocal, T *&pGlobal);
-  template <class T> int Scatter(T *pGlobal, T *&pLocal);
-  template <class T> CKRZScratch<T> &Buffer();
-  template <class T> T *ScratchFor(int nItems);
+  template <class T> int Gather(T* pLocal, T*& pGlobal);
+  template <class T> int Scatter(T* pGlobal, T*& pLocal);
+  template <class T> CKRZScratch<T>& Buffer();
+  template <class T> T* ScratchFor(int nItems);
   template <class T> int TypeCode() const;
   bool ValidateRelation() const;
-  bool InRange(int p, int i, int g, bool &reported) const;
+  bool InRange(int p, int i, int g, bool& reported) const;
   void ReleaseCounts();
   void ReleaseTable();
   void OwnCounts(int n);
   void OwnTable();
-  void CopyFrom(const CCOM_BroadTools &other);
+  void CopyFrom(const CCOM_BroadTools& other);
 
-  CKRZCom *m_pCom;
+  CKRZCom* m_pCom;
   int m_nMyid;
   int m_nNProc;
   int m_nDimension_G;
-  int *m_pNDimension_L;
-  int **m_pL2GArray;
+  int* m_pNDimension_L;
+  int** m_pL2GArray;
   CKRZScratch<double> m_pBufferDouble;
   CKRZScratch<float> m_pBufferFloat;
   CKRZScratch<int> m_pBufferInt;
@@ -124,7 +124,7 @@ private:
   // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
   std::vector<std::vector<int>> m_OwnedRows;
-  std::vector<int *> m_OwnedTable;
+  std::vector<int*> m_OwnedTable;
 };
 
 #endif

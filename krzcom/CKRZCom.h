@@ -30,22 +30,22 @@ public:
 
   /// Point to point, blocking. `buf` holds `count` elements of `type`; returns once it may be
   /// reused.
-  virtual int Send(int type, void *buf, int count, int dest, int tag, int comm) = 0;
+  virtual int Send(int type, void* buf, int count, int dest, int tag, int comm) = 0;
   /// Point to point, blocking. On return `buf` holds the `count` elements of the matching Send.
-  virtual int Recv(int type, void *buf, int count, int source, int tag, int comm) = 0;
+  virtual int Recv(int type, void* buf, int count, int source, int tag, int comm) = 0;
   /// Collective. On return `buf` holds the root's `count` elements on every rank.
-  virtual int Broadcast(int type, void *buf, int count, int root, int comm) = 0;
+  virtual int Broadcast(int type, void* buf, int count, int root, int comm) = 0;
   /// Collective. `out` receives the element-wise sum of `in` over all ranks.
-  virtual int AllSum(int type, void *in, void *out, int count, int comm) = 0;
+  virtual int AllSum(int type, void* in, void* out, int count, int comm) = 0;
   /// Collective. `out` receives the element-wise minimum of `in` over all ranks.
-  virtual int AllMin(int type, void *in, void *out, int count, int comm) = 0;
+  virtual int AllMin(int type, void* in, void* out, int count, int comm) = 0;
   /// Collective. Returns once every rank has entered it.
   virtual int Barrier(int comm) = 0;
 
 protected:
   CKRZCom() = default;
-  CKRZCom(const CKRZCom &) = default;
-  CKRZCom &operator=(const CKRZCom &) = default;
+  CKRZCom(const CKRZCom&) = default;
+  CKRZCom& operator=(const CKRZCom&) = default;
 };
 
 #endif

@@ -41,24 +41,24 @@ int CKRZCom_MPI::Size() const {
   return size;
 }
 
-int CKRZCom_MPI::Send(int type, void *buf, int count, int dest, int tag, int comm) {
+int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int comm) {
   return MPI_Send(buf, count, ToMPI(type), dest, tag, ToComm(comm));
 }
 
-int CKRZCom_MPI::Recv(int type, void *buf, int count, int source, int tag, int comm) {
+int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int comm) {
   return MPI_Recv(buf, count, ToMPI(type), source, tag, ToComm(comm), MPI_STATUS_IGNORE);
 }
 
-int CKRZCom_MPI::Broadcast(int type, void *buf, int count, int root, int comm) {
+int CKRZCom_MPI::Broadcast(int type, void* buf, int count, int root, int comm) {
   return MPI_Bcast(buf, count, ToMPI(type), root, ToComm(comm));
 }
 
-int CKRZCom_MPI::AllSum(int type, void *in, void *out, int count, int comm) {
+int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
   return MPI_Allreduce(in == out ? MPI_IN_PLACE : in, out, count, ToMPI(type), MPI_SUM,
                        ToComm(comm));
 }
 
-int CKRZCom_MPI::AllMin(int type, void *in, void *out, int count, int comm) {
+int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
   return MPI_Allreduce(in == out ? MPI_IN_PLACE : in, out, count, ToMPI(type), MPI_MIN,
                        ToComm(comm));
 }

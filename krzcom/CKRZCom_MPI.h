@@ -21,11 +21,11 @@ public:
   int Rank() const;
   int Size() const;
 
-  int Send(int type, void *buf, int count, int dest, int tag, int comm) override;
-  int Recv(int type, void *buf, int count, int source, int tag, int comm) override;
-  int Broadcast(int type, void *buf, int count, int root, int comm) override;
-  int AllSum(int type, void *in, void *out, int count, int comm) override;
-  int AllMin(int type, void *in, void *out, int count, int comm) override;
+  int Send(int type, void* buf, int count, int dest, int tag, int comm) override;
+  int Recv(int type, void* buf, int count, int source, int tag, int comm) override;
+  int Broadcast(int type, void* buf, int count, int root, int comm) override;
+  int AllSum(int type, void* in, void* out, int count, int comm) override;
+  int AllMin(int type, void* in, void* out, int count, int comm) override;
   int Barrier(int comm) override;
 };
 

@@ -6,7 +6,7 @@ namespace {
 constexpr int kWorldHandle = 1;
 }
 
-CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld &world, int rank)
+CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld& world, int rank)
     : m_pWorld(&world), m_nRank(rank) {
   m_nCommHandle = kWorldHandle;
   m_nTypeChar = CKRZThreadsWorld::kTypeChar;
@@ -27,31 +27,31 @@ void CKRZCom_Threads::CheckHandle(int comm) const {
   throw KRZWorldAborted(m_pWorld->Report());
 }
 
-int CKRZCom_Threads::Send(int type, void *buf, int count, int dest, int tag, int comm) {
+int CKRZCom_Threads::Send(int type, void* buf, int count, int dest, int tag, int comm) {
   CheckHandle(comm);
   m_pWorld->Send(m_nRank, type, buf, count, dest, tag);
   return 0;
 }
 
-int CKRZCom_Threads::Recv(int type, void *buf, int count, int source, int tag, int comm) {
+int CKRZCom_Threads::Recv(int type, void* buf, int count, int source, int tag, int comm) {
   CheckHandle(comm);
   m_pWorld->Recv(m_nRank, type, buf, count, source, tag);
   return 0;
 }
 
-int CKRZCom_Threads::Broadcast(int type, void *buf, int count, int root, int comm) {
+int CKRZCom_Threads::Broadcast(int type, void* buf, int count, int root, int comm) {
   CheckHandle(comm);
   m_pWorld->Collective(m_nRank, KRZCollective::Broadcast, type, buf, buf, count, root);
   return 0;
 }
 
-int CKRZCom_Threads::AllSum(int type, void *in, void *out, int count, int comm) {
+int CKRZCom_Threads::AllSum(int type, void* in, void* out, int count, int comm) {
   CheckHandle(comm);
   m_pWorld->Collective(m_nRank, KRZCollective::AllSum, type, in, out, count, 0);
   return 0;
 }
 
-int CKRZCom_Threads::AllMin(int type, void *in, void *out, int count, int comm) {
+int CKRZCom_Threads::AllMin(int type, void* in, void* out, int count, int comm) {
   CheckHandle(comm);
   m_pWorld->Collective(m_nRank, KRZCollective::AllMin, type, in, out, count, 0);
   return 0;

@@ -11,23 +11,23 @@
 
 class KRZCOM_EXPORT CKRZCom_Threads : public CKRZCom {
 public:
-  CKRZCom_Threads(CKRZThreadsWorld &world, int rank);
+  CKRZCom_Threads(CKRZThreadsWorld& world, int rank);
   ~CKRZCom_Threads() override;
 
   int Rank() const { return m_nRank; }
   int Size() const { return m_pWorld->Size(); }
 
-  int Send(int type, void *buf, int count, int dest, int tag, int comm) override;
-  int Recv(int type, void *buf, int count, int source, int tag, int comm) override;
-  int Broadcast(int type, void *buf, int count, int root, int comm) override;
-  int AllSum(int type, void *in, void *out, int count, int comm) override;
-  int AllMin(int type, void *in, void *out, int count, int comm) override;
+  int Send(int type, void* buf, int count, int dest, int tag, int comm) override;
+  int Recv(int type, void* buf, int count, int source, int tag, int comm) override;
+  int Broadcast(int type, void* buf, int count, int root, int comm) override;
+  int AllSum(int type, void* in, void* out, int count, int comm) override;
+  int AllMin(int type, void* in, void* out, int count, int comm) override;
   int Barrier(int comm) override;
 
 private:
   void CheckHandle(int comm) const;
 
-  CKRZThreadsWorld *m_pWorld;
+  CKRZThreadsWorld* m_pWorld;
   int m_nRank;
 };
 

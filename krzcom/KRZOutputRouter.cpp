@@ -1,6 +1,6 @@
 #include "KRZOutputRouter.h"
 
-CKRZOutputRouter::CKRZOutputRouter(std::ostream &stream)
+CKRZOutputRouter::CKRZOutputRouter(std::ostream& stream)
     : m_Stream(stream), m_pPrevious(stream.rdbuf()) {
   m_Stream.flush();
   m_Stream.rdbuf(this);
@@ -33,7 +33,7 @@ std::string CKRZOutputRouter::Take() {
   return text;
 }
 
-std::streamsize CKRZOutputRouter::xsputn(const char *s, std::streamsize n) {
+std::streamsize CKRZOutputRouter::xsputn(const char* s, std::streamsize n) {
   std::lock_guard<std::mutex> lock(m_Mutex);
   auto it = m_Buffers.find(std::this_thread::get_id());
   if (it != m_Buffers.end()) {

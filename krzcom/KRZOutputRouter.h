@@ -18,10 +18,10 @@
 class KRZCOM_EXPORT CKRZOutputRouter : public std::streambuf {
 public:
   /// Installs itself on `stream` until destroyed.
-  explicit CKRZOutputRouter(std::ostream &stream);
+  explicit CKRZOutputRouter(std::ostream& stream);
   ~CKRZOutputRouter() override;
-  CKRZOutputRouter(const CKRZOutputRouter &) = delete;
-  CKRZOutputRouter &operator=(const CKRZOutputRouter &) = delete;
+  CKRZOutputRouter(const CKRZOutputRouter&) = delete;
+  CKRZOutputRouter& operator=(const CKRZOutputRouter&) = delete;
 
   /// Routes the calling thread's text to a buffer of its own from now on.
   void Attach();
@@ -32,12 +32,12 @@ public:
 
 protected:
   int_type overflow(int_type ch) override;
-  std::streamsize xsputn(const char *s, std::streamsize n) override;
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
   int sync() override;
 
 private:
-  std::ostream &m_Stream;
-  std::streambuf *m_pPrevious;
+  std::ostream& m_Stream;
+  std::streambuf* m_pPrevious;
   std::mutex m_Mutex;
   std::map<std::thread::id, std::string> m_Buffers;
 };

@@ -7,7 +7,7 @@
 #include "CKRZCom_Threads.h"
 #include "KRZOutputRouter.h"
 
-KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction &fn, const KRZRunOptions &options) {
+KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptions& options) {
   KRZRunResult result;
   if (nproc < 1) {
     result.ok = false;
@@ -28,9 +28,9 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction &fn, const KRZRunOptio
     try {
       fn(com, rank, nproc);
       world.Finish(rank);
-    } catch (const KRZWorldAborted &) {
+    } catch (const KRZWorldAborted&) {
       // The world holds the report already.
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
       world.Fail(rank, std::string("exception: ") + e.what());
     } catch (...) {
       world.Fail(rank, "unknown exception");
@@ -43,7 +43,7 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction &fn, const KRZRunOptio
   threads.reserve(static_cast<size_t>(nproc));
   for (int r = 0; r < nproc; ++r)
     threads.emplace_back(body, r);
-  for (std::thread &t : threads)
+  for (std::thread& t : threads)
     t.join();
 
   if (world.Aborted()) {

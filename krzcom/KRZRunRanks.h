@@ -30,10 +30,10 @@ struct KRZRunResult {
   std::vector<std::string> output; ///< per rank, when captureOutput was set
 };
 
-using KRZRankFunction = std::function<void(CKRZCom &com, int myid, int nproc)>;
+using KRZRankFunction = std::function<void(CKRZCom& com, int myid, int nproc)>;
 
 /// Runs `fn` on `nproc` (at least 1) ranks and joins them.
-KRZCOM_EXPORT KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction &fn,
-                                       const KRZRunOptions &options = KRZRunOptions());
+KRZCOM_EXPORT KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn,
+                                       const KRZRunOptions& options = KRZRunOptions());
 
 #endif

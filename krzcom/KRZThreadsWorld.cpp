@@ -28,14 +28,14 @@ struct Message {
   int tag;
   int type;
   int count;
-  const void *buf;
+  const void* buf;
   bool done;
 };
 
 struct CollectiveCall {
   Call call;
-  const void *in;
-  void *out;
+  const void* in;
+  void* out;
 };
 
 enum class RankStatus { Running, Blocked, Finished, Failed };
@@ -46,7 +46,7 @@ struct RankState {
   std::function<bool()> ready;
 };
 
-const char *TypeName(int type) {
+const char* TypeName(int type) {
   switch (type) {
   case CKRZThreadsWorld::kTypeChar: return "char";
   case CKRZThreadsWorld::kTypeInt: return "int";
@@ -66,9 +66,9 @@ size_t TypeSize(int type) {
   }
 }
 
-std::string Describe(const Call &c) {
+std::string Describe(const Call& c) {
   std::ostringstream s;
-  const char *type = TypeName(c.type);
+  const char* type = TypeName(c.type);
   auto typeText = [&] {
     if (type != nullptr)
       s << "type=" << type;
@@ -112,16 +112,16 @@ Op ToOp(KRZCollective op) {
   return Op::Barrier;
 }
 
-template <class T> void Reduce(Op op, const std::vector<const CollectiveCall *> &calls, int count) {
-  std::vector<T> acc(static_cast<const T *>(calls[0]->in),
-                     static_cast<const T *>(calls[0]->in) + count);
+template <class T> void Reduce(Op op, const std::vector<const CollectiveCall*>& calls, int count) {
+  std::vector<T> acc(static_cast<const T*>(calls[0]->in),
+                     static_cast<const T*>(calls[0]->in) + count);
   for (size_t r = 1; r < calls.size(); ++r) {
-    const T *in = static_cast<const T *>(calls[r]->in);
+    const T* in = static_cast<const T*>(calls[r]->in);
     for (int i = 0; i < count; ++i)
       acc[i] = op == Op::AllSum ? static_cast<T>(acc[i] + in[i]) : std::min(acc[i], in[i]);
   }
-  for (const CollectiveCall *c : calls)
-    std::copy(acc.begin(), acc.end(), static_cast<T *>(c->out));
+  for (const CollectiveCall* c : calls)
+    std::copy(acc.begin(), acc.end(), static_cast<T*>(c->out));
 }
 
 } // namespace
@@ -131,9 +131,9 @@ struct CKRZThreadsWorld::Impl {
   std::chrono::milliseconds deadline{std::chrono::seconds(120)};
   mutable std::mutex mu;
   std::condition_variable cv;
-  std::vector<std::deque<Message *>> inbox;
+  std::vector<std::deque<Message*>> inbox;
   std::vector<RankState> ranks;
-  std::vector<const CollectiveCall *> collective;
+  std::vector<const CollectiveCall*> collective;
   int arrived = 0;
   unsigned long long generation = 0;
   bool aborted = false;
@@ -145,14 +145,14 @@ struct CKRZThreadsWorld::Impl {
 
   // All members below are called with `mu` held.
 
-  void Abort(const std::string &reason) {
+  void Abort(const std::string& reason) {
     if (aborted)
       return;
     aborted = true;
     std::ostringstream s;
     s << reason;
     for (int r = 0; r < n; ++r) {
-      const RankState &st = ranks[static_cast<size_t>(r)];
+      const RankState& st = ranks[static_cast<size_t>(r)];
       s << "\n  rank " << r << ": ";
       switch (st.status) {
       case RankStatus::Running: s << "running"; break;
@@ -165,7 +165,7 @@ struct CKRZThreadsWorld::Impl {
     cv.notify_all();
   }
 
-  [[noreturn]] void AbortAndThrow(const std::string &reason) {
+  [[noreturn]] void AbortAndThrow(const std::string& reason) {
     Abort(reason);
     throw KRZWorldAborted(report);
   }
@@ -177,7 +177,7 @@ struct CKRZThreadsWorld::Impl {
 
   void CheckDeadlock() {
     bool anyBlocked = false;
-    for (const RankState &st : ranks) {
+    for (const RankState& st : ranks) {
       if (st.status == RankStatus::Running)
         return;
       if (st.status == RankStatus::Blocked) {
@@ -192,11 +192,11 @@ struct CKRZThreadsWorld::Impl {
 
   // Blocks until ready() holds. Throws KRZWorldAborted when the world is (or gets) aborted
   // before that, including by this wait's own deadline.
-  void Wait(std::unique_lock<std::mutex> &lock, int rank, const Call &call,
-            const std::function<bool()> &ready) {
+  void Wait(std::unique_lock<std::mutex>& lock, int rank, const Call& call,
+            const std::function<bool()>& ready) {
     if (ready())
       return;
-    RankState &st = ranks[static_cast<size_t>(rank)];
+    RankState& st = ranks[static_cast<size_t>(rank)];
     st.status = RankStatus::Blocked;
     st.call = call;
     st.ready = ready;
@@ -216,7 +216,7 @@ struct CKRZThreadsWorld::Impl {
       throw KRZWorldAborted(report);
   }
 
-  void CheckArguments(int rank, const Call &call) {
+  void CheckArguments(int rank, const Call& call) {
     std::ostringstream s;
     if (TypeSize(call.type) == 0)
       s << "rank " << rank << " called " << Describe(call) << " with an unknown type code";
@@ -231,18 +231,18 @@ struct CKRZThreadsWorld::Impl {
       AbortAndThrow(error);
   }
 
-  std::deque<Message *>::iterator FindMessage(int rank, int source, int tag) {
-    auto &box = inbox[static_cast<size_t>(rank)];
+  std::deque<Message*>::iterator FindMessage(int rank, int source, int tag) {
+    auto& box = inbox[static_cast<size_t>(rank)];
     return std::find_if(box.begin(), box.end(),
-                        [&](const Message *m) { return m->source == source && m->tag == tag; });
+                        [&](const Message* m) { return m->source == source && m->tag == tag; });
   }
 
-  void Perform(const Call &call) {
+  void Perform(const Call& call) {
     const size_t bytes = TypeSize(call.type) * static_cast<size_t>(call.count);
     switch (call.op) {
     case Op::Broadcast: {
-      const void *src = collective[static_cast<size_t>(call.peer)]->in;
-      for (const CollectiveCall *c : collective)
+      const void* src = collective[static_cast<size_t>(call.peer)]->in;
+      for (const CollectiveCall* c : collective)
         if (c->out != src && bytes > 0)
           std::memcpy(c->out, src, bytes);
       break;
@@ -272,14 +272,14 @@ void CKRZThreadsWorld::SetDeadline(std::chrono::milliseconds deadline) {
   m_pImpl->deadline = deadline;
 }
 
-void CKRZThreadsWorld::Send(int rank, int type, const void *buf, int count, int dest, int tag) {
-  Impl &w = *m_pImpl;
+void CKRZThreadsWorld::Send(int rank, int type, const void* buf, int count, int dest, int tag) {
+  Impl& w = *m_pImpl;
   std::unique_lock<std::mutex> lock(w.mu);
   w.ThrowIfAborted();
   const Call call{Op::Send, type, count, dest, tag};
   w.CheckArguments(rank, call);
   Message message{rank, tag, type, count, buf, false};
-  auto &box = w.inbox[static_cast<size_t>(dest)];
+  auto& box = w.inbox[static_cast<size_t>(dest)];
   box.push_back(&message);
   w.cv.notify_all();
   try {
@@ -291,16 +291,16 @@ void CKRZThreadsWorld::Send(int rank, int type, const void *buf, int count, int 
   }
 }
 
-void CKRZThreadsWorld::Recv(int rank, int type, void *buf, int count, int source, int tag) {
-  Impl &w = *m_pImpl;
+void CKRZThreadsWorld::Recv(int rank, int type, void* buf, int count, int source, int tag) {
+  Impl& w = *m_pImpl;
   std::unique_lock<std::mutex> lock(w.mu);
   w.ThrowIfAborted();
   const Call call{Op::Recv, type, count, source, tag};
   w.CheckArguments(rank, call);
-  auto &box = w.inbox[static_cast<size_t>(rank)];
+  auto& box = w.inbox[static_cast<size_t>(rank)];
   w.Wait(lock, rank, call, [&] { return w.FindMessage(rank, source, tag) != box.end(); });
   auto it = w.FindMessage(rank, source, tag);
-  Message &m = **it;
+  Message& m = **it;
   if (m.type != type || m.count != count) {
     std::ostringstream s;
     s << "message mismatch: rank " << source << " called "
@@ -315,9 +315,9 @@ void CKRZThreadsWorld::Recv(int rank, int type, void *buf, int count, int source
   w.cv.notify_all();
 }
 
-void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const void *in, void *out,
+void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const void* in, void* out,
                                   int count, int root) {
-  Impl &w = *m_pImpl;
+  Impl& w = *m_pImpl;
   std::unique_lock<std::mutex> lock(w.mu);
   w.ThrowIfAborted();
   const Op o = ToOp(op);
@@ -327,14 +327,14 @@ void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const vo
   w.CheckArguments(rank, call);
 
   if (w.arrived > 0) {
-    const CollectiveCall *first = nullptr;
+    const CollectiveCall* first = nullptr;
     int firstRank = 0;
     for (int r = 0; r < w.n && first == nullptr; ++r)
       if (w.collective[static_cast<size_t>(r)] != nullptr) {
         first = w.collective[static_cast<size_t>(r)];
         firstRank = r;
       }
-    const Call &f = first->call;
+    const Call& f = first->call;
     if (f.op != call.op || f.type != call.type || f.count != call.count || f.peer != call.peer) {
       std::ostringstream s;
       s << "collective mismatch: rank " << firstRank << " called " << Describe(f) << ", rank "
@@ -362,7 +362,7 @@ void CKRZThreadsWorld::Finish(int rank) {
   m_pImpl->CheckDeadlock();
 }
 
-void CKRZThreadsWorld::Fail(int rank, const std::string &why) {
+void CKRZThreadsWorld::Fail(int rank, const std::string& why) {
   std::lock_guard<std::mutex> lock(m_pImpl->mu);
   m_pImpl->ranks[static_cast<size_t>(rank)].status = RankStatus::Failed;
   std::ostringstream s;

@@ -40,23 +40,23 @@ public:
   /// A world of `nproc` ranks (at least 1). The default deadline is generous (120 s).
   explicit CKRZThreadsWorld(int nproc);
   ~CKRZThreadsWorld();
-  CKRZThreadsWorld(const CKRZThreadsWorld &) = delete;
-  CKRZThreadsWorld &operator=(const CKRZThreadsWorld &) = delete;
+  CKRZThreadsWorld(const CKRZThreadsWorld&) = delete;
+  CKRZThreadsWorld& operator=(const CKRZThreadsWorld&) = delete;
 
   int Size() const;
   /// Longest time one blocking call may wait before the world is aborted.
   void SetDeadline(std::chrono::milliseconds deadline);
 
   // Entry points of the rank objects; `rank` is the calling rank.
-  void Send(int rank, int type, const void *buf, int count, int dest, int tag);
-  void Recv(int rank, int type, void *buf, int count, int source, int tag);
-  void Collective(int rank, KRZCollective op, int type, const void *in, void *out, int count,
+  void Send(int rank, int type, const void* buf, int count, int dest, int tag);
+  void Recv(int rank, int type, void* buf, int count, int source, int tag);
+  void Collective(int rank, KRZCollective op, int type, const void* in, void* out, int count,
                   int root);
 
   /// The rank's function returned; a rank waiting for it can then never proceed.
   void Finish(int rank);
   /// The rank's function failed (threw); aborts the world with `why`.
-  void Fail(int rank, const std::string &why);
+  void Fail(int rank, const std::string& why);
 
   bool Aborted() const;
   /// Empty until the world is aborted; then the reason and one line per rank.

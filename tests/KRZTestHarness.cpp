@@ -6,10 +6,10 @@
 #include "KRZOutputRouter.h"
 
 std::string KRZTakeOutput() {
-  std::streambuf *buf = std::cout.rdbuf();
-  if (auto *router = dynamic_cast<CKRZOutputRouter *>(buf))
+  std::streambuf* buf = std::cout.rdbuf();
+  if (auto* router = dynamic_cast<CKRZOutputRouter*>(buf))
     return router->Take();
-  if (auto *text = dynamic_cast<std::stringbuf *>(buf)) {
+  if (auto* text = dynamic_cast<std::stringbuf*>(buf)) {
     std::string s = text->str();
     text->str("");
     return s;
@@ -17,7 +17,7 @@ std::string KRZTakeOutput() {
   return {};
 }
 
-std::vector<std::string> KRZLines(const std::string &text) {
+std::vector<std::string> KRZLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);)

@@ -18,21 +18,21 @@
 
 #include "CKRZCom.h"
 
-using KRZTestBody = std::function<void(CKRZCom &com, int myid, int nproc)>;
+using KRZTestBody = std::function<void(CKRZCom& com, int myid, int nproc)>;
 
 /// Runs `body` on the engine of this test binary; `ranks` 0 means "every rank count".
-void KRZRunTestBody(const KRZTestBody &body, int ranks);
+void KRZRunTestBody(const KRZTestBody& body, int ranks);
 
 /// Returns and clears what the calling rank printed to std::cout so far.
 std::string KRZTakeOutput();
 
 /// Splits text into lines (without their newline).
-std::vector<std::string> KRZLines(const std::string &text);
+std::vector<std::string> KRZLines(const std::string& text);
 
 #define KRZ_RANKS_TEST_N(suite, name, ranks)                                                       \
-  static void suite##_##name##_Body(CKRZCom &com, int myid, int nproc);                            \
+  static void suite##_##name##_Body(CKRZCom& com, int myid, int nproc);                            \
   TEST(suite, name) { KRZRunTestBody(suite##_##name##_Body, ranks); }                              \
-  static void suite##_##name##_Body([[maybe_unused]] CKRZCom &com, [[maybe_unused]] int myid,      \
+  static void suite##_##name##_Body([[maybe_unused]] CKRZCom& com, [[maybe_unused]] int myid,      \
                                     [[maybe_unused]] int nproc)
 
 #define KRZ_RANKS_TEST(suite, name) KRZ_RANKS_TEST_N(suite, name, 0)

@@ -8,14 +8,14 @@
 #include "CKRZCom_MPI.h"
 #include "KRZTestHarness.h"
 
-void KRZRunTestBody(const KRZTestBody &body, int ranks) {
+void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   CKRZCom_MPI com(MPI_COMM_WORLD);
   const int nproc = com.Size();
   if (ranks > 0 && ranks != nproc)
     GTEST_SKIP() << "needs " << ranks << " ranks";
   {
     std::stringbuf captured;
-    std::streambuf *previous = std::cout.rdbuf(&captured);
+    std::streambuf* previous = std::cout.rdbuf(&captured);
     body(com, com.Rank(), nproc);
     std::cout.rdbuf(previous);
   }
@@ -26,7 +26,7 @@ void KRZRunTestBody(const KRZTestBody &body, int ranks) {
     ADD_FAILURE() << "another rank failed";
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   MPI_Init(&argc, &argv);
   testing::InitGoogleTest(&argc, argv);
   int rank = 0;

@@ -4,7 +4,7 @@
 #include "KRZRunRanks.h"
 #include "KRZTestHarness.h"
 
-void KRZRunTestBody(const KRZTestBody &body, int ranks) {
+void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   const int first = ranks > 0 ? ranks : 1;
   const int last = ranks > 0 ? ranks : 5;
   for (int n = first; n <= last; ++n) {

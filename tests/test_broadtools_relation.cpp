@@ -8,8 +8,8 @@
 
 namespace {
 
-size_t CountLines(const std::vector<std::string> &lines, const std::string &start) {
-  return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string &l) {
+size_t CountLines(const std::vector<std::string>& lines, const std::string& start) {
+  return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
     return l.compare(0, start.size(), start) == 0;
   }));
 }
@@ -21,13 +21,13 @@ KRZ_RANKS_TEST(Relation, MissingRelationFailsOnEveryRankUntilOneIsGiven) {
   tools.SetInitialize(myid, nproc, &com);
   std::vector<int> counts(static_cast<size_t>(nproc), 1);
   std::vector<std::vector<int>> rows;
-  std::vector<int *> table;
+  std::vector<int*> table;
   for (int p = 0; p < nproc; ++p)
     rows.push_back({0, p + 1});
-  for (auto &row : rows)
+  for (auto& row : rows)
     table.push_back(row.data());
   double local[2] = {0.0, 1.5 + myid};
-  double *global = nullptr;
+  double* global = nullptr;
 
   if (nproc == 1) {
     // One rank completes an empty relation locally and never fails.
@@ -46,7 +46,7 @@ KRZ_RANKS_TEST(Relation, MissingRelationFailsOnEveryRankUntilOneIsGiven) {
   EXPECT_EQ(KRZLines(KRZTakeOutput()), expected);
 
   tools.SetMapRelation(0, counts.data(), table.data()); // global dimension 0: still refused
-  double *back = nullptr;
+  double* back = nullptr;
   EXPECT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 0);
   EXPECT_EQ(back, nullptr);
   EXPECT_EQ(KRZTakeOutput(), ""); // the scatter is silent unless debugging
@@ -66,14 +66,14 @@ KRZ_RANKS_TEST(Relation, GlobalNumberOutOfRangeIsRefusedBeforeAnythingIsWritten)
   std::vector<std::vector<int>> rows;
   for (int p = 0; p < nproc; ++p)
     rows.push_back({0, 2 * p + 1, p == last ? 2 * nproc + 5 : 2 * p + 2});
-  std::vector<int *> table;
-  for (auto &row : rows)
+  std::vector<int*> table;
+  for (auto& row : rows)
     table.push_back(row.data());
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation(2 * nproc, counts.data(), table.data());
   int local[3] = {0, 1, 2};
-  int *global = nullptr;
+  int* global = nullptr;
   EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 0);
   EXPECT_EQ(global, nullptr);
   const std::string bad = "L2G relation error: process " + std::to_string(last) +
@@ -100,12 +100,12 @@ KRZ_RANKS_TEST(Relation, EditedOutOfRangeAfterTheCheckSkipsTheItemWithALine) {
   std::vector<std::vector<int>> rows;
   for (int p = 0; p < nproc; ++p)
     rows.push_back({0, p + 1});
-  std::vector<int *> table;
-  for (auto &row : rows)
+  std::vector<int*> table;
+  for (auto& row : rows)
     table.push_back(row.data());
   tools.SetMapRelation(nproc, counts.data(), table.data());
   int local[2] = {0, 7};
-  int *global = nullptr;
+  int* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
   if (nproc == 1)
     rows[0][1] = -3; // one rank re-checks at every call: refused as a whole
@@ -152,7 +152,7 @@ KRZ_RANKS_TEST_N(Relation, OneRankDefaultRelationIsTheIdentity, 1) {
   EXPECT_EQ(tools.GetDimension_Global(), 7);
   EXPECT_EQ(tools.GetDimension_Local(0), 7);
   char local[8] = {'-', 'a', 'b', 'c', 'd', 'e', 'f', 'g'};
-  char *global = nullptr;
+  char* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
   EXPECT_EQ(std::string(global + 1, 7), "abcdefg");
   delete[] global;
@@ -165,7 +165,7 @@ KRZ_RANKS_TEST_N(Relation, DebugLinesOfATwoRankGatherAndScatter, 2) {
   tools.SetMapRelation_DefaultRelation(myid == 0 ? 3 : 2);
   double local0[4] = {0, 0.5, 1.5, 2.5};
   double local1[3] = {0, 3.5, 4.5};
-  double *global = nullptr;
+  double* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(myid == 0 ? local0 : local1, global), 1);
   if (myid == 0)
     EXPECT_EQ(KRZLines(KRZTakeOutput()),
@@ -180,7 +180,7 @@ KRZ_RANKS_TEST_N(Relation, DebugLinesOfATwoRankGatherAndScatter, 2) {
     EXPECT_EQ(KRZLines(KRZTakeOutput()),
               (std::vector<std::string>{"Global dim =5", "Local dim =2"}));
 
-  double *back = nullptr;
+  double* back = nullptr;
   ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   if (myid == 0)
     EXPECT_EQ(KRZLines(KRZTakeOutput()),
@@ -204,7 +204,7 @@ KRZ_RANKS_TEST_N(Relation, DebugThresholdsOfLongArrays, 1) {
     std::vector<int> row(static_cast<size_t>(n) + 1);
     for (int i = 0; i <= n; ++i)
       row[static_cast<size_t>(i)] = i;
-    std::vector<int *> table{row.data()};
+    std::vector<int*> table{row.data()};
     CCOM_BroadTools tools;
     tools.SetInitialize(myid, nproc, &com);
     tools.SetIfOpenDebugMode(1);
@@ -217,12 +217,12 @@ KRZ_RANKS_TEST_N(Relation, DebugThresholdsOfLongArrays, 1) {
 
     // Gather: first 9 and last 10; scatter: first 29 and last 5.
     std::vector<int> local(static_cast<size_t>(n) + 1, 1);
-    int *global = nullptr;
+    int* global = nullptr;
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
     const auto gathered = KRZLines(KRZTakeOutput());
     EXPECT_EQ(CountLines(gathered, "CPU 0 GetFrom pLocalArray_CPUX["),
               static_cast<size_t>(std::min(n, 9 + 10)));
-    int *back = nullptr;
+    int* back = nullptr;
     ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
     const auto scattered = KRZLines(KRZTakeOutput());
     EXPECT_EQ(CountLines(scattered, "CPU0 GetFrom Global pLocalArray["),
@@ -237,11 +237,11 @@ KRZ_RANKS_TEST_N(Relation, DebugThresholdsOfLongArrays, 1) {
     tools.SetMapRelation_DefaultRelation(n);
     tools.SetIfOpenDebugMode(1);
     std::vector<int> local(static_cast<size_t>(n) + 1, 1);
-    int *global = nullptr;
+    int* global = nullptr;
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
     const auto lines = KRZLines(KRZTakeOutput());
     std::vector<std::string> shown;
-    for (const std::string &l : lines)
+    for (const std::string& l : lines)
       if (l.compare(0, 31, "CPU 0 GetFrom pLocalArray_CPUX[") == 0)
         shown.push_back(l.substr(31, l.find(']') - 31));
     std::vector<std::string> expected;

@@ -15,11 +15,11 @@ struct TestRelation {
   int nGlobal = 0;
   std::vector<int> counts;
   std::vector<std::vector<int>> rows;
-  std::vector<int *> table;
+  std::vector<int*> table;
 
   void Finish() {
     table.clear();
-    for (auto &row : rows)
+    for (auto& row : rows)
       table.push_back(row.data());
   }
 };
@@ -49,17 +49,17 @@ template <class T> T ValueOf(int p, int i) { return static_cast<T>(p * 17 + i * 
 template <> bool ValueOf<bool>(int p, int i) { return (p + i) % 3 != 0; }
 template <> char ValueOf<char>(int p, int i) { return static_cast<char>('a' + (p * 5 + i) % 26); }
 
-template <class T> void RoundTrip(CKRZCom &com, int myid, int nproc, const TestRelation &rel) {
+template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, const TestRelation& rel) {
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(rel.nGlobal, const_cast<int *>(rel.counts.data()),
-                       const_cast<int **>(rel.table.data()));
+  tools.SetMapRelation(rel.nGlobal, const_cast<int*>(rel.counts.data()),
+                       const_cast<int**>(rel.table.data()));
   const int n = rel.counts[static_cast<size_t>(myid)];
   std::unique_ptr<T[]> local(new T[static_cast<size_t>(n) + 1]()); // not vector<bool>
   for (int i = 1; i <= n; ++i)
     local[static_cast<size_t>(i)] = ValueOf<T>(myid, i);
 
-  T *global = nullptr;
+  T* global = nullptr;
   EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), global), 1);
   if (myid == 0) {
     ASSERT_NE(global, nullptr);
@@ -71,7 +71,7 @@ template <class T> void RoundTrip(CKRZCom &com, int myid, int nproc, const TestR
     EXPECT_EQ(global, nullptr);
   }
 
-  T *back = nullptr; // allocated by the scatter on every rank
+  T* back = nullptr; // allocated by the scatter on every rank
   EXPECT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   ASSERT_NE(back, nullptr);
   for (int i = 1; i <= n; ++i)
@@ -109,7 +109,7 @@ KRZ_RANKS_TEST(Transfer, DefaultRelationNumbersRanksInOrder) {
   std::vector<int> local(static_cast<size_t>(CountOf(myid)) + 1, 0);
   for (int i = 1; i <= CountOf(myid); ++i)
     local[static_cast<size_t>(i)] = offset + i;
-  int *global = nullptr;
+  int* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
   if (myid == 0) {
     EXPECT_EQ(global[0], 0);
@@ -134,7 +134,7 @@ KRZ_RANKS_TEST(Transfer, SharedItemsLastWriterWinsAndUnmappedKeepTheirValue) {
 
   std::vector<double> local{-1.0, 10.0 * myid + 1, 10.0 * myid + 2, 10.0 * myid + 3};
   std::vector<double> callers(static_cast<size_t>(rel.nGlobal) + 1, -5.0);
-  double *global = myid == 0 ? callers.data() : nullptr;
+  double* global = myid == 0 ? callers.data() : nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
   if (myid == 0) {
     EXPECT_EQ(global, callers.data());
@@ -144,7 +144,7 @@ KRZ_RANKS_TEST(Transfer, SharedItemsLastWriterWinsAndUnmappedKeepTheirValue) {
     for (int p = 0; p < nproc; ++p)
       EXPECT_EQ(callers[static_cast<size_t>(p) + 3], 10.0 * p + 3);
   }
-  double *back = local.data();
+  double* back = local.data();
   ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   EXPECT_EQ(local[1], 10.0 * (nproc - 1) + 2);
   EXPECT_EQ(local[2], 10.0 * (nproc - 1) + 2);
@@ -167,15 +167,15 @@ KRZ_RANKS_TEST(Transfer, MoreLocalItemsThanGlobalOnes) {
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
   std::vector<int> local{0, 1, 2, 3, 4, 5, 6};
-  for (int &v : local)
+  for (int& v : local)
     v += 100 * myid;
-  int *global = nullptr;
+  int* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
   if (myid == 0) {
     EXPECT_EQ(global[1], 100 * (nproc - 1) + 5);
     EXPECT_EQ(global[2], 100 * (nproc - 1) + 6);
   }
-  int *back = nullptr;
+  int* back = nullptr;
   ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   EXPECT_EQ(back[6], 100 * (nproc - 1) + 6);
   delete[] back;
@@ -187,7 +187,7 @@ KRZ_RANKS_TEST(Transfer, BoolElementZeroIsLeftAsItWas) {
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation_DefaultRelation(2);
   bool local[3] = {true, true, false};
-  bool *global = nullptr;
+  bool* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
   if (myid == 0) {
     EXPECT_FALSE(global[0]);
@@ -197,7 +197,7 @@ KRZ_RANKS_TEST(Transfer, BoolElementZeroIsLeftAsItWas) {
       global[2 * p + 2] = true;
     }
   }
-  bool *back = local;
+  bool* back = local;
   ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   EXPECT_TRUE(local[0]);
   EXPECT_TRUE(local[1]);
@@ -211,7 +211,7 @@ KRZ_RANKS_TEST(Transfer, ReplacedRelationOnRankZeroMayGrowTheGlobalArray) {
   TestRelation first = RandomPermutation(nproc, 3);
   TestRelation second = first;
   second.nGlobal = 2 * first.nGlobal;
-  for (auto &row : second.rows)
+  for (auto& row : second.rows)
     for (size_t i = 1; i < row.size(); ++i)
       row[i] += first.nGlobal;
   second.Finish();
@@ -222,7 +222,7 @@ KRZ_RANKS_TEST(Transfer, ReplacedRelationOnRankZeroMayGrowTheGlobalArray) {
   std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i)
     local[static_cast<size_t>(i)] = 1000.0 * myid + i;
-  double *global = nullptr;
+  double* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
   delete[] global;
   global = nullptr;
@@ -245,7 +245,7 @@ KRZ_RANKS_TEST(Transfer, ReplacedRelationOnRankZeroMayGrowTheGlobalArray) {
         EXPECT_EQ(global[second.rows[static_cast<size_t>(p)][static_cast<size_t>(i)]],
                   1000.0 * p + i);
   }
-  double *back = nullptr;
+  double* back = nullptr;
   ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
   for (int i = 1; i <= n; ++i)
     EXPECT_EQ(back[i], local[static_cast<size_t>(i)]);
@@ -258,7 +258,7 @@ KRZ_RANKS_TEST(Transfer, CopiesTransferAndReleaseIndependently) {
   original.SetInitialize(myid, nproc, &com);
   original.SetMapRelation_DefaultRelation(myid + 1);
   int local[8] = {0, 1, 2, 3, 4, 5, 6, 7};
-  int *global = nullptr;
+  int* global = nullptr;
   ASSERT_EQ(original.GetGlobalArrayFromLocalArray(local, global), 1); // distributes
   delete[] global;
   global = nullptr;
@@ -268,7 +268,7 @@ KRZ_RANKS_TEST(Transfer, CopiesTransferAndReleaseIndependently) {
     CCOM_BroadTools constructed(copy);
     ASSERT_EQ(constructed.GetGlobalArrayFromLocalArray(local, global), 1);
   }
-  int *back = nullptr;
+  int* back = nullptr;
   ASSERT_EQ(original.GetLocalArrayFromGlobalArray(global, back), 1);
   for (int i = 1; i <= myid + 1; ++i)
     EXPECT_EQ(back[i], i);

@@ -18,7 +18,7 @@ KRZRunOptions Quick(int ms = 5000) {
   return o;
 }
 
-bool Contains(const std::string &text, const std::string &part) {
+bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
@@ -27,7 +27,7 @@ bool Contains(const std::string &text, const std::string &part) {
 TEST(ThreadsEngine, MessagesMatchBySourceAndArriveInOrder) {
   const KRZRunResult r = KRZRunRanks(
       3,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         const int h = com.m_nCommHandle;
         if (myid == 0) {
           int v = 0;
@@ -54,7 +54,7 @@ TEST(ThreadsEngine, MessagesMatchBySourceAndArriveInOrder) {
 TEST(ThreadsEngine, CollectivesCombineEveryRank) {
   const KRZRunResult r = KRZRunRanks(
       4,
-      [](CKRZCom &com, int myid, int nproc) {
+      [](CKRZCom& com, int myid, int nproc) {
         const int h = com.m_nCommHandle;
         for (int root = 0; root < nproc; ++root) {
           double v[2] = {myid == root ? 1.5 * root : -1.0, myid == root ? 2.0 : -1.0};
@@ -76,7 +76,7 @@ TEST(ThreadsEngine, CollectivesCombineEveryRank) {
 TEST(ThreadsEngine, TypeOrCountMismatchIsReportedByName) {
   const KRZRunResult r = KRZRunRanks(
       2,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         int i[3] = {1, 2, 3};
         double d[3] = {};
         if (myid == 1)
@@ -93,7 +93,7 @@ TEST(ThreadsEngine, TypeOrCountMismatchIsReportedByName) {
 
   const KRZRunResult c = KRZRunRanks(
       2,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         int i[3] = {1, 2, 3};
         com.Broadcast(com.m_nTypeInt, i, myid == 0 ? 3 : 2, 0, com.m_nCommHandle);
       },
@@ -107,7 +107,7 @@ TEST(ThreadsEngine, TypeOrCountMismatchIsReportedByName) {
 TEST(ThreadsEngine, DifferentCollectivesAreAMismatch) {
   const KRZRunResult r = KRZRunRanks(
       3,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         int v = 1, out = 0;
         if (myid == 2)
           com.Barrier(com.m_nCommHandle);
@@ -125,7 +125,7 @@ TEST(ThreadsEngine, ARankThatSkipsACollectiveIsADeadlockNotAHang) {
   const auto start = std::chrono::steady_clock::now();
   const KRZRunResult r = KRZRunRanks(
       3,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         if (myid != 1)
           com.Barrier(com.m_nCommHandle);
       },
@@ -140,7 +140,7 @@ TEST(ThreadsEngine, ARankThatSkipsACollectiveIsADeadlockNotAHang) {
 TEST(ThreadsEngine, AWaitPastTheDeadlineAbortsTheWorld) {
   const KRZRunResult r = KRZRunRanks(
       2,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         int v = 0;
         if (myid == 0)
           com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, com.m_nCommHandle);
@@ -160,7 +160,7 @@ TEST(ThreadsEngine, AWaitPastTheDeadlineAbortsTheWorld) {
 TEST(ThreadsEngine, ARankThatThrowsFailsTheRunAndReleasesTheOthers) {
   const KRZRunResult r = KRZRunRanks(
       3,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         if (myid == 1)
           throw std::runtime_error("boom");
         int v = 0;
@@ -174,7 +174,7 @@ TEST(ThreadsEngine, ARankThatThrowsFailsTheRunAndReleasesTheOthers) {
 TEST(ThreadsEngine, BadArgumentsAreReportedNotFollowed) {
   const KRZRunResult r = KRZRunRanks(
       2,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         int v = 0;
         if (myid == 0)
           com.Send(com.m_nTypeInt, &v, 1, 5, 10000, com.m_nCommHandle);
@@ -187,7 +187,7 @@ TEST(ThreadsEngine, BadArgumentsAreReportedNotFollowed) {
 TEST(ThreadsEngine, OutputIsCapturedPerRank) {
   const KRZRunResult r = KRZRunRanks(
       3,
-      [](CKRZCom &com, int myid, int) {
+      [](CKRZCom& com, int myid, int) {
         std::cout << "rank " << myid << " line" << std::endl;
         com.Barrier(com.m_nCommHandle);
       },

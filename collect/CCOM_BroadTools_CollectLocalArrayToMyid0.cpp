@@ -1,0 +1,213 @@
+#include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
+
+#include "CCOM_BroadTools.h"
+#include "CKRZCom.h"
+#include "KRZLine.h"
+#include "KRZRowTable.h"
+
+CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0()
+    : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nNumber_Global(0), m_pL2GMapping(nullptr) {}
+
+CCOM_BroadTools_CollectLocalArrayToMyid0::~CCOM_BroadTools_CollectLocalArrayToMyid0() {
+  FreeMemory();
+}
+
+CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0(
+    const CCOM_BroadTools_CollectLocalArrayToMyid0& other)
+    : CCOM_BroadTools_CollectLocalArrayToMyid0() {
+  CopyFrom(other);
+}
+
+CCOM_BroadTools_CollectLocalArrayToMyid0& CCOM_BroadTools_CollectLocalArrayToMyid0::operator=(
+    const CCOM_BroadTools_CollectLocalArrayToMyid0& other) {
+  if (this != &other) {
+    FreeMemory();
+    CopyFrom(other);
+  }
+  return *this;
+}
+
+void CCOM_BroadTools_CollectLocalArrayToMyid0::CopyFrom(
+    const CCOM_BroadTools_CollectLocalArrayToMyid0& other) {
+  m_pCom = other.m_pCom;
+  m_nMyid = other.m_nMyid;
+  m_nNProc = other.m_nNProc;
+  m_nNumber_Global = other.m_nNumber_Global;
+  if (other.m_pNumber_Local) {
+    m_pNumber_Local.reset(new int[static_cast<size_t>(m_nNProc)]);
+    std::copy(other.m_pNumber_Local.get(), other.m_pNumber_Local.get() + m_nNProc,
+              m_pNumber_Local.get());
+    m_pL2GMapping = KRZCopyRowTable(other.m_pL2GMapping, m_nNProc, m_pNumber_Local.get());
+  }
+  if (other.m_pBroadTools) {
+    m_pBroadTools.reset(new CCOM_BroadTools(*other.m_pBroadTools));
+    // Rank 0's transfer object borrows the numbering: point it at this object's copy.
+    if (m_nMyid == 0 && m_pL2GMapping != nullptr)
+      m_pBroadTools->SetMapRelation(m_nNumber_Global, m_pNumber_Local.get(), m_pL2GMapping);
+  }
+}
+
+void CCOM_BroadTools_CollectLocalArrayToMyid0::FreeMemory() {
+  m_GatherBuffers = decltype(m_GatherBuffers)();
+  m_pBroadTools.reset(); // first: it borrows the counts and the numbering on rank 0
+  m_pNumber_Local.reset();
+  free_imatrix(m_pL2GMapping, m_nNProc - 1);
+}
+
+void CCOM_BroadTools_CollectLocalArrayToMyid0::free_imatrix(int**& table, std::int32_t nLast) {
+  KRZDeleteRowTable(table, nLast + 1);
+}
+
+void CCOM_BroadTools_CollectLocalArrayToMyid0::SetInitialize(int myid, int nproc, CKRZCom* com) {
+  m_nMyid = myid;
+  m_nNProc = nproc;
+  m_pCom = com;
+}
+
+void CCOM_BroadTools_CollectLocalArrayToMyid0::COM_Broadi(int& value, int root) {
+  if (m_nNProc > 1 && m_pCom != nullptr)
+    m_pCom->Broadcast(m_pCom->m_nTypeInt, &value, 1, root, m_pCom->m_nCommHandle);
+}
+
+int CCOM_BroadTools_CollectLocalArrayToMyid0::COM_AllSum(int& value) {
+  if (m_nNProc <= 1 || m_pCom == nullptr)
+    return value;
+  int sum = 0;
+  m_pCom->AllSum(m_pCom->m_nTypeInt, &value, &sum, 1, m_pCom->m_nCommHandle);
+  return sum;
+}
+
+std::unique_ptr<int[]> CCOM_BroadTools_CollectLocalArrayToMyid0::CreateNumber_Local(int, int nproc,
+                                                                                    int nLocal) {
+  std::unique_ptr<int[]> counts(new int[static_cast<size_t>(nproc)]());
+  for (int i = 0; i < nproc; ++i) {
+    int value = nLocal;
+    COM_Broadi(value, i);
+    counts[i] = value;
+  }
+  return counts;
+}
+
+int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateDefault_L2GMapping() {
+  int** table = KRZNewRowTable<int>(m_nNProc, m_pNumber_Local.get());
+  int g = 0;
+  for (int p = 0; p < m_nNProc; ++p)
+    for (int i = 1; i <= m_pNumber_Local[p]; ++i)
+      table[p][i] = ++g;
+  return table;
+}
+
+CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Org(int nLocal) {
+  if (nLocal < 0) {
+    CKRZLine() << "CCOM_BroadTools_CollectLocalArrayToMyid0: process " << m_nMyid
+               << " passed the item count " << nLocal << ", taken as 0";
+    nLocal = 0;
+  }
+  if (m_pNumber_Local) {
+    int changed = nLocal != m_pNumber_Local[m_nMyid] ? 1 : 0;
+    if (COM_AllSum(changed) == 0 && m_pBroadTools)
+      return m_pBroadTools.get();
+  }
+  m_pBroadTools.reset();
+  m_GatherBuffers = decltype(m_GatherBuffers)();
+  m_pNumber_Local = CreateNumber_Local(m_nMyid, m_nNProc, nLocal);
+  m_nNumber_Global = 0;
+  for (int p = 0; p < m_nNProc; ++p)
+    m_nNumber_Global += m_pNumber_Local[p];
+  free_imatrix(m_pL2GMapping, m_nNProc - 1);
+  if (m_nMyid == 0)
+    m_pL2GMapping = CreateDefault_L2GMapping();
+
+  m_pBroadTools.reset(new CCOM_BroadTools());
+  m_pBroadTools->SetInitialize(m_nMyid, m_nNProc, m_pCom);
+  if (m_nMyid == 0)
+    m_pBroadTools->SetMapRelation(m_nNumber_Global, m_pNumber_Local.get(), m_pL2GMapping);
+  return m_pBroadTools.get();
+}
+
+template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int nLocal, T* pLocal) {
+  if (m_nNProc < 2)
+    return nullptr;
+  CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
+  T* global = m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]() : nullptr;
+  tools->GetGlobalArrayFromLocalArray(pLocal, global);
+  return global;
+}
+
+template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::GatherBuffer() {
+  CKRZScratch<T>& buffer = std::get<CKRZScratch<T>>(m_GatherBuffers);
+  const long long need = static_cast<long long>(m_nNumber_Global) + 1;
+  if (buffer.size != need) {
+    buffer.data.reset(new T[static_cast<size_t>(need)]());
+    buffer.size = need;
+  }
+  return buffer.data.get();
+}
+
+// The default numbering covers 1..GetNumber_Global() exactly, so a successful gather writes every
+// element of the buffer that the rows are copied from; after a refused gather the rows are zero.
+template <class T>
+T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal) {
+  if (m_nNProc < 2)
+    return nullptr;
+  CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
+  T* global = m_nMyid == 0 ? GatherBuffer<T>() : nullptr;
+  const int gathered = tools->GetGlobalArrayFromLocalArray(pLocal, global);
+  if (m_nMyid != 0)
+    return nullptr;
+  T** rows = new T*[static_cast<size_t>(m_nNProc)]();
+  const T* next = global + 1;
+  for (int p = 0; p < m_nNProc; ++p) {
+    const int n = m_pNumber_Local[p];
+    rows[p] = new T[static_cast<size_t>(n) + 1];
+    rows[p][0] = T();
+    if (gathered != 0)
+      std::copy(next, next + n, rows[p] + 1);
+    else
+      std::fill(rows[p] + 1, rows[p] + n + 1, T());
+    next += n;
+  }
+  return rows;
+}
+
+int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
+                                                                               int* pLocal) {
+  return CollectRows(nLocal, pLocal);
+}
+bool** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
+                                                                                bool* pLocal) {
+  return CollectRows(nLocal, pLocal);
+}
+double** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
+                                                                                  double* pLocal) {
+  return CollectRows(nLocal, pLocal);
+}
+float** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
+                                                                                 float* pLocal) {
+  return CollectRows(nLocal, pLocal);
+}
+
+int* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
+                                                                                int* pLocal) {
+  return CollectFlat(nLocal, pLocal);
+}
+bool* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
+                                                                                 bool* pLocal) {
+  return CollectFlat(nLocal, pLocal);
+}
+double* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
+                                                                                   double* pLocal) {
+  return CollectFlat(nLocal, pLocal);
+}
+float* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
+                                                                                  float* pLocal) {
+  return CollectFlat(nLocal, pLocal);
+}
+
+int CCOM_BroadTools_CollectLocalArrayToMyid0::GetNumber_Local(int iProc) {
+  if (!m_pNumber_Local || iProc < 0 || iProc >= m_nNProc)
+    return 0;
+  return m_pNumber_Local[iProc];
+}
+
+int CCOM_BroadTools_CollectLocalArrayToMyid0::GetNumber_Global() { return m_nNumber_Global; }

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of docs/PERFORMANCE.md: a release build, then every benchmark on the
+# threads engine (2 and 4 ranks) and under mpiexec with 2 and 4 ranks.
+# Usage: scripts/bench.sh [transfer|collect ...]   (default: all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+krz3d=build/release/apps/krz3d
+benches=("$@")
+[ ${#benches[@]} -eq 0 ] && benches=(transfer collect)
+for b in "${benches[@]}"; do
+  echo "== krz3d bench $b =="
+  "$krz3d" bench "$b" --reps 7
+  for n in 2 4; do
+    mpiexec -n "$n" "$krz3d" bench "$b" --engine mpi --reps 7 | tail -n +2
+  done
+done

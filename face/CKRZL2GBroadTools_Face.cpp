@@ -1,0 +1,279 @@
+#include "CKRZL2GBroadTools_Face.h"
+
+#include <algorithm>
+
+#include "CCOM_BroadTools.h"
+#include "CKRZCom.h"
+#include "CKRZFacesMappingA2B_Basic.h"
+#include "KRZLine.h"
+#include "KRZRowTable.h"
+
+namespace {
+constexpr int kSlots = 5; // node count and up to four nodes
+}
+
+struct CKRZL2GBroadTools_Face::Owned {
+  CKRZOwnedRows<int> globalTable; // rank 0: entry 0 null, entries 1..n_G five-int records
+  CKRZOwnedRows<int> faceMap;     // rank 0: row p has n_p+1 entries
+};
+
+CKRZL2GBroadTools_Face::CKRZL2GBroadTools_Face()
+    : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_ppFace20_G(nullptr), m_nFaceNumber_G(0),
+      m_nFaceNumber_L(0), m_ppFace20_L(nullptr), m_ppL2GNode(nullptr), m_ppL2GFace(nullptr),
+      m_pOwned(new Owned) {}
+
+CKRZL2GBroadTools_Face::~CKRZL2GBroadTools_Face() = default;
+
+CKRZL2GBroadTools_Face::CKRZL2GBroadTools_Face(const CKRZL2GBroadTools_Face& other)
+    : CKRZL2GBroadTools_Face() {
+  CopyFrom(other);
+}
+
+CKRZL2GBroadTools_Face& CKRZL2GBroadTools_Face::operator=(const CKRZL2GBroadTools_Face& other) {
+  if (this != &other)
+    CopyFrom(other);
+  return *this;
+}
+
+void CKRZL2GBroadTools_Face::CopyFrom(const CKRZL2GBroadTools_Face& other) {
+  m_pCom = other.m_pCom;
+  m_nMyid = other.m_nMyid;
+  m_nNProc = other.m_nNProc;
+  m_nFaceNumber_G = other.m_nFaceNumber_G;
+  m_pFaceNumber_L = other.m_pFaceNumber_L;
+  m_nFaceNumber_L = other.m_nFaceNumber_L;
+  m_ppFace20_L = other.m_ppFace20_L;
+  m_ppL2GNode = other.m_ppL2GNode;
+  *m_pOwned = *other.m_pOwned;
+  m_ppFace20_G = other.m_ppFace20_G != nullptr ? m_pOwned->globalTable.Get() : nullptr;
+  m_ppL2GFace = other.m_ppL2GFace != nullptr ? m_pOwned->faceMap.Get() : nullptr;
+  m_pBroadTools.reset(other.m_pBroadTools ? new CCOM_BroadTools(*other.m_pBroadTools) : nullptr);
+  // Rank 0's transfer object borrows the counts and the face map: point it at this copy's.
+  if (m_pBroadTools && m_nMyid == 0 && m_ppL2GFace != nullptr)
+    m_pBroadTools->SetMapRelation(m_nFaceNumber_G, m_pFaceNumber_L.data(), m_ppL2GFace);
+}
+
+void CKRZL2GBroadTools_Face::SetInitialize(int myid, int nproc, CKRZCom* pCom) {
+  m_nMyid = myid;
+  m_nNProc = nproc;
+  m_pCom = pCom;
+}
+
+int CKRZL2GBroadTools_Face::COM_AllSumValue(int value) {
+  if (m_pCom == nullptr || m_nNProc <= 1)
+    return value;
+  int sum = 0;
+  m_pCom->AllSum(m_pCom->m_nTypeInt, &value, &sum, 1, m_pCom->m_nCommHandle);
+  return sum;
+}
+
+void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local) {
+  if (nFaceLocal < 0) {
+    CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid << " passed the face count "
+               << nFaceLocal << ", taken as 0";
+    nFaceLocal = 0;
+  }
+  m_nFaceNumber_L = nFaceLocal;
+  m_ppFace20_L = ppFace20_Local;
+  const int nproc = std::max(m_nNProc, 1);
+  m_pFaceNumber_L.assign(static_cast<size_t>(nproc), 0);
+  for (int p = 0; p < nproc; ++p) {
+    int& count = m_pFaceNumber_L[static_cast<size_t>(p)];
+    if (p == m_nMyid)
+      count = m_nFaceNumber_L;
+    count = COM_AllSumValue(count);
+  }
+  m_nFaceNumber_G = COM_AllSumValue(m_nFaceNumber_L);
+}
+
+int CKRZL2GBroadTools_Face::GetFaceNumber_Global() { return m_nFaceNumber_G; }
+
+int CKRZL2GBroadTools_Face::GetFaceNumber_Local(int iProc) {
+  if (iProc < 0 || iProc >= static_cast<int>(m_pFaceNumber_L.size()))
+    return 0;
+  return m_pFaceNumber_L[static_cast<size_t>(iProc)];
+}
+
+int CKRZL2GBroadTools_Face::Getmyid() { return m_nMyid; }
+
+std::vector<int> CKRZL2GBroadTools_Face::FaceMapLengths() const {
+  std::vector<int> lengths;
+  for (int count : m_pFaceNumber_L)
+    lengths.push_back(count + 1);
+  return lengths;
+}
+
+int** CKRZL2GBroadTools_Face::Copy_L2GFaceMapping(int** ppL2GFace) {
+  m_pOwned->faceMap.Reset(FaceMapLengths());
+  int** map = m_pOwned->faceMap.Get();
+  for (size_t p = 0; p < m_pFaceNumber_L.size(); ++p) {
+    if (ppL2GFace[p] == nullptr) {
+      if (m_pFaceNumber_L[p] > 0)
+        CKRZLine() << "CKRZL2GBroadTools_Face: the face map has no row for process " << p
+                   << "; its faces get global number 0";
+      continue;
+    }
+    std::copy(ppL2GFace[p] + 1, ppL2GFace[p] + m_pFaceNumber_L[p] + 1, map[p] + 1);
+  }
+  return map;
+}
+
+int** CKRZL2GBroadTools_Face::CreateDefault_L2GFaceMapping() {
+  m_pOwned->faceMap.Reset(FaceMapLengths());
+  int** map = m_pOwned->faceMap.Get();
+  int next = 1;
+  for (size_t p = 0; p < m_pFaceNumber_L.size(); ++p)
+    for (int i = 1; i <= m_pFaceNumber_L[p]; ++i)
+      map[p][i] = next++;
+  return map;
+}
+
+void CKRZL2GBroadTools_Face::Rearrange_L2GFaceMapping(int** ppL2GFace, const int* pA2B) {
+  for (size_t p = 0; p < m_pFaceNumber_L.size(); ++p)
+    for (int i = 1; i <= m_pFaceNumber_L[p]; ++i)
+      ppL2GFace[p][i] = pA2B[ppL2GFace[p][i]];
+}
+
+void CKRZL2GBroadTools_Face::NewBroadTools() {
+  m_pBroadTools.reset(new CCOM_BroadTools());
+  m_pBroadTools->SetInitialize(m_nMyid, m_nNProc, m_pCom);
+  if (m_nMyid == 0)
+    m_pBroadTools->SetMapRelation(m_nFaceNumber_G, m_pFaceNumber_L.data(), m_ppL2GFace);
+}
+
+int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& broadTools,
+                                                  int** ppL2GNode) {
+  const bool root = m_nMyid == 0;
+  std::vector<int> recordLengths(static_cast<size_t>(nFace) + 1, kSlots);
+  recordLengths[0] = -1;
+  if (root)
+    m_pOwned->globalTable.Reset(recordLengths);
+  int** table = root ? m_pOwned->globalTable.Get() : nullptr;
+
+  // A missing local table or record reads as a face of zeros.
+  bool reported = false;
+  auto slot = [&](int face, int s) {
+    if (m_ppFace20_L != nullptr && m_ppFace20_L[face] != nullptr)
+      return m_ppFace20_L[face][s];
+    if (!reported)
+      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid
+                 << " has no record for local face " << face << "; it is taken as empty";
+    reported = true;
+    return 0;
+  };
+
+  std::vector<int> local(static_cast<size_t>(m_nFaceNumber_L) + 1, 0);
+  std::vector<int> global(static_cast<size_t>(nFace) + 1, 0);
+  const bool onePass = m_nNProc <= 1;
+  for (int s = 0; s < kSlots && !onePass; ++s) {
+    for (int i = 1; i <= m_nFaceNumber_L; ++i)
+      local[static_cast<size_t>(i)] = slot(i, s);
+    int* target = global.data();
+    broadTools.GetGlobalArrayFromLocalArray(local.data(), target);
+    if (root)
+      for (int j = 1; j <= nFace; ++j)
+        table[j][s] = global[static_cast<size_t>(j)];
+  }
+  std::fill(local.begin() + 1, local.end(), m_nMyid);
+  std::vector<int> owner(static_cast<size_t>(nFace) + 1, 0);
+  int* ownerTarget = owner.data();
+  broadTools.GetGlobalArrayFromLocalArray(local.data(), ownerTarget);
+
+  if (onePass) {
+    // One process: local order and local node numbers are the global ones.
+    for (int j = 1; j <= nFace && j <= m_nFaceNumber_L; ++j)
+      for (int s = 0; s < kSlots; ++s)
+        table[j][s] = slot(j, s);
+    return table;
+  }
+  if (!root)
+    return nullptr;
+  if (ppL2GNode == nullptr) {
+    CKRZLine() << "CKRZL2GBroadTools_Face: no node map; the global face table keeps local "
+                  "node numbers";
+    return table;
+  }
+  for (int j = 1; j <= nFace; ++j) {
+    const int* nodes = ppL2GNode[owner[static_cast<size_t>(j)]];
+    for (int s = 1; s < kSlots; ++s) {
+      const int v = table[j][s];
+      if (v == 0)
+        continue;
+      if (nodes == nullptr || v < 0) {
+        CKRZLine() << "CKRZL2GBroadTools_Face: global face " << j << " slot " << s
+                   << " holds local node " << v << " of process " << owner[static_cast<size_t>(j)]
+                   << ", which the node map cannot convert; kept as it is";
+        continue;
+      }
+      table[j][s] = nodes[v];
+    }
+  }
+  return table;
+}
+
+void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace) {
+  if (m_nMyid == 0) {
+    m_ppL2GNode = ppL2GNode;
+    m_ppL2GFace =
+        ppL2GFace != nullptr ? Copy_L2GFaceMapping(ppL2GFace) : CreateDefault_L2GFaceMapping();
+  }
+  NewBroadTools();
+  m_ppFace20_G = CreateFace20_Global(m_nFaceNumber_G, *m_pBroadTools, m_ppL2GNode);
+}
+
+void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber_Global,
+                                               int** ppFace20_Global) {
+  SetL2GMapRelation(ppL2GNode, nullptr);
+  if (m_nMyid == 0) {
+    if (m_nFaceNumber_G != nFaceNumber_Global)
+      CKRZLine() << "m_nFaceNumber_G(" << m_nFaceNumber_G << ") != nFaceNumber_Global("
+                 << nFaceNumber_Global << ")";
+    CKRZFacesMappingA2B_Basic matching(m_ppFace20_G, m_nFaceNumber_G, ppFace20_Global,
+                                       nFaceNumber_Global);
+    matching.CreateMapping();
+    Rearrange_L2GFaceMapping(m_ppL2GFace, matching.m_pA2B.data());
+  }
+  NewBroadTools();
+}
+
+void CKRZL2GBroadTools_Face::GetGlobalFace20(int& nFace, int**& ppFace20) {
+  nFace = m_nFaceNumber_G;
+  ppFace20 = m_ppFace20_G;
+}
+
+template <class T> void CKRZL2GBroadTools_Face::Gather(T* pLocal, T* pGlobal) {
+  if (!m_pBroadTools) {
+    if (m_nMyid == 0)
+      CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
+    return;
+  }
+  T* global = pGlobal;
+  m_pBroadTools->GetGlobalArrayFromLocalArray(pLocal, global);
+  if (global != pGlobal)
+    delete[] global; // allocated for a null argument: the caller never sees it
+}
+
+template <class T> void CKRZL2GBroadTools_Face::Scatter(T* pGlobal, T* pLocal) {
+  if (!m_pBroadTools) {
+    if (m_nMyid == 0)
+      CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
+    return;
+  }
+  T* local = pLocal;
+  m_pBroadTools->GetLocalArrayFromGlobalArray(pGlobal, local);
+  if (local != pLocal)
+    delete[] local;
+}
+
+void CKRZL2GBroadTools_Face::GetValue_FromLocalFaceToGloblaFace(double* pLocal, double* pGlobal) {
+  Gather(pLocal, pGlobal);
+}
+void CKRZL2GBroadTools_Face::GetValue_FromLocalFaceToGloblaFace(int* pLocal, int* pGlobal) {
+  Gather(pLocal, pGlobal);
+}
+void CKRZL2GBroadTools_Face::GetValue_FromGlobalFaceToLocalFace(double* pGlobal, double* pLocal) {
+  Scatter(pGlobal, pLocal);
+}
+void CKRZL2GBroadTools_Face::GetValue_FromGlobalFaceToLocalFace(int* pGlobal, int* pLocal) {
+  Scatter(pGlobal, pLocal);
+}

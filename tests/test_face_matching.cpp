@@ -1,0 +1,207 @@
+// Face matching by node set: the documented cases, and the real matching against a plain
+// step-by-step transcription of the scan on random tables.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <vector>
+
+#include "CKRZFacesMappingA2B_Basic.h"
+
+namespace {
+
+// A face table owning its records: faces 1..n, each five ints (k, nodes..., 0 past k).
+struct Table {
+  std::vector<std::array<int, 5>> records{{0, 0, 0, 0, 0}};
+  std::vector<int*> pointers;
+
+  explicit Table(std::vector<std::vector<int>> faces = {}) {
+    for (const auto& f : faces) {
+      std::array<int, 5> r{static_cast<int>(f.size()), 0, 0, 0, 0};
+      for (size_t j = 0; j < f.size() && j < 4; ++j)
+        r[j + 1] = f[j];
+      records.push_back(r);
+    }
+  }
+  int Count() const { return static_cast<int>(records.size()) - 1; }
+  int** Get() {
+    pointers.assign(1, nullptr);
+    for (size_t i = 1; i < records.size(); ++i)
+      pointers.push_back(records[i].data());
+    return pointers.data();
+  }
+};
+
+struct Maps {
+  std::vector<int> a2b, b2a;
+};
+
+Maps Match(Table& a, Table& b) {
+  CKRZFacesMappingA2B_Basic m(a.Get(), a.Count(), b.Get(), b.Count());
+  m.CreateMapping();
+  return {m.m_pA2B, m.m_pB2A};
+}
+
+// The scan written out literally: a list per node with its placeholder, a flag per node, the
+// pair test counting found slots. Slots that cannot index the node lists are left out, and
+// faces with a node count outside 0..4 take no part, as in the library.
+Maps Reference(Table& ta, Table& tb) {
+  int** A = ta.Get();
+  int** B = tb.Get();
+  const int nA = ta.Count(), nB = tb.Count();
+  auto valid = [](int* f) { return f[0] >= 0 && f[0] <= 4; };
+  int M = 0;
+  for (int i = 1; i <= nA; ++i)
+    if (valid(A[i]))
+      for (int j = 1; j <= A[i][0]; ++j)
+        M = std::max(M, A[i][j]);
+  Maps r{std::vector<int>(static_cast<size_t>(nA) + 1, 0),
+         std::vector<int>(static_cast<size_t>(nB) + 1, 0)};
+  std::vector<char> flag(static_cast<size_t>(M) + 1, 0);
+  std::vector<std::vector<int>> lists(static_cast<size_t>(M) + 1);
+  for (int n = 1; n <= M; ++n)
+    lists[static_cast<size_t>(n)].push_back(0);
+  for (int i = 1; i <= nA; ++i)
+    if (valid(A[i]))
+      for (int j = 1; j <= A[i][0]; ++j)
+        if (A[i][j] >= 1 && A[i][j] <= M) {
+          lists[static_cast<size_t>(A[i][j])].push_back(i);
+          flag[static_cast<size_t>(A[i][j])] = 1;
+        }
+  for (int m = 1; m <= nB; ++m)
+    if (valid(B[m]))
+      for (int j = 1; j <= B[m][0]; ++j)
+        if (B[m][j] >= 1 && B[m][j] <= M)
+          lists[static_cast<size_t>(B[m][j])].push_back(-m);
+  for (int n = 1; n <= M; ++n) {
+    if (flag[static_cast<size_t>(n)] != 1)
+      continue;
+    const auto& list = lists[static_cast<size_t>(n)];
+    for (size_t a = 1; a < list.size(); ++a) {
+      if (list[a] <= 0)
+        continue;
+      const int fa = list[a];
+      for (size_t b = a + 1; b < list.size(); ++b) {
+        if (list[b] >= 0)
+          continue;
+        const int fb = -list[b];
+        if (r.b2a[static_cast<size_t>(fb)] != 0 || B[fb][0] != A[fa][0])
+          continue;
+        int found = 0;
+        for (int j = 1; j <= A[fa][0]; ++j) {
+          bool hit = false;
+          for (int t = 1; t <= B[fb][0]; ++t)
+            if (B[fb][t] == A[fa][j])
+              hit = true;
+          found += hit ? 1 : 0;
+        }
+        if (found == A[fa][0]) {
+          r.b2a[static_cast<size_t>(fb)] = fa;
+          r.a2b[static_cast<size_t>(fa)] = fb;
+          break;
+        }
+      }
+    }
+  }
+  return r;
+}
+
+using V = std::vector<int>;
+
+} // namespace
+
+TEST(FaceMatching, ReversedTableWithRotatedAndReversedNodes) {
+  Table a({{1, 2, 3, 4}, {5, 6, 7}, {2, 3, 8, 9}, {10, 11, 12, 13}});
+  Table b({{13, 12, 11, 10}, {8, 9, 2, 3}, {7, 5, 6}, {4, 1, 2, 3}});
+  const Maps m = Match(a, b);
+  EXPECT_EQ(m.a2b, (V{0, 4, 3, 2, 1}));
+  EXPECT_EQ(m.b2a, (V{0, 4, 3, 2, 1}));
+}
+
+TEST(FaceMatching, TiesAndCountsFollowTheScan) {
+  // A triangle and a quad sharing three nodes never match.
+  Table tri({{1, 2, 3}}), quad({{1, 2, 3, 4}});
+  EXPECT_EQ(Match(tri, quad).a2b, (V{0, 0}));
+
+  // Two A faces with one node set and one B face: the lower A face takes it.
+  Table twoA({{4, 5, 6}, {6, 5, 4}}), oneB({{5, 6, 4}});
+  Maps m = Match(twoA, oneB);
+  EXPECT_EQ(m.a2b, (V{0, 1, 0}));
+  EXPECT_EQ(m.b2a, (V{0, 1}));
+
+  // One A triangle and two B faces with its node set: both map back to it, and it keeps the
+  // higher B face (taken at its second node).
+  Table oneA({{4, 5, 6}}), twoB({{6, 4, 5}, {5, 6, 4}});
+  m = Match(oneA, twoB);
+  EXPECT_EQ(m.a2b, (V{0, 2}));
+  EXPECT_EQ(m.b2a, (V{0, 1, 1}));
+
+  // Unmatched faces on both sides keep 0; an empty A matches nothing.
+  Table a({{1, 2, 3}, {7, 8, 9}}), b({{3, 2, 1}, {1, 2, 4}});
+  m = Match(a, b);
+  EXPECT_EQ(m.a2b, (V{0, 1, 0}));
+  EXPECT_EQ(m.b2a, (V{0, 1, 0}));
+  Table empty;
+  m = Match(empty, b);
+  EXPECT_EQ(m.a2b, (V{0}));
+  EXPECT_EQ(m.b2a, (V{0, 0, 0}));
+}
+
+TEST(FaceMatching, RepeatedNodesPassTheSlotTestAsWritten) {
+  // (1, 1, 2) against (1, 2, 3): every slot of A is found in B, so they pair.
+  Table a({{1, 1, 2}}), b({{1, 2, 3}});
+  EXPECT_EQ(Match(a, b).a2b, (V{0, 1}));
+  // The other way round slot 3 of A is not found.
+  EXPECT_EQ(Match(b, a).a2b, (V{0, 0}));
+}
+
+TEST(FaceMatching, UnindexableInputIsLeftOutWithALine) {
+  Table a({{1, 2, 3}, {4, 5, 6}, {0, -2, 3}});
+  a.records[2][0] = 7; // node count outside 0..4
+  Table b({{3, 2, 1}, {6, 5, 4}, {1, 2, 99}, {-2, 3, 0}});
+  testing::internal::CaptureStdout();
+  const Maps m = Match(a, b);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "Face matching: face 2 of table A has node count 7 outside 0 to 4; it matches "
+                 "nothing\n");
+  EXPECT_EQ(m.a2b[1], 1);
+  EXPECT_EQ(m.a2b[2], 0);
+  EXPECT_EQ(m.b2a[2], 0);
+  EXPECT_EQ(m.b2a[3], 0); // node 99 lies above every node of A
+  const Maps r = Reference(a, b);
+  EXPECT_EQ(m.a2b, r.a2b);
+  EXPECT_EQ(m.b2a, r.b2a);
+}
+
+TEST(FaceMatching, AgreesWithThePlainScanOnRandomTables) {
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 3000; ++round) {
+    const int nodes = 2 + static_cast<int>(rng() % 9);
+    auto randomTable = [&](int n, int extra) {
+      Table t;
+      for (int i = 0; i < n; ++i) {
+        const int k = static_cast<int>(rng() % 5); // 0..4 nodes, triangles and quads mostly
+        std::array<int, 5> r{k, 0, 0, 0, 0};
+        for (int j = 1; j <= k; ++j)
+          r[static_cast<size_t>(j)] =
+              1 + static_cast<int>(rng() % static_cast<unsigned>(nodes + extra));
+        t.records.push_back(r);
+      }
+      return t;
+    };
+    Table a = randomTable(static_cast<int>(rng() % 12), 0);
+    Table b = randomTable(static_cast<int>(rng() % 12), 2); // B may name nodes above A's
+    if (round % 3 == 0 && a.Count() > 0) {
+      b = a; // the same faces shuffled with rotated nodes, plus duplicates
+      std::shuffle(b.records.begin() + 1, b.records.end(), rng);
+      for (auto& r : b.records)
+        if (r[0] > 1)
+          std::rotate(r.begin() + 1, r.begin() + 2, r.begin() + 1 + r[0]);
+      b.records.push_back(b.records.back());
+    }
+    const Maps real = Match(a, b);
+    const Maps plain = Reference(a, b);
+    ASSERT_EQ(real.a2b, plain.a2b) << "round " << round;
+    ASSERT_EQ(real.b2a, plain.b2a) << "round " << round;
+  }
+}

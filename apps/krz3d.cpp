@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KRZBenchCollect.h"
+#include "KRZBenchMatch.h"
 #include "KRZBenchTransfer.h"
 #include "KRZDemo.h"
 #include "KRZEngine.h"
@@ -53,7 +54,42 @@ int main(int argc, char** argv) {
   collect->add_option("--engine", collectEngine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
+  int grid = 100, matchReps = 3;
+  long long quads = 1000000;
+  std::vector<int> setupRanks{4};
+  std::string matchEngine = "threads";
+  CLI::App* match = bench->add_subcommand(
+      "match", "face matching on an n^3 hexahedral grid, and the face object's set-up");
+  match->add_option("--grid", grid, "cells along each edge")->check(CLI::Range(1, 400));
+  match->add_option("--reps", matchReps, "repetitions per median")->check(CLI::Range(1, 100));
+  match->add_option("--quads", quads, "local quads in total for the set-up")
+      ->check(CLI::Range(1LL, 1LL << 28));
+  match->add_option("--ranks", setupRanks, "rank counts of the set-up (threads engine)")
+      ->check(CLI::Range(1, 64));
+  match->add_option("--engine", matchEngine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*match) {
+    if (matchEngine == "mpi")
+      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
+        return KRZBenchFaceSetup(com, myid, nproc, quads, matchReps, "mpi", true);
+      });
+    int rc = KRZBenchMatchGrid(grid, matchReps);
+    bool header = true;
+    for (int n : setupRanks) {
+      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
+        KRZBenchFaceSetup(com, myid, nproc, quads, matchReps, "threads", header);
+      });
+      if (!r.ok) {
+        std::cerr << r.report << std::endl;
+        return 1;
+      }
+      header = false;
+    }
+    return rc;
+  }
 
   if (*collect) {
     if (collectEngine == "mpi")

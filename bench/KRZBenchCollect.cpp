@@ -56,7 +56,7 @@ bool KRZBenchCollect(CKRZCom& com, int myid, int nproc, const KRZBenchCollectOpt
     gather.push_back(Ms(t0, Clock::now()));
   }
   delete[] global;
-  for (int r = 0; r < options.reps; ++r) {  // a gather that allocates its global array
+  for (int r = 0; r < options.reps; ++r) { // a gather that allocates its global array
     int* fresh = nullptr;
     com.Barrier(comm);
     t0 = Clock::now();
@@ -68,8 +68,7 @@ bool KRZBenchCollect(CKRZCom& com, int myid, int nproc, const KRZBenchCollectOpt
   if (myid == 0) {
     if (header)
       std::printf("%-8s %5s %9s %9s %12s %10s %16s %6s %11s\n", "engine", "ranks", "items",
-                  "first ms", "repeated ms", "gather ms", "alloc+gather ms", "ratio",
-                  "ratio warm");
+                  "first ms", "repeated ms", "gather ms", "alloc+gather ms", "ratio", "ratio warm");
     const double rep = Median(repeated), one = Median(gather), fresh = Median(allocating);
     std::printf("%-8s %5d %9lld %9.2f %12.2f %10.2f %16.2f %6.2f %11.2f\n", engine, nproc,
                 options.items, first, rep, one, fresh, rep / fresh, rep / one);

@@ -39,19 +39,19 @@ template <class T> T** KRZCopyRowTable(T* const* source, int nRows, const int* c
   return table;
 }
 
-/// An owned table of rows in the same shape, for members: rows are released with the object and
-/// copies are deep. Get() is the int** (T**) view the interface passes around; null when empty.
+/// An owned table of rows in the same shape, for members: all rows live in one zero-filled
+/// block released with the object, and copies are deep. Get() is the T** view the interface
+/// passes around; null when empty.
 template <class T> class CKRZOwnedRows {
 public:
   CKRZOwnedRows() = default;
   CKRZOwnedRows(const CKRZOwnedRows& other) { *this = other; }
   CKRZOwnedRows& operator=(const CKRZOwnedRows& other) {
-    if (this == &other)
-      return *this;
-    Reset(other.m_Lengths);
-    for (size_t r = 0; r < m_Rows.size(); ++r)
-      if (m_Rows[r])
-        std::copy(other.m_Rows[r].get(), other.m_Rows[r].get() + m_Lengths[r], m_Rows[r].get());
+    if (this != &other) {
+      m_Lengths = other.m_Lengths;
+      m_Block = other.m_Block;
+      Point();
+    }
     return *this;
   }
 
@@ -59,12 +59,11 @@ public:
   /// lengths[r] is negative.
   void Reset(const std::vector<int>& lengths) {
     m_Lengths = lengths;
-    m_Rows.clear();
-    m_Table.assign(lengths.size(), nullptr);
-    for (size_t r = 0; r < lengths.size(); ++r) {
-      m_Rows.emplace_back(lengths[r] < 0 ? nullptr : new T[static_cast<size_t>(lengths[r])]());
-      m_Table[r] = m_Rows.back().get();
-    }
+    size_t total = 0;
+    for (int n : lengths)
+      total += static_cast<size_t>(std::max(n, 0));
+    m_Block.assign(total, T());
+    Point();
   }
   void Clear() { Reset({}); }
 
@@ -72,8 +71,18 @@ public:
   int Rows() const { return static_cast<int>(m_Table.size()); }
 
 private:
+  void Point() {
+    m_Table.assign(m_Lengths.size(), nullptr);
+    size_t at = 0;
+    for (size_t r = 0; r < m_Lengths.size(); ++r)
+      if (m_Lengths[r] >= 0) {
+        m_Table[r] = m_Block.data() + at;
+        at += static_cast<size_t>(m_Lengths[r]);
+      }
+  }
+
   std::vector<int> m_Lengths;
-  std::vector<std::unique_ptr<T[]>> m_Rows;
+  std::vector<T> m_Block;
   std::vector<T*> m_Table;
 };
 

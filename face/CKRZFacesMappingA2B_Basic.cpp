@@ -118,20 +118,34 @@ void CKRZFacesMappingA2B_Basic::MatchFaces(int nMaxNodeID, int nFaceA, int** ppF
     entries[static_cast<size_t>(next[static_cast<size_t>(node)]++)] = entry;
   });
 
+  // At each node only the B faces still unmatched when the node is reached can be taken there,
+  // and only by this node's own matches can that change: gather them once per node, with their
+  // records, so the A x B tests touch nothing but this small list.
+  struct Candidate {
+    int face;
+    const int* record;
+  };
+  std::vector<Candidate> open;
   for (size_t n = 1; n < nodes; ++n) {
     const int nA = countA[n];
     if (nA == 0)
       continue;
     const CKRZFaceNode_Basic node(entries.data() + offset[n], offset[n + 1] - offset[n]);
+    open.clear();
+    for (int b = nA; b < node.Count(); ++b)
+      if (b2a[-node[b]] == 0)
+        open.push_back({-node[b], ppFaceB[-node[b]]});
+    if (open.empty())
+      continue;
     for (int a = 0; a < nA; ++a) {
       const int fa = node[a];
-      const int k = ppFaceA[fa][0];
-      for (int b = nA; b < node.Count(); ++b) {
-        const int fb = -node[b];
-        if (b2a[fb] != 0 || ppFaceB[fb][0] != k || !SameNodes(ppFaceA[fa], ppFaceB[fb], k))
+      const int* recordA = ppFaceA[fa];
+      const int k = recordA[0];
+      for (const Candidate& c : open) {
+        if (b2a[c.face] != 0 || c.record[0] != k || !SameNodes(recordA, c.record, k))
           continue;
-        b2a[fb] = fa;
-        a2b[fa] = fb;
+        b2a[c.face] = fa;
+        a2b[fa] = c.face;
         break;
       }
     }

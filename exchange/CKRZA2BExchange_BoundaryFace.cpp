@@ -1,0 +1,239 @@
+#include "CKRZA2BExchange_BoundaryFace.h"
+
+#include "CKRZFacesMappingA2B_Basic.h"
+#include "CKRZL2GBroadTools_BoundaryFace.h"
+#include "CKRZL2GBroadTools_Face.h"
+#include "KRZLine.h"
+
+CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
+    : m_pBoundaryFace_A(nullptr), m_pBoundaryFace_B(nullptr), m_pFace_A(nullptr),
+      m_pFace_B(nullptr), m_bToldNoRelation(false) {}
+
+CKRZA2BExchange_BoundaryFace::~CKRZA2BExchange_BoundaryFace() = default;
+
+CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace(
+    const CKRZA2BExchange_BoundaryFace& other)
+    : CKRZA2BExchange_BoundaryFace() {
+  *this = other;
+}
+
+CKRZA2BExchange_BoundaryFace&
+CKRZA2BExchange_BoundaryFace::operator=(const CKRZA2BExchange_BoundaryFace& other) {
+  if (this != &other) {
+    m_pBoundaryFace_A = other.m_pBoundaryFace_A;
+    m_pBoundaryFace_B = other.m_pBoundaryFace_B;
+    m_pFace_A = other.m_pFace_A;
+    m_pFace_B = other.m_pFace_B;
+    m_pA2BRelation = other.m_pA2BRelation;
+    m_pB2ARelation = other.m_pB2ARelation;
+    m_pFaceValueDouble_G_A.clear();
+    m_pFaceValueDouble_G_B.clear();
+    m_pFaceValueInt_G_A.clear();
+    m_pFaceValueInt_G_B.clear();
+    m_bToldNoRelation = other.m_bToldNoRelation;
+  }
+  return *this;
+}
+
+void CKRZA2BExchange_BoundaryFace::SetL2G_Face(CKRZL2GBroadTools_Face* pFaceA,
+                                               CKRZL2GBroadTools_Face* pFaceB) {
+  m_pFace_A = pFaceA;
+  m_pFace_B = pFaceB;
+}
+
+void CKRZA2BExchange_BoundaryFace::SetL2G_BoundaryFace(
+    CKRZL2GBroadTools_BoundaryFace* pBoundaryFaceA,
+    CKRZL2GBroadTools_BoundaryFace* pBoundaryFaceB) {
+  m_pBoundaryFace_A = pBoundaryFaceA;
+  m_pBoundaryFace_B = pBoundaryFaceB;
+}
+
+int CKRZA2BExchange_BoundaryFace::GetBoundaryFaceNumber_Global_A() {
+  return m_pBoundaryFace_A != nullptr ? m_pBoundaryFace_A->GetBoundaryFaceNumber_Global() : 0;
+}
+int CKRZA2BExchange_BoundaryFace::GetBoundaryFaceNumber_Global_B() {
+  return m_pBoundaryFace_B != nullptr ? m_pBoundaryFace_B->GetBoundaryFaceNumber_Global() : 0;
+}
+int CKRZA2BExchange_BoundaryFace::GetBoundaryFaceNumber_Local_A() {
+  return m_pBoundaryFace_A != nullptr ? m_pBoundaryFace_A->GetBoundaryFaceNumber_Local() : 0;
+}
+int CKRZA2BExchange_BoundaryFace::GetBoundaryFaceNumber_Local_B() {
+  return m_pBoundaryFace_B != nullptr ? m_pBoundaryFace_B->GetBoundaryFaceNumber_Local() : 0;
+}
+
+// A caller's relation indexes the other domain's global face array: entries 1..n must lie in
+// 0..limit.
+bool CKRZA2BExchange_BoundaryFace::RefuseRelation(const int* relation, int n, int limit,
+                                                  const char* name) {
+  for (int i = 1; i <= n; ++i)
+    if (relation[i] < 0 || relation[i] > limit) {
+      CKRZLine() << "CKRZA2BExchange_BoundaryFace: " << name << "[" << i << "] = " << relation[i]
+                 << " lies outside 0 to " << limit << "; the relation is refused";
+      return true;
+    }
+  return false;
+}
+
+void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
+  if (m_pFace_A == nullptr) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace do not use SetL2G_Face() as first step.";
+    return;
+  }
+  if (m_pFace_A->Getmyid() != 0)
+    return;
+  m_pA2BRelation.clear();
+  m_pB2ARelation.clear();
+  m_bToldNoRelation = false;
+  if (m_pFace_B == nullptr) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace: SetL2G_Face() was given no face object B; "
+                  "no A/B relation";
+    return;
+  }
+  if (pA2B == nullptr || pB2A == nullptr) {
+    CreateA2BRelation();
+    return;
+  }
+  const int nA = m_pFace_A->GetFaceNumber_Global();
+  const int nB = m_pFace_B->GetFaceNumber_Global();
+  if (RefuseRelation(pA2B, nA, nB, "pA2B") || RefuseRelation(pB2A, nB, nA, "pB2A"))
+    return;
+  m_pA2BRelation.assign(pA2B, pA2B + nA + 1);
+  m_pB2ARelation.assign(pB2A, pB2A + nB + 1);
+  m_pA2BRelation[0] = 0;
+  m_pB2ARelation[0] = 0;
+}
+
+void CKRZA2BExchange_BoundaryFace::CreateA2BRelation() {
+  int nA = 0, nB = 0;
+  int** tableA = nullptr;
+  int** tableB = nullptr;
+  m_pFace_A->GetGlobalFace20(nA, tableA);
+  m_pFace_B->GetGlobalFace20(nB, tableB);
+  CKRZFacesMappingA2B_Basic matching(tableA, nA, tableB, nB);
+  matching.CreateMapping();
+  m_pA2BRelation.assign(static_cast<size_t>(nA) + 1, 0);
+  m_pB2ARelation.assign(static_cast<size_t>(nB) + 1, 0);
+  for (int a = 1; a <= nA; ++a) {
+    const int b = matching.m_pA2B[static_cast<size_t>(a)];
+    m_pA2BRelation[static_cast<size_t>(a)] = b;
+    if (b != 0)
+      m_pB2ARelation[static_cast<size_t>(b)] = a;
+  }
+}
+
+template <> std::vector<double>& CKRZA2BExchange_BoundaryFace::Work<double>(Domain domain) {
+  return domain == Domain::A ? m_pFaceValueDouble_G_A : m_pFaceValueDouble_G_B;
+}
+template <> std::vector<int>& CKRZA2BExchange_BoundaryFace::Work<int>(Domain domain) {
+  return domain == Domain::A ? m_pFaceValueInt_G_A : m_pFaceValueInt_G_B;
+}
+
+// Rank 0's work array of a domain, sized by its boundary-face object's current global count.
+template <class T> T* CKRZA2BExchange_BoundaryFace::WorkFor(Domain domain, bool root) {
+  if (!root)
+    return nullptr;
+  std::vector<T>& work = Work<T>(domain);
+  const int n =
+      domain == Domain::A ? GetBoundaryFaceNumber_Global_A() : GetBoundaryFaceNumber_Global_B();
+  if (work.size() != static_cast<size_t>(n) + 1)
+    work.assign(static_cast<size_t>(n) + 1, T());
+  return work.data();
+}
+
+bool CKRZA2BExchange_BoundaryFace::Ready() {
+  if (m_pFace_A != nullptr && m_pFace_B != nullptr && m_pBoundaryFace_A != nullptr &&
+      m_pBoundaryFace_B != nullptr && m_pBoundaryFace_A->Getmyid() >= 0 &&
+      m_pBoundaryFace_B->Getmyid() >= 0)
+    return true;
+  const int rank = m_pFace_A != nullptr ? m_pFace_A->Getmyid()
+                                        : (m_pFace_B != nullptr ? m_pFace_B->Getmyid() : 0);
+  if (rank == 0)
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace: the face and boundary-face objects of both "
+                  "domains must be set before a transfer; nothing moved";
+  return false;
+}
+
+// Target entry g = source entry rel[g]; without a relation entry (none held, or g beyond it)
+// or with one beyond the source array, the face counts as unpaired and takes source entry 0.
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Pull(Domain to, std::vector<T>& source, std::vector<T>& target) {
+  const std::vector<int>& relation = to == Domain::B ? m_pB2ARelation : m_pA2BRelation;
+  if (relation.empty() && !m_bToldNoRelation) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace: no A/B relation (SetA2BRelation); every "
+                  "target face is taken as unpaired";
+    m_bToldNoRelation = true;
+  }
+  const size_t sources = source.size();
+  const size_t paired = std::min(relation.size(), target.size());
+  for (size_t g = 1; g < paired; ++g) {
+    const size_t from = static_cast<size_t>(relation[g]);
+    target[g] = source[from < sources ? from : 0];
+  }
+  for (size_t g = std::max<size_t>(paired, 1); g < target.size(); ++g)
+    target[g] = source[0];
+}
+
+template <class T> void CKRZA2BExchange_BoundaryFace::Transfer(const Step& step, T* pIn, T* pOut) {
+  if (!Ready())
+    return;
+  const bool root = m_pFace_A->Getmyid() == 0;
+  const Domain from = step.from;
+  const Domain to = from == Domain::A ? Domain::B : Domain::A;
+  T* source = WorkFor<T>(from, root);
+  T* target = WorkFor<T>(to, root);
+  CKRZL2GBroadTools_BoundaryFace& boundaryFrom =
+      from == Domain::A ? *m_pBoundaryFace_A : *m_pBoundaryFace_B;
+  CKRZL2GBroadTools_BoundaryFace& boundaryTo =
+      to == Domain::A ? *m_pBoundaryFace_A : *m_pBoundaryFace_B;
+
+  switch (step.source) {
+  case Source::OwnerCell: boundaryFrom.GetGlobalFaceValue_FromLocalOwnerCell(pIn, source); break;
+  case Source::NeighborCell:
+    boundaryFrom.GetGlobalFaceValue_FromLocalNeighborCell(pIn, source);
+    break;
+  case Source::Face:
+    (from == Domain::A ? m_pFace_A : m_pFace_B)->GetValue_FromLocalFaceToGloblaFace(pIn, source);
+    break;
+  }
+  if (root && boundaryTo.Getmyid() == 0)
+    Pull(to, Work<T>(from), Work<T>(to));
+  if (step.target == Target::NeighborCell)
+    boundaryTo.GetLocalNeighborCellValue_FromGlobalFaceValue(target, pOut);
+  else
+    (to == Domain::A ? m_pFace_A : m_pFace_B)->GetValue_FromGlobalFaceToLocalFace(target, pOut);
+}
+
+namespace {
+using E = CKRZA2BExchange_BoundaryFace;
+}
+
+// The eleven transfers: which domain the values come from, where they are read and written.
+#define KRZ_A2B_TRANSFER(name, from, source, target)                                               \
+  void E::name(double* pIn, double* pOut) {                                                        \
+    Transfer(Step{Domain::from, Source::source, Target::target}, pIn, pOut);                       \
+  }                                                                                                \
+  void E::name(int* pIn, int* pOut) {                                                              \
+    Transfer(Step{Domain::from, Source::source, Target::target}, pIn, pOut);                       \
+  }
+
+KRZ_A2B_TRANSFER(GetBoundaryCellValue_A2B_FromOwner2Neighbor, A, OwnerCell, NeighborCell)
+KRZ_A2B_TRANSFER(GetBoundaryCellValue_B2A_FromOwner2Neighbor, B, OwnerCell, NeighborCell)
+KRZ_A2B_TRANSFER(GetBoundaryCellValue_A2B_FromFace2Neighbor, A, Face, NeighborCell)
+KRZ_A2B_TRANSFER(GetBoundaryCellValue_B2A_FromFace2Neighbor, B, Face, NeighborCell)
+KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromOwner2Face, A, OwnerCell, Face)
+KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromNeighbor2Face, A, NeighborCell, Face)
+KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromOwner2Face, B, OwnerCell, Face)
+KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromNeighbor2Face, B, NeighborCell, Face)
+KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromFace2Face, A, Face, Face)
+KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromFace2Face, B, Face, Face)
+#undef KRZ_A2B_TRANSFER
+
+void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB) {
+  GetBoundaryCellValue_A2B_FromOwner2Neighbor(pCellA, pCellB);
+  GetBoundaryCellValue_B2A_FromOwner2Neighbor(pCellB, pCellA);
+}
+
+void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(int* pCellA, int* pCellB) {
+  GetBoundaryCellValue_A2B_FromOwner2Neighbor(pCellA, pCellB);
+  GetBoundaryCellValue_B2A_FromOwner2Neighbor(pCellB, pCellA);
+}

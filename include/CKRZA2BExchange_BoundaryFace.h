@@ -1,0 +1,119 @@
+// CKRZA2BExchange_BoundaryFace: couples two domains, A and B, across a shared boundary.
+//
+// Borrows each domain's face object and boundary-face object (they must outlive this object).
+// On rank 0 it holds the relation that pairs every global boundary face of A with the global
+// boundary face of B that has the same node set (0: no partner), handed in or found by face
+// matching, and one work array of global face values per domain and element type.
+//
+// Every transfer is collective and runs three steps: gather the source values into the source
+// domain's global face array on rank 0, pull them into the target numbering through the
+// relation, scatter them into the target array. Arrays: cell arrays are indexed by the cell ids
+// of the domain's boundary-face object; face arrays by the domain's local faces (local count + 1
+// entries). The first array is read, the second written (the two-way exchange reads and writes
+// both); both belong to the caller.
+//
+// A target face without partner receives 0. Without a relation on rank 0 every target face is
+// taken as unpaired (with one line); without the four objects a transfer does nothing anywhere
+// and says so on rank 0.
+#ifndef KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
+#define KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
+
+#include <vector>
+
+#include "KRZ3DCOMTools_export.h"
+
+class CKRZL2GBroadTools_Face;
+class CKRZL2GBroadTools_BoundaryFace;
+
+class KRZ3DCOMTOOLS_EXPORT CKRZA2BExchange_BoundaryFace {
+public:
+  CKRZA2BExchange_BoundaryFace();
+  ~CKRZA2BExchange_BoundaryFace();
+  /// Copies the relation and share the borrowed objects; work arrays are the copy's own.
+  CKRZA2BExchange_BoundaryFace(const CKRZA2BExchange_BoundaryFace& other);
+  CKRZA2BExchange_BoundaryFace& operator=(const CKRZA2BExchange_BoundaryFace& other);
+
+  /// Stores (borrows) the two face objects. Not collective.
+  void SetL2G_Face(CKRZL2GBroadTools_Face* pFaceA, CKRZL2GBroadTools_Face* pFaceB);
+  /// Stores (borrows) the two boundary-face objects. Not collective.
+  void SetL2G_BoundaryFace(CKRZL2GBroadTools_BoundaryFace* pBoundaryFaceA,
+                           CKRZL2GBroadTools_BoundaryFace* pBoundaryFaceB);
+  /// Rank 0 (other ranks return at once); no communication. With both arrays (borrowed, only
+  /// read): pA2B[1..nA] the B face of each global A face and pB2A[1..nB] the A face of each B
+  /// face, 0 for none, entries outside 0..n of the other domain refused with a line (no relation
+  /// is kept then). With either array null the relation is found by matching the node sets of
+  /// the two face objects' global face tables. Replaces an earlier relation.
+  void SetA2BRelation(int* pA2B, int* pB2A);
+
+  /// Counts of the boundary-face objects; 0 while they are not set.
+  int GetBoundaryFaceNumber_Global_A();
+  int GetBoundaryFaceNumber_Global_B();
+  int GetBoundaryFaceNumber_Local_A();
+  int GetBoundaryFaceNumber_Local_B();
+
+  /// Owner cells of A -> neighbour cells of B (cell arrays of A, then of B).
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor(int* pCellA, int* pCellB);
+  /// Owner cells of B -> neighbour cells of A.
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor(double* pCellB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor(int* pCellB, int* pCellA);
+  /// A to B, then B to A, both from owner to neighbour cells.
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(int* pCellA, int* pCellB);
+  /// Local faces of A -> neighbour cells of B.
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor(double* pFaceA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor(int* pFaceA, int* pCellB);
+  /// Local faces of B -> neighbour cells of A.
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor(double* pFaceB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor(int* pFaceB, int* pCellA);
+  /// Owner cells of A -> local faces of B.
+  void GetFaceValue_A2B_FromOwner2Face(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromOwner2Face(int* pCellA, int* pFaceB);
+  /// Neighbour cells of A -> local faces of B.
+  void GetFaceValue_A2B_FromNeighbor2Face(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromNeighbor2Face(int* pCellA, int* pFaceB);
+  /// Owner cells of B -> local faces of A.
+  void GetFaceValue_B2A_FromOwner2Face(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromOwner2Face(int* pCellB, int* pFaceA);
+  /// Neighbour cells of B -> local faces of A.
+  void GetFaceValue_B2A_FromNeighbor2Face(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromNeighbor2Face(int* pCellB, int* pFaceA);
+  /// Local faces of A -> local faces of B.
+  void GetFaceValue_A2B_FromFace2Face(double* pFaceA, double* pFaceB);
+  void GetFaceValue_A2B_FromFace2Face(int* pFaceA, int* pFaceB);
+  /// Local faces of B -> local faces of A.
+  void GetFaceValue_B2A_FromFace2Face(double* pFaceB, double* pFaceA);
+  void GetFaceValue_B2A_FromFace2Face(int* pFaceB, int* pFaceA);
+
+private:
+  enum class Domain { A, B };
+  enum class Source { OwnerCell, NeighborCell, Face };
+  enum class Target { NeighborCell, Face };
+  struct Step {
+    Domain from;
+    Source source;
+    Target target;
+  };
+
+  void CreateA2BRelation();
+  bool RefuseRelation(const int* relation, int n, int limit, const char* name);
+  template <class T> void Transfer(const Step& step, T* pIn, T* pOut);
+  template <class T> void Pull(Domain to, std::vector<T>& source, std::vector<T>& target);
+  template <class T> std::vector<T>& Work(Domain domain);
+  template <class T> T* WorkFor(Domain domain, bool root);
+  bool Ready();
+
+  CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_A;
+  CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_B;
+  CKRZL2GBroadTools_Face* m_pFace_A;
+  CKRZL2GBroadTools_Face* m_pFace_B;
+  std::vector<int> m_pA2BRelation; ///< rank 0: nA+1 entries (empty: no relation)
+  std::vector<int> m_pB2ARelation; ///< rank 0: nB+1 entries
+  std::vector<double> m_pFaceValueDouble_G_A;
+  std::vector<double> m_pFaceValueDouble_G_B;
+  std::vector<int> m_pFaceValueInt_G_A;
+  std::vector<int> m_pFaceValueInt_G_B;
+  bool m_bToldNoRelation;
+};
+
+#endif

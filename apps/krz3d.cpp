@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KRZBenchCollect.h"
+#include "KRZBenchExchange.h"
 #include "KRZBenchMatch.h"
 #include "KRZBenchTransfer.h"
 #include "KRZDemo.h"
@@ -69,7 +70,38 @@ int main(int argc, char** argv) {
   match->add_option("--engine", matchEngine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
+  long long exchangeFaces = 1000000;
+  int exchangeReps = 5;
+  std::vector<int> exchangeRanks{4};
+  std::string exchangeEngine = "threads";
+  CLI::App* exchange =
+      bench->add_subcommand("exchange", "every A/B transfer against one gather plus scatter");
+  exchange->add_option("--faces", exchangeFaces, "interface faces per domain")
+      ->check(CLI::Range(1LL, 1LL << 26));
+  exchange->add_option("--reps", exchangeReps, "repetitions per median")->check(CLI::Range(1, 100));
+  exchange->add_option("--ranks", exchangeRanks, "rank counts (threads engine)")
+      ->check(CLI::Range(1, 64));
+  exchange->add_option("--engine", exchangeEngine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*exchange) {
+    if (exchangeEngine == "mpi")
+      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
+        return KRZBenchExchange(com, myid, nproc, exchangeFaces, exchangeReps, "mpi");
+      });
+    for (int n : exchangeRanks) {
+      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
+        KRZBenchExchange(com, myid, nproc, exchangeFaces, exchangeReps, "threads");
+      });
+      if (!r.ok) {
+        std::cerr << r.report << std::endl;
+        return 1;
+      }
+    }
+    return 0;
+  }
 
   if (*match) {
     if (matchEngine == "mpi")

@@ -56,7 +56,7 @@ std::vector<int> SortMatch(const std::vector<Record>& a, const std::vector<Recor
     std::vector<Key> out(faces.size());
     for (size_t f = 0; f < faces.size(); ++f) {
       std::array<int, 4> k{0, 0, 0, 0};
-      std::copy(faces[f].begin() + 1, faces[f].end(), k.begin());  // zeros past the count
+      std::copy(faces[f].begin() + 1, faces[f].end(), k.begin()); // zeros past the count
       std::sort(k.begin(), k.end());
       out[f] = {k, static_cast<int>(f) + 1};
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of docs/PERFORMANCE.md: a release build, then every benchmark on the
 # threads engine (2 and 4 ranks) and under mpiexec with 2 and 4 ranks.
-# Usage: scripts/bench.sh [transfer|collect|match ...]   (default: all)
+# Usage: scripts/bench.sh [transfer|collect|match|exchange ...]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,13 +10,18 @@ cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
 krz3d=build/release/apps/krz3d
 benches=("$@")
-[ ${#benches[@]} -eq 0 ] && benches=(transfer collect match)
+[ ${#benches[@]} -eq 0 ] && benches=(transfer collect match exchange)
 for b in "${benches[@]}"; do
   echo "== krz3d bench $b =="
   reps=7
   [ "$b" = match ] && reps=3
+  [ "$b" = exchange ] && reps=5
   "$krz3d" bench "$b" --reps "$reps"
   for n in 2 4; do
-    mpiexec -n "$n" "$krz3d" bench "$b" --engine mpi --reps "$reps" | tail -n +2
+    if [ "$b" = exchange ]; then
+      mpiexec -n "$n" "$krz3d" bench "$b" --engine mpi --reps "$reps"
+    else
+      mpiexec -n "$n" "$krz3d" bench "$b" --engine mpi --reps "$reps" | tail -n +2
+    fi
   done
 done

@@ -1,0 +1,14 @@
+// krz3d bench exchange: two domains sharing an m x m grid of interface quads (about `faces`
+// per domain), cut into ranks differently (A by rows, B by columns, B's nodes rotated), the
+// relation found by matching; then every transfer kind in double, each after a warm-up, against
+// one gather plus one scatter of the same size (the floor for a move through rank 0).
+#ifndef KRZ_BENCH_KRZBENCHEXCHANGE_H
+#define KRZ_BENCH_KRZBENCHEXCHANGE_H
+
+#include "CKRZCom.h"
+
+/// One rank of the benchmark; rank 0 prints the table.
+bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int reps,
+                      const char* engine);
+
+#endif

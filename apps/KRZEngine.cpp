@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <iostream>
+#include <sstream>
 
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
@@ -39,6 +40,7 @@ int RunThreads(int ranks, const KRZAppRankFunction& fn) {
 }
 
 #ifdef KRZ3D_HAVE_MPI
+// Each rank's output is captured while it runs, then printed rank by rank.
 int RunMPI(const KRZAppRankFunction& fn) {
   int initialized = 0;
   MPI_Initialized(&initialized);
@@ -47,7 +49,16 @@ int RunMPI(const KRZAppRankFunction& fn) {
   int ok = 1;
   {
     CKRZCom_MPI com(MPI_COMM_WORLD);
-    ok = fn(com, com.Rank(), com.Size()) ? 1 : 0;
+    const int myid = com.Rank(), nproc = com.Size();
+    std::stringbuf captured;
+    std::streambuf* previous = std::cout.rdbuf(&captured);
+    ok = fn(com, myid, nproc) ? 1 : 0;
+    std::cout.rdbuf(previous);
+    for (int r = 0; r < nproc; ++r) {
+      MPI_Barrier(MPI_COMM_WORLD);
+      if (r == myid)
+        std::cout << "--- rank " << r << " ---\n" << captured.str() << std::flush;
+    }
     int all = 0;
     MPI_Allreduce(&ok, &all, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
     ok = all;

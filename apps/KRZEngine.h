@@ -2,7 +2,8 @@
 //
 // threads: `ranks` in-process ranks; each rank's standard output is captured and printed as
 //          one block per rank, in rank order, so the output is deterministic.
-// mpi:     the MPI world of the process (started by mpiexec); `ranks` is ignored.
+// mpi:     the MPI world of the process (started by mpiexec); `ranks` is ignored. Output is
+//          captured the same way and printed rank by rank after the run.
 // The function returns true when its rank succeeded; the run succeeds when every rank did and
 // the engine reported no failure.
 #ifndef KRZ_APPS_KRZENGINE_H

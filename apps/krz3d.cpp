@@ -12,6 +12,7 @@
 #include "KRZDemo.h"
 #include "KRZEngine.h"
 #include "KRZRunRanks.h"
+#include "KRZSelfTest.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"krz3d: demonstration and benchmarks of KRZ3DCOMTools"};
@@ -22,6 +23,14 @@ int main(int argc, char** argv) {
   CLI::App* demo = app.add_subcommand("demo", "gather and scatter on N ranks, checked");
   demo->add_option("--ranks", ranks, "in-process ranks (threads engine)")->check(CLI::Range(1, 64));
   demo->add_option("--engine", engine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+
+  int selftestRanks = 2;
+  std::string selftestEngine = "threads";
+  CLI::App* selftest = app.add_subcommand("selftest", "the library's built-in self-test");
+  selftest->add_option("--ranks", selftestRanks, "in-process ranks (threads engine)")
+      ->check(CLI::Range(1, 64));
+  selftest->add_option("--engine", selftestEngine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
   CLI::App* bench = app.add_subcommand("bench", "benchmarks");
@@ -142,6 +151,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (*selftest)
+    return KRZRunSelfTest(selftestEngine, selftestRanks);
   if (*demo)
     return KRZRunOnEngine(engine, ranks, KRZDemoTransfer);
 

@@ -1,5 +1,8 @@
 #include "KRZOutputRouter.h"
 
+#include <iostream>
+#include <sstream>
+
 CKRZOutputRouter::CKRZOutputRouter(std::ostream& stream)
     : m_Stream(stream), m_pPrevious(stream.rdbuf()) {
   m_Stream.flush();
@@ -56,4 +59,16 @@ int CKRZOutputRouter::sync() {
   if (m_Buffers.count(std::this_thread::get_id()) != 0 || m_pPrevious == nullptr)
     return 0;
   return m_pPrevious->pubsync();
+}
+
+std::string KRZTakeCapturedOutput() {
+  std::streambuf* buf = std::cout.rdbuf();
+  if (auto* router = dynamic_cast<CKRZOutputRouter*>(buf))
+    return router->Take();
+  if (auto* text = dynamic_cast<std::stringbuf*>(buf)) {
+    std::string s = text->str();
+    text->str("");
+    return s;
+  }
+  return {};
 }

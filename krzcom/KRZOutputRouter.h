@@ -42,4 +42,9 @@ private:
   std::map<std::thread::id, std::string> m_Buffers;
 };
 
+/// Returns and clears what the calling rank wrote to std::cout so far, when std::cout is
+/// captured: by a CKRZOutputRouter (in-process ranks) or by a std::stringbuf (one process).
+/// Empty when std::cout is not captured.
+KRZCOM_EXPORT std::string KRZTakeCapturedOutput();
+
 #endif

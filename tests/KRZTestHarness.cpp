@@ -1,21 +1,10 @@
 #include "KRZTestHarness.h"
 
-#include <iostream>
 #include <sstream>
 
 #include "KRZOutputRouter.h"
 
-std::string KRZTakeOutput() {
-  std::streambuf* buf = std::cout.rdbuf();
-  if (auto* router = dynamic_cast<CKRZOutputRouter*>(buf))
-    return router->Take();
-  if (auto* text = dynamic_cast<std::stringbuf*>(buf)) {
-    std::string s = text->str();
-    text->str("");
-    return s;
-  }
-  return {};
-}
+std::string KRZTakeOutput() { return KRZTakeCapturedOutput(); }
 
 std::vector<std::string> KRZLines(const std::string& text) {
   std::vector<std::string> lines;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CKRZL2GBroadTools_UnitTest.h"
+#include "KRZForwardingCom.h"
 #include "KRZTestHarness.h"
 
 namespace {
@@ -74,20 +75,11 @@ Lines Report(int r, int n) {
 
 // Corrupts the first int message of three elements that rank 1 receives holding (x, 10, 10):
 // the scatter of case (1.2).
-class FaultyCom : public CKRZCom {
+class FaultyCom : public CKRZForwardingCom {
 public:
-  FaultyCom(CKRZCom& inner, bool active) : m_Inner(inner), m_bDone(!active) {
-    m_nCommHandle = inner.m_nCommHandle;
-    m_nTypeChar = inner.m_nTypeChar;
-    m_nTypeInt = inner.m_nTypeInt;
-    m_nTypeFloat = inner.m_nTypeFloat;
-    m_nTypeDouble = inner.m_nTypeDouble;
-  }
-  int Send(int t, void* b, int c, int d, int tag, int comm) override {
-    return m_Inner.Send(t, b, c, d, tag, comm);
-  }
+  FaultyCom(CKRZCom& inner, bool active) : CKRZForwardingCom(inner), m_bDone(!active) {}
   int Recv(int t, void* b, int c, int s, int tag, int comm) override {
-    const int rc = m_Inner.Recv(t, b, c, s, tag, comm);
+    const int rc = CKRZForwardingCom::Recv(t, b, c, s, tag, comm);
     int* v = static_cast<int*>(b);
     if (!m_bDone && t == m_nTypeInt && c == 3 && v[1] == 10 && v[2] == 10) {
       v[2] = 77;
@@ -95,19 +87,8 @@ public:
     }
     return rc;
   }
-  int Broadcast(int t, void* b, int c, int root, int comm) override {
-    return m_Inner.Broadcast(t, b, c, root, comm);
-  }
-  int AllSum(int t, void* in, void* out, int c, int comm) override {
-    return m_Inner.AllSum(t, in, out, c, comm);
-  }
-  int AllMin(int t, void* in, void* out, int c, int comm) override {
-    return m_Inner.AllMin(t, in, out, c, comm);
-  }
-  int Barrier(int comm) override { return m_Inner.Barrier(comm); }
 
 private:
-  CKRZCom& m_Inner;
   bool m_bDone;
 };
 

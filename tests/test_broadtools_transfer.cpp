@@ -257,7 +257,9 @@ KRZ_RANKS_TEST(Transfer, CopiesTransferAndReleaseIndependently) {
   CCOM_BroadTools original;
   original.SetInitialize(myid, nproc, &com);
   original.SetMapRelation_DefaultRelation(myid + 1);
-  int local[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+  std::vector<int> items(static_cast<size_t>(myid) + 2);
+  std::iota(items.begin(), items.end(), 0);
+  int* local = items.data();
   int* global = nullptr;
   ASSERT_EQ(original.GetGlobalArrayFromLocalArray(local, global), 1); // distributes
   delete[] global;

@@ -238,7 +238,8 @@ KRZ_RANKS_TEST_N(NodeMapping, LocalFVToGlobalMFEExample, 2) {
 KRZ_RANKS_TEST(NodeMapping, NoCollectedTableGivesNoResult) {
   CL2GMappingRelation_LocalFVNode2GlobalMFENode mapping;
   mapping.SetInitialize(myid, nproc, &com);
-  int* fe[5] = {};
+  std::vector<int*> rows(static_cast<size_t>(nproc), nullptr);
+  int** fe = rows.data();
   mapping.SetMappingRelation_FENode_Local2Global(
       fe, nullptr, CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain_FV);
   EXPECT_EQ(mapping.CreateMappingArray_LocalFVNode2GlobalMFENode(), nullptr); // before collecting

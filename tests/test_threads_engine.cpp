@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "CCOM_BroadTools.h"
+#include "KRZForwardingCom.h"
 #include "KRZRunRanks.h"
 
 namespace {
@@ -196,4 +198,54 @@ TEST(ThreadsEngine, OutputIsCapturedPerRank) {
   ASSERT_EQ(r.output.size(), 3u);
   for (int p = 0; p < 3; ++p)
     EXPECT_EQ(r.output[static_cast<size_t>(p)], "rank " + std::to_string(p) + " line\n");
+}
+
+namespace {
+
+// Throws from the communicator at rank 1's first Send: a rank failing inside a transfer.
+class ThrowingCom : public CKRZForwardingCom {
+public:
+  using CKRZForwardingCom::CKRZForwardingCom;
+  int Send(int, void*, int, int, int, int) override { throw std::runtime_error("link lost"); }
+};
+
+} // namespace
+
+TEST(ThreadsEngine, ARankFailingInsideAGatherEndsTheRunWithItsReason) {
+  const KRZRunResult r = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int nproc) {
+        ThrowingCom throwing(com);
+        CCOM_BroadTools tools;
+        tools.SetInitialize(myid, nproc, myid == 1 ? static_cast<CKRZCom*>(&throwing) : &com);
+        tools.SetMapRelation_DefaultRelation(2);
+        double local[3] = {0, 1, 2};
+        double* global = nullptr;
+        tools.GetGlobalArrayFromLocalArray(local, global);
+        delete[] global;
+      },
+      Quick(60000));
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "rank 1 failed: exception: link lost")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 0: blocked in Recv(source=1")) << r.report;
+}
+
+TEST(ThreadsEngine, ARankReturningBeforeATransferIsReportedAtOnce) {
+  const KRZRunResult r = KRZRunRanks(
+      4,
+      [](CKRZCom& com, int myid, int nproc) {
+        CCOM_BroadTools tools;
+        tools.SetInitialize(myid, nproc, &com);
+        tools.SetMapRelation_DefaultRelation(1);
+        if (myid == 3)
+          return; // leaves before the gather
+        double local[2] = {0, 1};
+        double* global = nullptr;
+        tools.GetGlobalArrayFromLocalArray(local, global);
+        delete[] global;
+      },
+      Quick(60000));
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "deadlock")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 3: finished")) << r.report;
 }

@@ -1,60 +1,40 @@
 #include "KRZDemo.h"
 
+#include <fstream>
 #include <iostream>
 #include <sstream>
-#include <vector>
 
-#include "CCOM_BroadTools.h"
+#include "KRZEngine.h"
 
-// Every rank owns 3 + myid items. Rank 0 numbers them in reverse process order (the last
-// rank's items first), gathers the values 100*rank + item, scatters the doubled global array
-// back and every rank checks what it received.
-bool KRZDemoTransfer(CKRZCom& com, int myid, int nproc) {
-  std::vector<int> counts(static_cast<size_t>(nproc));
-  int nGlobal = 0;
-  for (int p = 0; p < nproc; ++p)
-    nGlobal += counts[static_cast<size_t>(p)] = 3 + p;
-  std::vector<std::vector<int>> rows(static_cast<size_t>(nproc));
-  std::vector<int*> table;
-  int next = nGlobal;
-  for (int p = 0; p < nproc; ++p) {
-    rows[static_cast<size_t>(p)].assign(static_cast<size_t>(counts[static_cast<size_t>(p)]) + 1, 0);
-    for (int i = 1; i <= counts[static_cast<size_t>(p)]; ++i)
-      rows[static_cast<size_t>(p)][static_cast<size_t>(i)] = next--;
-    table.push_back(rows[static_cast<size_t>(p)].data());
-  }
-
-  CCOM_BroadTools tools;
-  tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(nGlobal, counts.data(), table.data());
-
-  const int n = counts[static_cast<size_t>(myid)];
-  std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
-  for (int i = 1; i <= n; ++i)
-    local[static_cast<size_t>(i)] = 100.0 * myid + i;
-  double* global = nullptr;
-  bool ok = tools.GetGlobalArrayFromLocalArray(local.data(), global) == 1;
-  if (myid == 0 && global != nullptr) {
-    std::ostringstream line;
-    line << "gathered on rank 0 (" << nGlobal << " items):";
-    for (int g = 1; g <= nGlobal; ++g) {
-      line << ' ' << global[g];
-      global[g] *= 2.0;
+int KRZRunDemo(const std::string& engine, int ranks, const KRZDemoOptions& options,
+               const std::string& json) {
+  return KRZRunOnEngine(engine, ranks, [&](CKRZCom& com, int myid, int nproc) {
+    if (myid == 0) {
+      std::ostringstream head;
+      head << "demo: domains A and B of " << options.cells << "^3 hexahedra each, "
+           << options.cells * options.cells << " interface faces per side, " << nproc
+           << (nproc == 1 ? " rank" : " ranks") << ", " << options.steps << " coupling steps";
+      std::cout << head.str() << std::endl;
     }
-    std::cout << line.str() << std::endl;
-  }
-
-  double* back = nullptr;
-  ok = tools.GetLocalArrayFromGlobalArray(global, back) == 1 && ok;
-  std::ostringstream line;
-  line << "rank " << myid << " received:";
-  for (int i = 1; i <= n; ++i) {
-    line << ' ' << back[i];
-    ok = ok && back[i] == 2.0 * local[static_cast<size_t>(i)];
-  }
-  line << (ok ? "  (ok)" : "  (WRONG)");
-  std::cout << line.str() << std::endl;
-  delete[] back;
-  delete[] global;
-  return ok;
+    KRZDemoReport report;
+    const bool ok = KRZDemoRun(com, myid, nproc, options, report);
+    if (myid != 0)
+      return ok;
+    std::ostringstream tail;
+    tail << "faces paired: A " << report.pairedA << " of " << report.interfaceFaces << ", B "
+         << report.pairedB << " of " << report.interfaceFaces
+         << " (unpaired: " << report.interfaceFaces - report.pairedA << ", "
+         << report.interfaceFaces - report.pairedB << "); ranks holding interface faces: A "
+         << report.interfaceRanksA << ", B " << report.interfaceRanksB << " of " << nproc
+         << "\npeak memory of rank 0: " << report.peakMiB << " MiB"
+         << "\ndemo: " << (ok ? "every check passed" : "CHECKS FAILED");
+    std::cout << tail.str() << std::endl;
+    if (!json.empty()) {
+      std::ofstream out(json);
+      out << KRZDemoJson(report);
+      if (!out)
+        std::cerr << "krz3d demo: cannot write " << json << std::endl;
+    }
+    return ok;
+  });
 }

@@ -1,4 +1,4 @@
-// krz3d: the command of KRZ3DCOMTools: demo and benchmarks.
+// krz3d: the command of KRZ3DCOMTools: self-test, demo and benchmarks.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -15,12 +15,19 @@
 #include "KRZSelfTest.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"krz3d: demonstration and benchmarks of KRZ3DCOMTools"};
+  CLI::App app{"krz3d: self-test, demonstration and benchmarks of KRZ3DCOMTools"};
   app.require_subcommand(1);
 
   std::string engine = "threads";
   int ranks = 4;
-  CLI::App* demo = app.add_subcommand("demo", "gather and scatter on N ranks, checked");
+  KRZDemoOptions demoOptions;
+  std::string demoJson;
+  CLI::App* demo = app.add_subcommand(
+      "demo", "two coupled domains on METIS partitions, end to end, checked against serial");
+  demo->add_option("--cells", demoOptions.cells, "cells along each edge of each box")
+      ->check(CLI::Range(1, 400));
+  demo->add_option("--steps", demoOptions.steps, "coupling steps")->check(CLI::Range(0, 100000));
+  demo->add_option("--json", demoJson, "write the figures to this file as JSON");
   demo->add_option("--ranks", ranks, "in-process ranks (threads engine)")->check(CLI::Range(1, 64));
   demo->add_option("--engine", engine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
@@ -154,7 +161,7 @@ int main(int argc, char** argv) {
   if (*selftest)
     return KRZRunSelfTest(selftestEngine, selftestRanks);
   if (*demo)
-    return KRZRunOnEngine(engine, ranks, KRZDemoTransfer);
+    return KRZRunDemo(engine, ranks, demoOptions, demoJson);
 
   if (*transfer) {
     options.defaultRelation = relation != "random";

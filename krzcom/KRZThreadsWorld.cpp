@@ -156,7 +156,10 @@ struct CKRZThreadsWorld::Impl {
       s << "\n  rank " << r << ": ";
       switch (st.status) {
       case RankStatus::Running: s << "running"; break;
-      case RankStatus::Blocked: s << "blocked in " << Describe(st.call); break;
+      case RankStatus::Blocked:
+        // A rank released by the last event but not yet awake is on its way out of the call.
+        s << (st.ready() ? "leaving " : "blocked in ") << Describe(st.call);
+        break;
       case RankStatus::Finished: s << "finished"; break;
       case RankStatus::Failed: s << "failed"; break;
       }

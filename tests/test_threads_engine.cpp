@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -220,9 +221,10 @@ TEST(ThreadsEngine, ARankFailingInsideAGatherEndsTheRunWithItsReason) {
         tools.SetInitialize(myid, nproc, myid == 1 ? static_cast<CKRZCom*>(&throwing) : &com);
         tools.SetMapRelation_DefaultRelation(2);
         double local[3] = {0, 1, 2};
-        double* global = nullptr;
+        double* global = nullptr; // the gather allocates it; the world's abort unwinds past
+        const std::unique_ptr<double*, void (*)(double**)> release(
+            &global, [](double** p) { delete[] * p; });
         tools.GetGlobalArrayFromLocalArray(local, global);
-        delete[] global;
       },
       Quick(60000));
   ASSERT_FALSE(r.ok);
@@ -240,9 +242,10 @@ TEST(ThreadsEngine, ARankReturningBeforeATransferIsReportedAtOnce) {
         if (myid == 3)
           return; // leaves before the gather
         double local[2] = {0, 1};
-        double* global = nullptr;
+        double* global = nullptr; // the gather allocates it; the world's abort unwinds past
+        const std::unique_ptr<double*, void (*)(double**)> release(
+            &global, [](double** p) { delete[] * p; });
         tools.GetGlobalArrayFromLocalArray(local, global);
-        delete[] global;
       },
       Quick(60000));
   ASSERT_FALSE(r.ok);

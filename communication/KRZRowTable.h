@@ -65,10 +65,8 @@ public:
     m_Block.assign(total, T());
     Point();
   }
-  void Clear() { Reset({}); }
 
   T** Get() { return m_Table.empty() ? nullptr : m_Table.data(); }
-  int Rows() const { return static_cast<int>(m_Table.size()); }
 
 private:
   void Point() {

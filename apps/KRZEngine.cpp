@@ -30,9 +30,9 @@ int RunThreads(int ranks, const KRZAppRankFunction& fn) {
           allOk = false;
       },
       options);
-  for (size_t r = 0; r < result.output.size(); ++r) {
-    std::cout << "--- rank " << r << " ---\n" << result.output[r];
-  }
+  for (size_t r = 0; r < result.output.size(); ++r)
+    if (!result.output[r].empty())
+      std::cout << "--- rank " << r << " ---\n" << result.output[r];
   std::cout.flush();
   if (!result.ok)
     std::cerr << "krz3d: the in-process run failed: " << result.report << std::endl;
@@ -56,7 +56,7 @@ int RunMPI(const KRZAppRankFunction& fn) {
     std::cout.rdbuf(previous);
     for (int r = 0; r < nproc; ++r) {
       MPI_Barrier(MPI_COMM_WORLD);
-      if (r == myid)
+      if (r == myid && !captured.str().empty())
         std::cout << "--- rank " << r << " ---\n" << captured.str() << std::flush;
     }
     int all = 0;

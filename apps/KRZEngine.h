@@ -1,7 +1,8 @@
 // Runs a rank function of the krz3d command on the chosen engine.
 //
 // threads: `ranks` in-process ranks; each rank's standard output is captured and printed as
-//          one block per rank, in rank order, so the output is deterministic.
+//          one block per rank (ranks that printed nothing are left out), in rank order, so the
+//          output is deterministic.
 // mpi:     the MPI world of the process (started by mpiexec); `ranks` is ignored. Output is
 //          captured the same way and printed rank by rank after the run.
 // The function returns true when its rank succeeded; the run succeeds when every rank did and

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,8 @@ class Baseline {
 public:
   virtual ~Baseline() = default;
   void SetRelation(const Relation* relation) { m_Relation = relation; }
-  virtual void GatherScatter(CKRZCom& com, int myid, double* local, double* global) = 0;
+  virtual void Gather(CKRZCom& com, int myid, double* local, double* global) = 0;
+  virtual void Scatter(CKRZCom& com, int myid, double* local, double* global) = 0;
 
 protected:
   const Relation* m_Relation = nullptr;
@@ -66,13 +68,11 @@ public:
     m_Locals[static_cast<size_t>(myid)] = local;
   }
 
-  void GatherScatter(CKRZCom& com, int myid, double*, double* global) override {
+  void Gather(CKRZCom& com, int myid, double*, double* global) override {
     com.Barrier(com.m_nCommHandle);
     if (myid == 0) {
       std::lock_guard<std::mutex> lock(m_Mutex);
-      if (!m_Scratch)
-        m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());
-      double* scratch = m_Scratch.get();
+      double* scratch = Scratch();
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
         const int* row = m_Relation->table[p];
@@ -80,6 +80,15 @@ public:
         for (int i = 1; i <= n; ++i)
           global[row[i]] = scratch[i];
       }
+    }
+    com.Barrier(com.m_nCommHandle);
+  }
+
+  void Scatter(CKRZCom& com, int myid, double*, double* global) override {
+    com.Barrier(com.m_nCommHandle);
+    if (myid == 0) {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      double* scratch = Scratch();
       for (size_t p = 0; p < m_Locals.size(); ++p) {
         const int n = m_Relation->counts[p];
         const int* row = m_Relation->table[p];
@@ -92,6 +101,12 @@ public:
   }
 
 private:
+  double* Scratch() {
+    if (!m_Scratch)
+      m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());
+    return m_Scratch.get();
+  }
+
   std::mutex m_Mutex;
   std::vector<double*> m_Locals;
   long long m_nItems;
@@ -112,14 +127,11 @@ public:
     }
   }
 
-  void GatherScatter(CKRZCom& com, int myid, double* local, double* global) override {
-    MPI_Comm comm = MPI_Comm_f2c(com.m_nCommHandle);
+  void Gather(CKRZCom& com, int myid, double* local, double* global) override {
     const int mine = m_Counts[static_cast<size_t>(myid)];
-    if (m_Scratch.empty())
-      m_Scratch.resize(static_cast<size_t>(m_nItems) + m_Counts.size());
-    double* scratch = m_Scratch.data();
+    double* scratch = Scratch();
     MPI_Gatherv(local, mine, MPI_DOUBLE, scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, 0,
-                comm);
+                Comm(com));
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
         const int* row = m_Relation->table[p];
@@ -127,6 +139,12 @@ public:
         for (int i = 1; i < m_Counts[p]; ++i)
           global[row[i]] = src[i];
       }
+    MPI_Barrier(Comm(com));
+  }
+
+  void Scatter(CKRZCom& com, int myid, double* local, double* global) override {
+    const int mine = m_Counts[static_cast<size_t>(myid)];
+    double* scratch = Scratch();
     if (myid == 0)
       for (size_t p = 0; p < m_Counts.size(); ++p) {
         const int* row = m_Relation->table[p];
@@ -135,11 +153,18 @@ public:
           dst[i] = global[row[i]];
       }
     MPI_Scatterv(scratch, m_Counts.data(), m_Offsets.data(), MPI_DOUBLE, local, mine, MPI_DOUBLE, 0,
-                 comm);
-    MPI_Barrier(comm);
+                 Comm(com));
+    MPI_Barrier(Comm(com));
   }
 
 private:
+  static MPI_Comm Comm(CKRZCom& com) { return MPI_Comm_f2c(com.m_nCommHandle); }
+  double* Scratch() {
+    if (m_Scratch.empty())
+      m_Scratch.resize(static_cast<size_t>(m_nItems) + m_Counts.size());
+    return m_Scratch.data();
+  }
+
   long long m_nItems;
   std::vector<double> m_Scratch;
   std::vector<int> m_Counts;
@@ -149,8 +174,8 @@ private:
 
 struct Row {
   double firstMs = 0;
-  double steadyMs = 0;
-  double baselineMs = 0;
+  double gatherMs = 0, scatterMs = 0; // steady medians
+  double baseGatherMs = 0, baseScatterMs = 0;
   double baseMiB = 0; // resident memory before the case
   double peakMiB = 0; // high-water mark while the library worked
 };
@@ -186,18 +211,22 @@ void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& o
   auto t1 = Clock::now();
   row.firstMs = Ms(t0, t1);
 
-  std::vector<double> steady, base;
-  for (int r = 0; r < options.reps; ++r) {
-    com.Barrier(comm);
-    t0 = Clock::now();
-    tools.GetGlobalArrayFromLocalArray(local.data(), global);
-    tools.GetLocalArrayFromGlobalArray(global, back);
-    t1 = Clock::now();
-    steady.push_back(Ms(t0, t1));
-  }
+  // Steady medians: gathers, then scatters, then the baseline's of each.
+  auto median = [&](const std::function<void()>& step) {
+    std::vector<double> times;
+    for (int r = 0; r < options.reps; ++r) {
+      com.Barrier(comm);
+      const auto start = Clock::now();
+      step();
+      times.push_back(Ms(start, Clock::now()));
+    }
+    return Median(times);
+  };
+  const double gather = median([&] { tools.GetGlobalArrayFromLocalArray(local.data(), global); });
+  const double scatter = median([&] { tools.GetLocalArrayFromGlobalArray(global, back); });
   std::unique_ptr<Relation> late;
   if (myid == 0) {
-    row.peakMiB = StatusMiB("VmHWM:");
+    row.peakMiB = StatusMiB("VmHWM:"); // before the baseline allocates anything
     if (!random) {
       late.reset(new Relation(options.items, nproc, false));
       relation = late.get();
@@ -205,39 +234,42 @@ void RunCase(CKRZCom& com, int myid, int nproc, const KRZBenchTransferOptions& o
     baseline.SetRelation(relation);
   }
   std::unique_ptr<double[]> baseGlobal(myid == 0 ? new double[options.items + 1]() : nullptr);
-  for (int r = 0; r < options.reps; ++r) {
-    com.Barrier(comm);
-    t0 = Clock::now();
-    baseline.GatherScatter(com, myid, local.data(), baseGlobal.get());
-    t1 = Clock::now();
-    base.push_back(Ms(t0, t1));
-  }
+  const double baseGather =
+      median([&] { baseline.Gather(com, myid, local.data(), baseGlobal.get()); });
+  const double baseScatter =
+      median([&] { baseline.Scatter(com, myid, local.data(), baseGlobal.get()); });
   if (myid == 0) {
-    row.steadyMs = Median(steady);
-    row.baselineMs = Median(base);
+    row.gatherMs = gather;
+    row.scatterMs = scatter;
+    row.baseGatherMs = baseGather;
+    row.baseScatterMs = baseScatter;
   }
   delete[] global;
 }
 
 void PrintHeader() {
-  std::printf("%-8s %5s %-8s %9s %9s %10s %11s %6s %10s %9s %10s\n", "engine", "ranks", "relation",
-              "items", "first ms", "steady ms", "baseline ms", "ratio", "first/xfer", "peak MiB",
-              "budget MiB");
+  std::printf("%-8s %5s %-8s %9s %8s %9s %7s %6s %10s %7s %6s %6s %8s %8s %9s\n", "engine", "ranks",
+              "relation", "items", "first_ms", "gather_ms", "base_ms", "ratio", "scatter_ms",
+              "base_ms", "ratio", "g+s", "first/g", "peak_MiB", "budget_MiB");
 }
 
-// peak: growth of rank 0's resident memory during the case (on threads: of the whole process,
-// every rank included). budget: global array + one scratch array + relation + rank 0's local
-// array, all on rank 0.
+// ratio: library / baseline; g+s: gather plus scatter against the baseline's; first/g: the first
+// gather in steady gathers. peak: growth of rank 0's resident memory
+// during the case (on threads: of the whole process, every rank included). budget: global
+// array + one scratch array + relation + rank 0's local array, all on rank 0.
 void PrintRow(const char* engine, int nproc, bool random, long long items, const Row& r) {
   const double mib = 1024.0 * 1024.0;
   const double budget = (static_cast<double>(items + 1) * 2 * sizeof(double) +
                          static_cast<double>(items + nproc) * sizeof(int) +
                          static_cast<double>(items / nproc + 1) * sizeof(double)) /
                         mib;
-  std::printf("%-8s %5d %-8s %9lld %9.2f %10.2f %11.2f %6.2f %10.2f %9.1f %10.1f\n", engine, nproc,
-              random ? "random" : "default", items, r.firstMs, r.steadyMs, r.baselineMs,
-              r.steadyMs / r.baselineMs, r.firstMs / (0.5 * r.steadyMs), r.peakMiB - r.baseMiB,
-              budget);
+  std::printf("%-8s %5d %-8s %9lld %8.2f %9.2f %7.2f %6.2f %10.2f %7.2f %6.2f %6.2f %8.2f %8.1f "
+              "%9.1f\n",
+              engine, nproc, random ? "random" : "default", items, r.firstMs, r.gatherMs,
+              r.baseGatherMs, r.gatherMs / r.baseGatherMs, r.scatterMs, r.baseScatterMs,
+              r.scatterMs / r.baseScatterMs,
+              (r.gatherMs + r.scatterMs) / (r.baseGatherMs + r.baseScatterMs),
+              r.firstMs / r.gatherMs, r.peakMiB - r.baseMiB, budget);
   std::fflush(stdout);
 }
 

@@ -277,3 +277,53 @@ KRZ_RANKS_TEST(Transfer, CopiesTransferAndReleaseIndependently) {
   delete[] back;
   delete[] global;
 }
+
+KRZ_RANKS_TEST(Transfer, RandomRelationsWithDuplicatesMatchTheLiteralPlacement) {
+  // Global numbers drawn at random from 0..n_G: many duplicates, within and across ranks, and
+  // items on global element 0. The literal placement: rank by rank, item by item, last wins.
+  // (A one-rank run moves n_G items, whatever the count: covered by the one-rank tests.)
+  if (nproc == 1)
+    return;
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    std::mt19937 rng(seed * 7919u + static_cast<unsigned>(nproc));
+    const int nGlobal = 5 + static_cast<int>(rng() % 40);
+    TestRelation rel;
+    rel.nGlobal = nGlobal;
+    for (int p = 0; p < nproc; ++p) {
+      rel.counts.push_back(static_cast<int>(rng() % 60));
+      rel.rows.emplace_back(1, 0);
+      for (int i = 1; i <= rel.counts.back(); ++i)
+        rel.rows.back().push_back(static_cast<int>(rng() % static_cast<unsigned>(nGlobal + 1)));
+    }
+    rel.Finish();
+    auto value = [](int p, int i) { return 1000.0 * p + i; };
+    std::vector<double> reference(static_cast<size_t>(nGlobal) + 1, -1.0);
+    for (int p = 0; p < nproc; ++p)
+      for (int i = 1; i <= rel.counts[static_cast<size_t>(p)]; ++i)
+        reference[static_cast<size_t>(rel.rows[static_cast<size_t>(p)][static_cast<size_t>(i)])] =
+            value(p, i);
+
+    CCOM_BroadTools tools;
+    tools.SetInitialize(myid, nproc, &com);
+    tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
+    const int n = rel.counts[static_cast<size_t>(myid)];
+    std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
+    for (int i = 1; i <= n; ++i)
+      local[static_cast<size_t>(i)] = value(myid, i);
+    std::vector<double> global(static_cast<size_t>(nGlobal) + 1, -1.0);
+    double* target = global.data();
+    if (nproc == 1 && n < nGlobal)
+      continue; // one rank moves n_G items: such a relation is refused (tested elsewhere)
+    ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), target), 1);
+    if (myid == 0) {
+      EXPECT_EQ(global, reference) << "seed " << seed;
+    }
+    double* back = nullptr;
+    ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(target, back), 1);
+    for (int i = 1; i <= n; ++i)
+      EXPECT_EQ(back[i], reference[static_cast<size_t>(
+                             rel.rows[static_cast<size_t>(myid)][static_cast<size_t>(i)])])
+          << "seed " << seed << ", item " << i;
+    delete[] back;
+  }
+}

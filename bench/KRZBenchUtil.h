@@ -1,4 +1,4 @@
-// Small helpers shared by the krz3d benchmarks: timing, medians, memory, even item split.
+// Small helpers shared by the krz3d benchmarks and demo: timing, medians, memory, even split.
 #ifndef KRZ_BENCH_KRZBENCHUTIL_H
 #define KRZ_BENCH_KRZBENCHUTIL_H
 

@@ -85,6 +85,13 @@ template <> int* CKRZL2GBroadTools_BoundaryFace::Buffer<int>(int nFace) {
   return m_pIntBuffer.get();
 }
 
+bool CKRZL2GBroadTools_BoundaryFace::HasFace() const {
+  if (m_pFace == nullptr)
+    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: no face object (SetBoundaryFaceRelation); "
+                  "nothing moved";
+  return m_pFace != nullptr;
+}
+
 // The face object's current local count. It equals the count taken by SetBoundaryFaceRelation
 // unless the face object was set up anew since; then the cell ids cover only the faces both know.
 int CKRZL2GBroadTools_BoundaryFace::CurrentLocalCount(const char* operation) {
@@ -99,11 +106,8 @@ int CKRZL2GBroadTools_BoundaryFace::CurrentLocalCount(const char* operation) {
 template <class T>
 void CKRZL2GBroadTools_BoundaryFace::GatherCells(const int* pCellID, T* pCellValue,
                                                  T* pGlobalFaceValue) {
-  if (m_pFace == nullptr) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: no face object (SetBoundaryFaceRelation); "
-                  "nothing moved";
+  if (!HasFace())
     return;
-  }
   const int n = CurrentLocalCount("gather");
   T* buffer = Buffer<T>(std::max(n, m_nBoundaryFaceNumber_L));
   int usable = std::min(n, m_nBoundaryFaceNumber_L);
@@ -128,11 +132,8 @@ void CKRZL2GBroadTools_BoundaryFace::GatherCells(const int* pCellID, T* pCellVal
 
 template <class T>
 void CKRZL2GBroadTools_BoundaryFace::ScatterCells(T* pGlobalFaceValue, T* pCellValue) {
-  if (m_pFace == nullptr) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: no face object (SetBoundaryFaceRelation); "
-                  "nothing moved";
+  if (!HasFace())
     return;
-  }
   const int n = CurrentLocalCount("scatter");
   T* buffer = Buffer<T>(std::max(n, m_nBoundaryFaceNumber_L));
   m_pFace->GetValue_FromGlobalFaceToLocalFace(pGlobalFaceValue, buffer);

@@ -22,12 +22,15 @@ template <> int CCOM_BroadTools::TypeCode<float>() const { return m_pCom->m_nTyp
 template <> int CCOM_BroadTools::TypeCode<int>() const { return m_pCom->m_nTypeInt; }
 template <> int CCOM_BroadTools::TypeCode<char>() const { return m_pCom->m_nTypeChar; }
 
-// The scratch array must hold the largest array rank 0 receives or assembles: n_G+1 elements,
-// or more where a rank has more items than n_G (items sharing global numbers). It follows the
-// current relation, so a replaced relation can never overflow it.
-template <class T> T* CCOM_BroadTools::ScratchFor(int nItems) {
+// Rank 0's scratch array must hold the largest array it receives or assembles for another rank:
+// n_G+1 elements, or more where a rank has more items than n_G (items sharing global numbers).
+// It follows the current relation, so a replaced relation can never overflow it.
+template <class T> T* CCOM_BroadTools::Scratch() {
+  int largest = m_nDimension_G;
+  for (int p = 1; p < m_nNProc; ++p)
+    largest = std::max(largest, m_pNDimension_L[p]);
   CKRZScratch<T>& s = Buffer<T>();
-  const long long need = static_cast<long long>(std::max(nItems, m_nDimension_G)) + 1;
+  const long long need = static_cast<long long>(largest) + 1;
   if (s.size < need) {
     s.data.reset(new T[static_cast<size_t>(need)]());
     s.size = need;
@@ -75,10 +78,7 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     return 1;
   }
 
-  int largest = 0;
-  for (int p = 1; p < nproc; ++p)
-    largest = std::max(largest, m_pNDimension_L[p]);
-  T* scratch = nproc > 1 ? ScratchFor<T>(largest) : nullptr;
+  T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
   if (pGlobal == nullptr)
     pGlobal = new T[static_cast<size_t>(m_nDimension_G) + 1]();
 
@@ -153,10 +153,7 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
         CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << pLocal[i];
 
   if (nproc > 1) {
-    int largest = 0;
-    for (int p = 1; p < nproc; ++p)
-      largest = std::max(largest, m_pNDimension_L[p]);
-    T* scratch = ScratchFor<T>(largest);
+    T* scratch = Scratch<T>();
     for (int p = 1; p < nproc; ++p) {
       const int n = GetDimension_Local(p);
       pickOut(p, n, scratch);

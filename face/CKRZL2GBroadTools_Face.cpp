@@ -241,12 +241,16 @@ void CKRZL2GBroadTools_Face::GetGlobalFace20(int& nFace, int**& ppFace20) {
   ppFace20 = m_ppFace20_G;
 }
 
+// Every rank alike lacks the transfer object before SetL2GMapRelation: none moves anything.
+bool CKRZL2GBroadTools_Face::HasRelation() const {
+  if (!m_pBroadTools && m_nMyid == 0)
+    CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
+  return m_pBroadTools != nullptr;
+}
+
 template <class T> void CKRZL2GBroadTools_Face::Gather(T* pLocal, T* pGlobal) {
-  if (!m_pBroadTools) {
-    if (m_nMyid == 0)
-      CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
+  if (!HasRelation())
     return;
-  }
   T* global = pGlobal;
   m_pBroadTools->GetGlobalArrayFromLocalArray(pLocal, global);
   if (global != pGlobal)
@@ -254,11 +258,8 @@ template <class T> void CKRZL2GBroadTools_Face::Gather(T* pLocal, T* pGlobal) {
 }
 
 template <class T> void CKRZL2GBroadTools_Face::Scatter(T* pGlobal, T* pLocal) {
-  if (!m_pBroadTools) {
-    if (m_nMyid == 0)
-      CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
+  if (!HasRelation())
     return;
-  }
   T* local = pLocal;
   m_pBroadTools->GetLocalArrayFromGlobalArray(pGlobal, local);
   if (local != pLocal)

@@ -96,7 +96,7 @@ private:
   template <class T> int Gather(T* pLocal, T*& pGlobal);
   template <class T> int Scatter(T* pGlobal, T*& pLocal);
   template <class T> CKRZScratch<T>& Buffer();
-  template <class T> T* ScratchFor(int nItems);
+  template <class T> T* Scratch();
   template <class T> int TypeCode() const;
   bool ValidateRelation() const;
   bool InRange(int p, int i, int g, bool& reported) const;

@@ -56,6 +56,7 @@ private:
   template <class T> T* Buffer(int nFace);
   template <class T> void GatherCells(const int* pCellID, T* pCellValue, T* pGlobalFaceValue);
   template <class T> void ScatterCells(T* pGlobalFaceValue, T* pCellValue);
+  bool HasFace() const;
   int CurrentLocalCount(const char* operation);
 
   CKRZL2GBroadTools_Face* m_pFace;

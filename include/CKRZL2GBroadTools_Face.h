@@ -76,6 +76,7 @@ private:
   int** CreateFace20_Global(int nFace, CCOM_BroadTools& broadTools, int** ppL2GNode);
   void NewBroadTools();
   std::vector<int> FaceMapLengths() const;
+  bool HasRelation() const;
   template <class T> void Gather(T* pLocal, T* pGlobal);
   template <class T> void Scatter(T* pGlobal, T* pLocal);
   void CopyFrom(const CKRZL2GBroadTools_Face& other);

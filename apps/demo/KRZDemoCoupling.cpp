@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -15,15 +13,13 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
+#include "KRZBenchUtil.h"
 #include "KRZDemoMesh.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
+using krzbench::Clock;
+using krzbench::Ms;
 
 // One domain as this rank holds it: its cells, nodes and interface faces in local numbering.
 // Cells 1..nCells are its own; cell nCells + f is the ghost (neighbour) cell of interface face f.
@@ -242,14 +238,6 @@ int CheckTransfer(E& exchange, const TransferKind& t, Domain& a, Domain& b, int 
   return check.wrong;
 }
 
-double PeakMiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.compare(0, 6, "VmHWM:") == 0)
-      return std::stod(line.substr(6)) / 1024.0;
-  return 0.0;
-}
-
 } // namespace
 
 bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options,
@@ -418,7 +406,7 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     report.pairedB = paired[0];
     report.interfaceRanksA = ranksA;
     report.interfaceRanksB = ranksB;
-    report.peakMiB = PeakMiB();
+    report.peakMiB = krzbench::StatusMiB("VmHWM:");
     report.ok = stages.Ok();
   }
   return stages.Ok();

@@ -3,6 +3,7 @@
 
 #include "CKRZCom.h"
 #include "KRZLine.h"
+#include "KRZPlacementPlan.h"
 
 CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
@@ -28,7 +29,9 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_nIfMapDataCorrect = other.m_nIfMapDataCorrect;
   m_bIfOwnMap = other.m_bIfOwnMap;
   m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
-  // Scratch arrays carry no state between transfers: the copy allocates its own when needed.
+  // Scratch arrays and the placement plan carry no state between transfers: the copy builds its
+  // own when needed.
+  m_pPlan.reset();
 
   const bool ownsCounts =
       other.m_pNDimension_L != nullptr && other.m_pNDimension_L == other.m_OwnedCounts.data();

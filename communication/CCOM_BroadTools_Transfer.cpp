@@ -6,6 +6,7 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
 #include "KRZLine.h"
+#include "KRZPlacementPlan.h"
 
 namespace {
 constexpr int kTag = 10000;
@@ -22,11 +23,11 @@ template <> int CCOM_BroadTools::TypeCode<float>() const { return m_pCom->m_nTyp
 template <> int CCOM_BroadTools::TypeCode<int>() const { return m_pCom->m_nTypeInt; }
 template <> int CCOM_BroadTools::TypeCode<char>() const { return m_pCom->m_nTypeChar; }
 
-// Rank 0's scratch array must hold the largest array it receives or assembles for another rank:
-// n_G+1 elements, or more where a rank has more items than n_G (items sharing global numbers).
-// It follows the current relation, so a replaced relation can never overflow it.
+// Rank 0's scratch array holds the array of one other rank at a time: it is sized for the largest
+// of them (n_p+1 elements) and follows the current relation, so a replaced relation can never
+// overflow it.
 template <class T> T* CCOM_BroadTools::Scratch() {
-  int largest = m_nDimension_G;
+  int largest = 0;
   for (int p = 1; p < m_nNProc; ++p)
     largest = std::max(largest, m_pNDimension_L[p]);
   CKRZScratch<T>& s = Buffer<T>();
@@ -36,6 +37,29 @@ template <class T> T* CCOM_BroadTools::Scratch() {
     s.size = need;
   }
   return s.data.get();
+}
+
+// Every rank's items in placement order (rank 0, scattered relations). Written in full before it
+// is read, so it is not zeroed.
+template <class T> T* CCOM_BroadTools::Staged(long long n) {
+  CKRZScratch<T>& s = Buffer<T>();
+  if (s.stagedSize < n) {
+    s.staged.reset(new T[static_cast<size_t>(n)]);
+    s.stagedSize = n;
+  }
+  return s.staged.get();
+}
+
+// Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
+const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
+  if (m_nIfOpenDebugMode != 0)
+    return nullptr; // debug lines follow the item-by-item order
+  const int rows = m_nNProc > 1 ? m_nNProc : 1;
+  const int one[1] = {m_nDimension_G}; // a one-rank run moves n_G items
+  const int* counts = m_nNProc > 1 ? m_pNDimension_L : one;
+  if (!m_pPlan)
+    m_pPlan.reset(new CKRZPlacementPlan);
+  return m_pPlan->For(rows, counts, m_pL2GArray, m_nDimension_G);
 }
 
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
@@ -81,6 +105,8 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
   if (pGlobal == nullptr)
     pGlobal = new T[static_cast<size_t>(m_nDimension_G) + 1]();
+  const CKRZPlacementPlan* plan = Plan();
+  T* staged = plan != nullptr ? Staged<T>(plan->Items()) : nullptr;
 
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   for (int p = 0; p < nproc; ++p) {
@@ -91,6 +117,10 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     }
     const int n = GetDimension_Local(p);
     const int* row = m_pL2GArray[p];
+    if (plan != nullptr) {
+      plan->Stage(p, source, staged);
+      continue;
+    }
     bool reported = false;
     for (int i = 1; i <= n; ++i) {
       const int g = row[i];
@@ -102,6 +132,8 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
                    << ",To Global [" << g << "]=" << pGlobal[g];
     }
   }
+  if (plan != nullptr)
+    plan->Apply(staged, pGlobal);
   COM_Barrier();
   return 1;
 }
@@ -132,7 +164,17 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
   }
 
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
+  const CKRZPlacementPlan* plan = Plan();
+  T* staged = nullptr;
+  if (plan != nullptr) {
+    staged = Staged<T>(plan->Items());
+    plan->Pick(pGlobal, staged);
+  }
   auto pickOut = [&](int p, int n, T* target) {
+    if (plan != nullptr) {
+      plan->Unstage(p, staged, target);
+      return;
+    }
     const int* row = m_pL2GArray[p];
     bool reported = false;
     for (int i = 1; i <= n; ++i) {

@@ -29,11 +29,15 @@
 #include "KRZ3DCOMTools_export.h"
 
 class CKRZCom;
+class CKRZPlacementPlan;
 
-/// Owned scratch array of one element type; grows to the size a transfer needs.
+/// Owned scratch arrays of one element type, grown to the size a transfer needs: `data` holds one
+/// rank's array, `staged` every rank's items in the order of rank 0's placement plan.
 template <class T> struct CKRZScratch {
   std::unique_ptr<T[]> data;
   long long size = 0;
+  std::unique_ptr<T[]> staged;
+  long long stagedSize = 0;
 };
 
 class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
@@ -97,6 +101,8 @@ private:
   template <class T> int Scatter(T* pGlobal, T*& pLocal);
   template <class T> CKRZScratch<T>& Buffer();
   template <class T> T* Scratch();
+  template <class T> T* Staged(long long n);
+  const CKRZPlacementPlan* Plan();
   template <class T> int TypeCode() const;
   bool ValidateRelation() const;
   bool InRange(int p, int i, int g, bool& reported) const;
@@ -125,6 +131,8 @@ private:
   std::vector<int> m_OwnedCounts;
   std::vector<std::vector<int>> m_OwnedRows;
   std::vector<int*> m_OwnedTable;
+  // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
+  std::unique_ptr<CKRZPlacementPlan> m_pPlan;
 };
 
 #endif

@@ -1,6 +1,8 @@
 // CCOM_BroadTools: life, the map relation, its check and distribution, the dimensions.
 #include "CCOM_BroadTools.h"
 
+#include <algorithm>
+
 #include "CKRZCom.h"
 #include "KRZLine.h"
 #include "KRZPlacementPlan.h"
@@ -40,10 +42,15 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
 
   const bool ownsTable =
       other.m_pL2GArray != nullptr && other.m_pL2GArray == other.m_OwnedTable.data();
-  m_OwnedRows = ownsTable ? other.m_OwnedRows : std::vector<std::vector<int>>();
+  m_OwnedBlock.reset(ownsTable ? new int[other.m_nOwnedSize] : nullptr);
+  m_nOwnedSize = ownsTable ? other.m_nOwnedSize : 0;
   m_OwnedTable.clear();
-  for (std::vector<int>& row : m_OwnedRows)
-    m_OwnedTable.push_back(row.data());
+  if (ownsTable) {
+    std::copy(other.m_OwnedBlock.get(), other.m_OwnedBlock.get() + m_nOwnedSize,
+              m_OwnedBlock.get());
+    for (int* row : other.m_OwnedTable)
+      m_OwnedTable.push_back(m_OwnedBlock.get() + (row - other.m_OwnedBlock.get()));
+  }
   m_pL2GArray = ownsTable ? m_OwnedTable.data() : other.m_pL2GArray;
 }
 
@@ -54,8 +61,8 @@ void CCOM_BroadTools::ReleaseCounts() {
 }
 
 void CCOM_BroadTools::ReleaseTable() {
-  m_OwnedRows.clear();
-  m_OwnedRows.shrink_to_fit();
+  m_OwnedBlock.reset();
+  m_nOwnedSize = 0;
   m_OwnedTable.clear();
   m_OwnedTable.shrink_to_fit();
   m_pL2GArray = nullptr;
@@ -67,15 +74,20 @@ void CCOM_BroadTools::OwnCounts(int n) {
   m_pNDimension_L = m_OwnedCounts.data();
 }
 
-// Allocates an owned, zeroed table whose row p has n_p+1 entries (n_p from m_pNDimension_L).
-void CCOM_BroadTools::OwnTable() {
+// Allocates an owned table whose row p has n_p+1 entries (n_p from m_pNDimension_L), all rows in
+// one block: zeroed, or left as it is for a table that is received whole.
+void CCOM_BroadTools::OwnTable(bool zeroed) {
   const int rows = m_nNProc > 1 ? m_nNProc : 1;
-  m_OwnedRows.assign(static_cast<size_t>(rows), std::vector<int>());
+  size_t size = 0;
+  for (int p = 0; p < rows; ++p)
+    size += static_cast<size_t>(m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0) + 1;
+  m_OwnedBlock.reset(zeroed ? new int[size]() : new int[size]);
+  m_nOwnedSize = size;
   m_OwnedTable.assign(static_cast<size_t>(rows), nullptr);
+  size_t at = 0;
   for (int p = 0; p < rows; ++p) {
-    const int n = m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0;
-    m_OwnedRows[static_cast<size_t>(p)].assign(static_cast<size_t>(n) + 1, 0);
-    m_OwnedTable[static_cast<size_t>(p)] = m_OwnedRows[static_cast<size_t>(p)].data();
+    m_OwnedTable[static_cast<size_t>(p)] = m_OwnedBlock.get() + at;
+    at += static_cast<size_t>(m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0) + 1;
   }
   m_pL2GArray = m_OwnedTable.data();
 }
@@ -167,10 +179,13 @@ bool CCOM_BroadTools::ValidateRelation() const {
       CKRZLine() << "L2G relation error: process " << p << " has " << n << " items but no row";
       return false;
     }
+    const int* row = m_pL2GArray[p];
+    const unsigned nG = static_cast<unsigned>(m_nDimension_G);
+    const int* bad =
+        std::find_if(row + 1, row + n + 1, [nG](int g) { return static_cast<unsigned>(g) > nG; });
     bool reported = false;
-    for (int i = 1; i <= n; ++i)
-      if (!InRange(p, i, m_pL2GArray[p][i], reported))
-        return false;
+    if (bad != row + n + 1 && !InRange(p, static_cast<int>(bad - row), *bad, reported))
+      return false;
   }
   return true;
 }
@@ -248,7 +263,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   COM_Barrier();
   m_pCom->Broadcast(type, m_pNDimension_L, m_nNProc, 0, comm);
   if (m_nMyid != 0 && m_pL2GArray == nullptr)
-    OwnTable();
+    OwnTable(false); // every entry arrives below
   COM_Barrier();
   for (int p = 0; p < m_nNProc; ++p)
     m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);

@@ -10,7 +10,32 @@
 
 namespace {
 constexpr int kTag = 10000;
+
+// The plain loops over items from..n of one rank, in local order. Each stops at the first global
+// number outside 0..nG and returns its index (0 when there is none): the caller reports that item
+// and goes on after it.
+template <class T>
+int PlaceItems(const int* row, int from, int n, const T* source, T* global, unsigned nG) {
+  for (int i = from; i <= n; ++i) {
+    const int g = row[i];
+    if (static_cast<unsigned>(g) > nG)
+      return i;
+    global[g] = source[i];
+  }
+  return 0;
 }
+
+template <class T>
+int PickItems(const int* row, int from, int n, const T* global, T* target, unsigned nG) {
+  for (int i = from; i <= n; ++i) {
+    const int g = row[i];
+    if (static_cast<unsigned>(g) > nG)
+      return i;
+    target[i] = global[g];
+  }
+  return 0;
+}
+} // namespace
 
 template <> CKRZScratch<double>& CCOM_BroadTools::Buffer<double>() { return m_pBufferDouble; }
 template <> CKRZScratch<float>& CCOM_BroadTools::Buffer<float>() { return m_pBufferFloat; }
@@ -117,25 +142,38 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     }
     const int n = GetDimension_Local(p);
     const int* row = m_pL2GArray[p];
+    bool reported = false;
     if (plan != nullptr) {
       plan->Stage(p, source, staged);
-      continue;
-    }
-    bool reported = false;
-    for (int i = 1; i <= n; ++i) {
-      const int g = row[i];
-      if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported))
-        continue;
-      pGlobal[g] = source[i];
-      if (debug && (i < 10 || i > n - 10))
-        CKRZLine() << "CPU " << p << " GetFrom pLocalArray_CPUX[" << i << "] = " << source[i]
-                   << ",To Global [" << g << "]=" << pGlobal[g];
+    } else if (!debug) {
+      T* global = pGlobal;
+      for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
+           i = PlaceItems(row, i + 1, n, source, global, nG))
+        InRange(p, i, row[i], reported);
+    } else {
+      PlaceWithLines(p, n, source, pGlobal);
     }
   }
   if (plan != nullptr)
     plan->Apply(staged, pGlobal);
   COM_Barrier();
   return 1;
+}
+
+// The gather's placement of rank p's items in debug mode, with its lines.
+template <class T> void CCOM_BroadTools::PlaceWithLines(int p, int n, const T* source, T* pGlobal) {
+  const unsigned nG = static_cast<unsigned>(m_nDimension_G);
+  const int* row = m_pL2GArray[p];
+  bool reported = false;
+  for (int i = 1; i <= n; ++i) {
+    const int g = row[i];
+    if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported))
+      continue;
+    pGlobal[g] = source[i];
+    if (i < 10 || i > n - 10)
+      CKRZLine() << "CPU " << p << " GetFrom pLocalArray_CPUX[" << i << "] = " << source[i]
+                 << ",To Global [" << g << "]=" << pGlobal[g];
+  }
 }
 
 template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
@@ -176,13 +214,11 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
       return;
     }
     const int* row = m_pL2GArray[p];
+    const T* global = pGlobal;
     bool reported = false;
-    for (int i = 1; i <= n; ++i) {
-      const int g = row[i];
-      if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported))
-        continue;
-      target[i] = pGlobal[g];
-    }
+    for (int i = PickItems(row, 1, n, global, target, nG); i != 0;
+         i = PickItems(row, i + 1, n, global, target, nG))
+      InRange(p, i, row[i], reported);
   };
 
   const int n0 = GetDimension_Local(0);

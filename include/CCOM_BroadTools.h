@@ -99,6 +99,7 @@ private:
 
   template <class T> int Gather(T* pLocal, T*& pGlobal);
   template <class T> int Scatter(T* pGlobal, T*& pLocal);
+  template <class T> void PlaceWithLines(int p, int n, const T* source, T* pGlobal);
   template <class T> CKRZScratch<T>& Buffer();
   template <class T> T* Scratch();
   template <class T> T* Staged(long long n);
@@ -109,7 +110,7 @@ private:
   void ReleaseCounts();
   void ReleaseTable();
   void OwnCounts(int n);
-  void OwnTable();
+  void OwnTable(bool zeroed = true);
   void CopyFrom(const CCOM_BroadTools& other);
 
   CKRZCom* m_pCom;
@@ -129,7 +130,8 @@ private:
 
   // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
-  std::vector<std::vector<int>> m_OwnedRows;
+  std::unique_ptr<int[]> m_OwnedBlock; // every owned row, one after the other
+  size_t m_nOwnedSize = 0;
   std::vector<int*> m_OwnedTable;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
   std::unique_ptr<CKRZPlacementPlan> m_pPlan;

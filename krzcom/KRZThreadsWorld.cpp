@@ -136,6 +136,11 @@ struct CKRZThreadsWorld::Impl {
   std::vector<const CollectiveCall*> collective;
   int arrived = 0;
   unsigned long long generation = 0;
+  // The broadcast last completed: every other rank copies from the root's buffer itself, and the
+  // root leaves once `copying` is back at 0.
+  const void* broadcastFrom = nullptr;
+  size_t broadcastBytes = 0;
+  int copying = 0;
   bool aborted = false;
   std::string report;
 
@@ -243,13 +248,13 @@ struct CKRZThreadsWorld::Impl {
   void Perform(const Call& call) {
     const size_t bytes = TypeSize(call.type) * static_cast<size_t>(call.count);
     switch (call.op) {
-    case Op::Broadcast: {
-      const void* src = collective[static_cast<size_t>(call.peer)]->in;
+    case Op::Broadcast:
+      broadcastFrom = collective[static_cast<size_t>(call.peer)]->in;
+      broadcastBytes = bytes;
+      copying = 0;
       for (const CollectiveCall* c : collective)
-        if (c->out != src && bytes > 0)
-          std::memcpy(c->out, src, bytes);
+        copying += c->out != broadcastFrom && bytes > 0;
       break;
-    }
     case Op::AllSum:
     case Op::AllMin:
       switch (call.type) {
@@ -353,10 +358,26 @@ void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const vo
     w.arrived = 0;
     ++w.generation;
     w.cv.notify_all();
-    return;
+  } else {
+    const unsigned long long generation = w.generation;
+    w.Wait(lock, rank, call, [&] { return w.generation != generation; });
   }
-  const unsigned long long generation = w.generation;
-  w.Wait(lock, rank, call, [&] { return w.generation != generation; });
+  if (o != Op::Broadcast)
+    return;
+  // The ranks copy their broadcast in parallel. No later collective can complete before the root
+  // leaves, so the root's buffer and the broadcast's fields stay as they are until every copy is
+  // done; the copies cannot block, so the root waits for them even in an aborted world.
+  if (out != w.broadcastFrom && w.broadcastBytes > 0) {
+    const void* from = w.broadcastFrom;
+    const size_t bytes = w.broadcastBytes;
+    lock.unlock();
+    std::memcpy(out, from, bytes);
+    lock.lock();
+    if (--w.copying == 0)
+      w.cv.notify_all();
+  } else if (rank == root) {
+    w.cv.wait(lock, [&] { return w.copying == 0; });
+  }
 }
 
 void CKRZThreadsWorld::Finish(int rank) {

@@ -3,7 +3,7 @@
 //
 // Placing items one by one at random global numbers costs a cache and TLB miss per item once the
 // global array outgrows the caches. The plan groups the items by block of the global array
-// (at most 64 blocks of at least 32K elements) and keeps, inside each block, the order of ranks
+// (at most 32 blocks of at least 32K elements) and keeps, inside each block, the order of ranks
 // and local indices. A transfer then moves the values in two passes that each touch little memory
 // at a time: staging (every item's value to its slot in its block's group: one write stream per
 // block) and applying (block by block into the global array). For each global element the items

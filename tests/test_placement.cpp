@@ -123,3 +123,32 @@ KRZ_RANKS_TEST(Placement, RelationEditedInPlaceIsUsedAsItIsAtEachCall) {
   Rounds<int>(com, myid, nproc, 22, 4, 0);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
+
+KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
+  if (nproc == 1)
+    return; // one rank checks its relation at every call and refuses it whole (tested elsewhere)
+  Scattered rel(nproc, 31);
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
+  const int n = rel.counts[static_cast<size_t>(myid)];
+  std::vector<double> local(static_cast<size_t>(n) + 1);
+  std::vector<double> global(kGlobal + 1, -1.0), reference(kGlobal + 1, -1.0);
+  double* target = global.data();
+  for (int round = 0; round < 4; ++round) {
+    if (round == 3) {
+      rel.rows.back()[5] = kGlobal + 7; // after the order is in use
+      KRZTakeOutput();
+    }
+    for (int i = 1; i <= n; ++i)
+      local[static_cast<size_t>(i)] = ValueOf<double>(myid, i, round);
+    ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), target), 1);
+    LiteralGather(rel, round, reference.data());
+  }
+  if (myid == 0) {
+    EXPECT_EQ(global, reference);
+    EXPECT_EQ(KRZTakeOutput(), "L2G relation error: process " + std::to_string(nproc - 1) +
+                                   ", local item 5, global number " + std::to_string(kGlobal + 7) +
+                                   " outside 0 to " + std::to_string(kGlobal) + "\n");
+  }
+}

@@ -20,7 +20,7 @@
 // Rank 0 may edit the entries of its relation table in place between transfers (counts and row
 // pointers unchanged): every transfer uses the table as it is at that call.
 //
-// Placement order: when the same relation scatters its items over a global array of 65,536
+// Placement order: when the same relation scatters its items over a global array of 2^20
 // elements or more, rank 0 prepares at the second transfer an order that groups the writes by
 // block of the global array, and uses it from then on (same results as item by item, last writer
 // included). It holds 20 bytes per item of all ranks plus one staged element per item and element

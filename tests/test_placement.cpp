@@ -2,6 +2,8 @@
 // second transfer on, rank 0 places them in its own order. Every result must still be exactly the
 // literal one (rank by rank, item by item, last writer wins), also after the caller edited its
 // relation in place between transfers.
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -12,8 +14,8 @@
 
 namespace {
 
-// Large enough for rank 0 to plan its placement (small global arrays are placed directly).
-constexpr int kGlobal = 90000;
+// Large enough for rank 0 to plan its placement (smaller global arrays are placed directly).
+constexpr int kGlobal = 1100000;
 
 // Random numbers in 0..kGlobal: duplicates within and across ranks, items on element 0, global
 // elements nobody maps to. Every rank builds the same relation; only rank 0 hands it in.
@@ -26,7 +28,7 @@ struct Scattered {
     std::mt19937 rng(seed);
     for (int p = 0; p < nproc; ++p) {
       // A one-rank run moves n_G items, so its row must hold that many.
-      counts.push_back(nproc == 1 ? kGlobal : 20000 + static_cast<int>(rng() % 20000));
+      counts.push_back(nproc == 1 ? kGlobal : 5000 + static_cast<int>(rng() % 5000));
       rows.emplace_back(1, 0);
       for (int i = 1; i <= counts.back(); ++i)
         rows.back().push_back(static_cast<int>(rng() % (kGlobal + 1)));
@@ -45,16 +47,33 @@ template <> char ValueOf<char>(int p, int i, int round) {
 
 template <class T> using Array = std::unique_ptr<T[]>; // not vector<bool>
 
-// The literal gather of every rank's values for `round` into `global`, which keeps what no item
-// writes; numbers outside 0..kGlobal are skipped, as the library does.
-template <class T> void LiteralGather(const Scattered& rel, int round, T* global) {
-  for (size_t p = 0; p < rel.rows.size(); ++p)
-    for (int i = 1; i <= rel.counts[p]; ++i) {
-      const int g = rel.rows[p][static_cast<size_t>(i)];
-      if (g >= 0 && g <= kGlobal)
-        global[g] = ValueOf<T>(static_cast<int>(p), i, round);
-    }
-}
+// What global elements hold before any gather: a value ValueOf never gives (bool: any).
+template <class T> T Initial() { return static_cast<T>(-1); }
+template <> bool Initial<bool>() { return true; }
+template <> char Initial<char>() { return '#'; }
+
+// The literal results: rank by rank, item by item, the last writer wins, numbers outside
+// 0..kGlobal skipped, elements nobody writes keep their initial value.
+template <class T> class Literal {
+public:
+  Literal() : m_Dense(new T[kGlobal + 1]) { std::fill_n(m_Dense.get(), kGlobal + 1, Initial<T>()); }
+
+  void Gather(const Scattered& rel, int round) {
+    for (size_t p = 0; p < rel.rows.size(); ++p)
+      for (int i = 1; i <= rel.counts[p]; ++i) {
+        const int g = rel.rows[p][static_cast<size_t>(i)];
+        if (g < 0 || g > kGlobal)
+          continue;
+        m_Dense[g] = ValueOf<T>(static_cast<int>(p), i, round);
+      }
+  }
+
+  T At(int g) const { return m_Dense[g]; }
+  const T* Dense() const { return m_Dense.get(); }
+
+private:
+  Array<T> m_Dense;
+};
 
 // Rounds of gather then scatter on one object; between `editAfter` and the next round rank 0
 // edits its relation in place (every rank mirrors the edit in its reference).
@@ -66,10 +85,10 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
   tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
   const int n = rel.counts[static_cast<size_t>(myid)];
 
-  Array<T> global(new T[kGlobal + 1]);
-  Array<T> reference(new T[kGlobal + 1]);
-  for (int g = 0; g <= kGlobal; ++g)
-    global[g] = reference[g] = ValueOf<T>(9, g, 0); // what unmapped elements must keep
+  Literal<T> reference;
+  Array<T> global(myid == 0 ? new T[kGlobal + 1] : nullptr);
+  if (myid == 0)
+    std::copy(reference.Dense(), reference.Dense() + kGlobal + 1, global.get());
   T* target = global.get();
   Array<T> local(new T[static_cast<size_t>(n) + 1]());
   T* back = nullptr;
@@ -78,18 +97,18 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
     for (int i = 1; i <= n; ++i)
       local[i] = ValueOf<T>(myid, i, round);
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), target), 1);
-    LiteralGather(rel, round, reference.get());
-    if (myid == 0) {
+    reference.Gather(rel, round);
+    if (myid == 0 && std::memcmp(global.get(), reference.Dense(), sizeof(T) * (kGlobal + 1)) != 0) {
       int wrong = 0;
       for (int g = 0; g <= kGlobal; ++g)
-        wrong += global[g] != reference[g];
-      EXPECT_EQ(wrong, 0) << "round " << round << ": global elements differing";
+        wrong += global[g] != reference.Dense()[g];
+      ADD_FAILURE() << "round " << round << ": " << wrong << " global elements differing";
     }
     ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(target, back), 1);
     int wrong = 0;
     const std::vector<int>& row = rel.rows[static_cast<size_t>(myid)];
     for (int i = 1; i <= n; ++i)
-      wrong += back[i] != reference[row[static_cast<size_t>(i)]];
+      wrong += back[i] != reference.At(row[static_cast<size_t>(i)]);
     EXPECT_EQ(wrong, 0) << "round " << round << ": local items differing";
 
     if (round == editAfter) {
@@ -108,19 +127,26 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
 } // namespace
 
 KRZ_RANKS_TEST(Placement, RepeatedTransfersMatchTheLiteralOnesForEveryType) {
-  Rounds<double>(com, myid, nproc, 11, 3, -1);
-  Rounds<float>(com, myid, nproc, 12, 3, -1);
-  Rounds<int>(com, myid, nproc, 13, 3, -1);
-  Rounds<bool>(com, myid, nproc, 14, 3, -1);
-  Rounds<char>(com, myid, nproc, 15, 3, -1);
+  // Round 0 places item by item, round 1 builds the order and uses it, round 2 reuses it. A
+  // one-rank run moves n_G items per transfer: doubles only there.
+  Rounds<double>(com, myid, nproc, 11, nproc == 1 ? 2 : 3, -1);
+  if (nproc == 1)
+    return;
+  Rounds<float>(com, myid, nproc, 12, 2, -1);
+  Rounds<int>(com, myid, nproc, 13, 2, -1);
+  Rounds<bool>(com, myid, nproc, 14, 2, -1);
+  Rounds<char>(com, myid, nproc, 15, 2, -1);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 
 KRZ_RANKS_TEST(Placement, RelationEditedInPlaceIsUsedAsItIsAtEachCall) {
-  // Edited after the third transfer (the plan is in use by then), and the round after the edit
-  // is followed by more, so the order is rebuilt and used again.
-  Rounds<double>(com, myid, nproc, 21, 6, 2);
-  Rounds<int>(com, myid, nproc, 22, 4, 0);
+  if (nproc == 1)
+    return; // one rank checks its whole relation at every call anyway
+  // Edited after the third transfer (the order is in use by then): the next round places item by
+  // item, the one after rebuilds the order. Edited after the first: the order is built from the
+  // edited table.
+  Rounds<double>(com, myid, nproc, 21, 5, 2);
+  Rounds<int>(com, myid, nproc, 22, 3, 0);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 
@@ -133,7 +159,10 @@ KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
   tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
   const int n = rel.counts[static_cast<size_t>(myid)];
   std::vector<double> local(static_cast<size_t>(n) + 1);
-  std::vector<double> global(kGlobal + 1, -1.0), reference(kGlobal + 1, -1.0);
+  Literal<double> reference;
+  std::vector<double> global;
+  if (myid == 0)
+    global.assign(reference.Dense(), reference.Dense() + kGlobal + 1);
   double* target = global.data();
   for (int round = 0; round < 4; ++round) {
     if (round == 3) {
@@ -143,10 +172,10 @@ KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
     for (int i = 1; i <= n; ++i)
       local[static_cast<size_t>(i)] = ValueOf<double>(myid, i, round);
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), target), 1);
-    LiteralGather(rel, round, reference.data());
+    reference.Gather(rel, round);
   }
   if (myid == 0) {
-    EXPECT_EQ(global, reference);
+    EXPECT_EQ(std::memcmp(global.data(), reference.Dense(), sizeof(double) * (kGlobal + 1)), 0);
     EXPECT_EQ(KRZTakeOutput(), "L2G relation error: process " + std::to_string(nproc - 1) +
                                    ", local item 5, global number " + std::to_string(kGlobal + 7) +
                                    " outside 0 to " + std::to_string(kGlobal) + "\n");

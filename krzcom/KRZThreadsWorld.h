@@ -2,7 +2,9 @@
 //
 // Each rank talks to the world through its own CKRZCom_Threads object. Messages are a
 // rendezvous: the receiver copies straight from the sender's buffer, so a message costs one
-// copy and Send returns once the copy is done. The world checks what MPI does not:
+// copy and Send returns once the copy is done. A broadcast is the same: once every rank has
+// arrived, each copies the root's buffer itself (in parallel) and the root returns when all
+// copies are done. The world checks what MPI does not:
 //  - both sides of a message agree on type code and count;
 //  - all ranks of a collective call the same operation with the same root, type and count;
 //  - no rank waits for ever: a wait longer than the deadline, or a state where every rank

@@ -6,6 +6,7 @@
 #include "CKRZCom.h"
 #include "KRZLine.h"
 #include "KRZPlacementPlan.h"
+#include "KRZRowTable.h"
 
 CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
@@ -40,18 +41,10 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_OwnedCounts = ownsCounts ? other.m_OwnedCounts : std::vector<int>();
   m_pNDimension_L = ownsCounts ? m_OwnedCounts.data() : other.m_pNDimension_L;
 
-  const bool ownsTable =
-      other.m_pL2GArray != nullptr && other.m_pL2GArray == other.m_OwnedTable.data();
-  m_OwnedBlock.reset(ownsTable ? new int[other.m_nOwnedSize] : nullptr);
-  m_nOwnedSize = ownsTable ? other.m_nOwnedSize : 0;
-  m_OwnedTable.clear();
-  if (ownsTable) {
-    std::copy(other.m_OwnedBlock.get(), other.m_OwnedBlock.get() + m_nOwnedSize,
-              m_OwnedBlock.get());
-    for (int* row : other.m_OwnedTable)
-      m_OwnedTable.push_back(m_OwnedBlock.get() + (row - other.m_OwnedBlock.get()));
-  }
-  m_pL2GArray = ownsTable ? m_OwnedTable.data() : other.m_pL2GArray;
+  const bool ownsTable = other.m_pL2GArray != nullptr && other.m_pOwnedRows &&
+                         other.m_pL2GArray == other.m_pOwnedRows->Get();
+  m_pOwnedRows.reset(ownsTable ? new CKRZOwnedRows<int>(*other.m_pOwnedRows) : nullptr);
+  m_pL2GArray = ownsTable ? m_pOwnedRows->Get() : other.m_pL2GArray;
 }
 
 void CCOM_BroadTools::ReleaseCounts() {
@@ -61,10 +54,7 @@ void CCOM_BroadTools::ReleaseCounts() {
 }
 
 void CCOM_BroadTools::ReleaseTable() {
-  m_OwnedBlock.reset();
-  m_nOwnedSize = 0;
-  m_OwnedTable.clear();
-  m_OwnedTable.shrink_to_fit();
+  m_pOwnedRows.reset();
   m_pL2GArray = nullptr;
   m_bIfOwnMap = false;
 }
@@ -74,22 +64,15 @@ void CCOM_BroadTools::OwnCounts(int n) {
   m_pNDimension_L = m_OwnedCounts.data();
 }
 
-// Allocates an owned table whose row p has n_p+1 entries (n_p from m_pNDimension_L), all rows in
-// one block: zeroed, or left as it is for a table that is received whole.
-void CCOM_BroadTools::OwnTable(bool zeroed) {
+// Allocates an owned, zeroed table whose row p has n_p+1 entries (n_p from m_pNDimension_L).
+void CCOM_BroadTools::OwnTable() {
   const int rows = m_nNProc > 1 ? m_nNProc : 1;
-  size_t size = 0;
+  std::vector<int> lengths;
   for (int p = 0; p < rows; ++p)
-    size += static_cast<size_t>(m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0) + 1;
-  m_OwnedBlock.reset(zeroed ? new int[size]() : new int[size]);
-  m_nOwnedSize = size;
-  m_OwnedTable.assign(static_cast<size_t>(rows), nullptr);
-  size_t at = 0;
-  for (int p = 0; p < rows; ++p) {
-    m_OwnedTable[static_cast<size_t>(p)] = m_OwnedBlock.get() + at;
-    at += static_cast<size_t>(m_pNDimension_L[p] > 0 ? m_pNDimension_L[p] : 0) + 1;
-  }
-  m_pL2GArray = m_OwnedTable.data();
+    lengths.push_back(std::max(m_pNDimension_L[p], 0) + 1);
+  m_pOwnedRows.reset(new CKRZOwnedRows<int>);
+  m_pOwnedRows->Reset(lengths);
+  m_pL2GArray = m_pOwnedRows->Get();
 }
 
 void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
@@ -263,7 +246,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   COM_Barrier();
   m_pCom->Broadcast(type, m_pNDimension_L, m_nNProc, 0, comm);
   if (m_nMyid != 0 && m_pL2GArray == nullptr)
-    OwnTable(false); // every entry arrives below
+    OwnTable();
   COM_Barrier();
   for (int p = 0; p < m_nNProc; ++p)
     m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);

@@ -35,6 +35,16 @@ int PickItems(const int* row, int from, int n, const T* global, T* target, unsig
   }
   return 0;
 }
+
+// An owned array of at least `need` elements, reallocated (zeroed if asked) when smaller.
+template <class T>
+T* Grown(std::unique_ptr<T[]>& data, long long& size, long long need, bool zeroed) {
+  if (size < need) {
+    data.reset(zeroed ? new T[static_cast<size_t>(need)]() : new T[static_cast<size_t>(need)]);
+    size = need;
+  }
+  return data.get();
+}
 } // namespace
 
 template <> CKRZScratch<double>& CCOM_BroadTools::Buffer<double>() { return m_pBufferDouble; }
@@ -56,23 +66,14 @@ template <class T> T* CCOM_BroadTools::Scratch() {
   for (int p = 1; p < m_nNProc; ++p)
     largest = std::max(largest, m_pNDimension_L[p]);
   CKRZScratch<T>& s = Buffer<T>();
-  const long long need = static_cast<long long>(largest) + 1;
-  if (s.size < need) {
-    s.data.reset(new T[static_cast<size_t>(need)]());
-    s.size = need;
-  }
-  return s.data.get();
+  return Grown(s.data, s.size, static_cast<long long>(largest) + 1, true);
 }
 
 // Every rank's items in placement order (rank 0, scattered relations). Written in full before it
 // is read, so it is not zeroed.
 template <class T> T* CCOM_BroadTools::Staged(long long n) {
   CKRZScratch<T>& s = Buffer<T>();
-  if (s.stagedSize < n) {
-    s.staged.reset(new T[static_cast<size_t>(n)]);
-    s.stagedSize = n;
-  }
-  return s.staged.get();
+  return Grown(s.staged, s.stagedSize, n, false);
 }
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.

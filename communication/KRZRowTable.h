@@ -67,6 +67,7 @@ public:
   }
 
   T** Get() { return m_Table.empty() ? nullptr : m_Table.data(); }
+  T* const* Get() const { return m_Table.empty() ? nullptr : m_Table.data(); }
 
 private:
   void Point() {

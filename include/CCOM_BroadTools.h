@@ -40,6 +40,7 @@
 
 class CKRZCom;
 class CKRZPlacementPlan;
+template <class T> class CKRZOwnedRows;
 
 /// Owned scratch arrays of one element type, grown to the size a transfer needs: `data` holds one
 /// rank's array, `staged` every rank's items in the order of rank 0's placement plan.
@@ -120,7 +121,7 @@ private:
   void ReleaseCounts();
   void ReleaseTable();
   void OwnCounts(int n);
-  void OwnTable(bool zeroed = true);
+  void OwnTable();
   void CopyFrom(const CCOM_BroadTools& other);
 
   CKRZCom* m_pCom;
@@ -140,9 +141,7 @@ private:
 
   // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
-  std::unique_ptr<int[]> m_OwnedBlock; // every owned row, one after the other
-  size_t m_nOwnedSize = 0;
-  std::vector<int*> m_OwnedTable;
+  std::unique_ptr<CKRZOwnedRows<int>> m_pOwnedRows;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
   std::unique_ptr<CKRZPlacementPlan> m_pPlan;
 };

@@ -111,11 +111,31 @@ template <> void CCOM_BroadTools::ReceiveArray<bool>(int nProc, bool* pArray, in
     pArray[i] = wire[i] == 1;
 }
 
+namespace {
+// A null array of values where the call needs one: the rank still takes part (so no other rank
+// waits for it) with `n`+1 zeros held in `zeros`, says so in one line and fails its call.
+template <class T>
+T* ZerosForNull(T* array, int n, std::unique_ptr<T[]>& zeros, const char* operation,
+                const char* argument, int myid) {
+  if (array != nullptr)
+    return array;
+  zeros.reset(new T[static_cast<size_t>(n) + 1]());
+  CKRZLine() << operation << ": " << argument << " is null on process " << myid
+             << "; zeros take its place";
+  return zeros.get();
+}
+} // namespace
+
 template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   if (CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
   }
+  std::unique_ptr<T[]> zeros;
+  const int ok = pLocal != nullptr ? 1 : 0;
+  if (pLocal == nullptr) // sized only then: GetDimension_Local prints in debug mode
+    pLocal = ZerosForNull(pLocal, GetDimension_Local(m_nMyid > 0 ? m_nMyid : 0), zeros,
+                          "GetGlobalArrayFromLocalArray", "the local array", m_nMyid);
   const bool debug = m_nIfOpenDebugMode != 0;
   if (debug)
     CKRZLine() << "Global dim =" << m_nDimension_G;
@@ -125,7 +145,7 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     const int n = GetDimension_Local(m_nMyid);
     SendArray(0, pLocal, n);
     COM_Barrier();
-    return 1;
+    return ok;
   }
 
   T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
@@ -158,7 +178,7 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   if (plan != nullptr)
     plan->Apply(staged, pGlobal);
   COM_Barrier();
-  return 1;
+  return ok;
 }
 
 // The gather's placement of rank p's items in debug mode, with its lines.
@@ -202,6 +222,10 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
     return 1;
   }
 
+  std::unique_ptr<T[]> zeros;
+  const int ok = pGlobal != nullptr ? 1 : 0;
+  pGlobal = ZerosForNull(pGlobal, m_nDimension_G, zeros, "GetLocalArrayFromGlobalArray",
+                         "the global array", m_nMyid);
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   const CKRZPlacementPlan* plan = Plan();
   T* staged = nullptr;
@@ -240,7 +264,7 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
     }
   }
   COM_Barrier();
-  return 1;
+  return ok;
 }
 
 int CCOM_BroadTools::GetGlobalArrayFromLocalArray(double* pLocal, double*& pGlobal) {

@@ -16,6 +16,7 @@
 #ifndef KRZCOM_CKRZCOM_H
 #define KRZCOM_CKRZCOM_H
 
+#include "krz3dcomtools_version.h"
 #include "krzcom_export.h"
 
 class KRZCOM_EXPORT CKRZCom {

@@ -19,25 +19,33 @@ MPI_Datatype ToMPI(int type) {
 MPI_Comm ToComm(int handle) { return MPI_Comm_f2c(handle); }
 } // namespace
 
-CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm) {
-  m_nCommHandle = static_cast<int>(MPI_Comm_c2f(comm));
+CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context)
+    : m_Comm(comm), m_bOwnsComm(context == KRZComContext::Duplicate) {
+  if (m_bOwnsComm)
+    MPI_Comm_dup(comm, &m_Comm);
+  m_nCommHandle = static_cast<int>(MPI_Comm_c2f(m_Comm));
   m_nTypeChar = kTypeChar;
   m_nTypeInt = kTypeInt;
   m_nTypeFloat = kTypeFloat;
   m_nTypeDouble = kTypeDouble;
 }
 
-CKRZCom_MPI::~CKRZCom_MPI() = default;
+CKRZCom_MPI::~CKRZCom_MPI() {
+  int finalized = 0;
+  MPI_Finalized(&finalized);
+  if (m_bOwnsComm && finalized == 0)
+    MPI_Comm_free(&m_Comm);
+}
 
 int CKRZCom_MPI::Rank() const {
   int rank = 0;
-  MPI_Comm_rank(ToComm(m_nCommHandle), &rank);
+  MPI_Comm_rank(m_Comm, &rank);
   return rank;
 }
 
 int CKRZCom_MPI::Size() const {
   int size = 0;
-  MPI_Comm_size(ToComm(m_nCommHandle), &size);
+  MPI_Comm_size(m_Comm, &size);
   return size;
 }
 

@@ -1,25 +1,54 @@
 // CKRZCom_MPI: the communicator over an MPI communicator.
 //
-// m_nCommHandle is the communicator's Fortran handle (MPI_Comm_c2f); the type codes map to
-// MPI_CHAR, MPI_INT, MPI_FLOAT and MPI_DOUBLE. Each operation is the one MPI call it names
-// (MPI_Send, MPI_Recv, MPI_Bcast, MPI_Allreduce with MPI_SUM or MPI_MIN, MPI_Barrier) and
-// returns its error code. The program owns MPI_Init and MPI_Finalize; the communicator passed
-// in must outlive this object, which neither duplicates nor frees it.
+// By default the object works on its own duplicate of the communicator it is given
+// (MPI_Comm_dup at construction, MPI_Comm_free at destruction; both collective over that
+// communicator), so the library's messages can never be matched by the program's own receives,
+// MPI_ANY_TAG and MPI_ANY_SOURCE included. KRZComContext::Wrap uses the communicator as given,
+// for programs that keep their traffic apart themselves; the communicator must then outlive this
+// object.
+//
+// m_nCommHandle is the Fortran handle (MPI_Comm_c2f) of the communicator the library talks on
+// (the duplicate, unless wrapped); the type codes map to MPI_CHAR, MPI_INT, MPI_FLOAT and
+// MPI_DOUBLE. Each operation is the one MPI call it names (MPI_Send, MPI_Recv, MPI_Bcast,
+// MPI_Allreduce with MPI_SUM or MPI_MIN, MPI_Barrier) and returns its error code. The program
+// owns MPI_Init and MPI_Finalize, and destroys this object before MPI_Finalize (a destructor
+// that runs after it frees nothing).
+//
+// Only MPI's C interface is used: this header never pulls in MPI's C++ bindings.
 #ifndef KRZCOM_CKRZCOM_MPI_H
 #define KRZCOM_CKRZCOM_MPI_H
 
+#ifndef OMPI_SKIP_MPICXX
+#define OMPI_SKIP_MPICXX 1
+#endif
+#ifndef MPICH_SKIP_MPICXX
+#define MPICH_SKIP_MPICXX 1
+#endif
 #include <mpi.h>
 
 #include "CKRZCom.h"
 #include "krzcommpi_export.h"
 
+/// How CKRZCom_MPI uses the communicator it is given.
+enum class KRZComContext {
+  Duplicate, ///< talk on a private duplicate (the default)
+  Wrap       ///< talk on the communicator itself
+};
+
 class KRZCOMMPI_EXPORT CKRZCom_MPI : public CKRZCom {
 public:
-  explicit CKRZCom_MPI(MPI_Comm comm = MPI_COMM_WORLD);
+  /// Collective over `comm` when duplicating.
+  explicit CKRZCom_MPI(MPI_Comm comm = MPI_COMM_WORLD,
+                       KRZComContext context = KRZComContext::Duplicate);
+  /// Collective over the communicator when it was duplicated (MPI_Comm_free).
   ~CKRZCom_MPI() override;
+  CKRZCom_MPI(const CKRZCom_MPI&) = delete;
+  CKRZCom_MPI& operator=(const CKRZCom_MPI&) = delete;
 
   int Rank() const;
   int Size() const;
+  /// The communicator the library talks on (the duplicate unless wrapped).
+  MPI_Comm Comm() const { return m_Comm; }
 
   int Send(int type, void* buf, int count, int dest, int tag, int comm) override;
   int Recv(int type, void* buf, int count, int source, int tag, int comm) override;
@@ -27,6 +56,10 @@ public:
   int AllSum(int type, void* in, void* out, int count, int comm) override;
   int AllMin(int type, void* in, void* out, int count, int comm) override;
   int Barrier(int comm) override;
+
+private:
+  MPI_Comm m_Comm;
+  bool m_bOwnsComm;
 };
 
 #endif

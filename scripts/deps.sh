@@ -2,7 +2,8 @@
 # Installs the Debian packages KRZ3DCOMTools builds with, when they are missing.
 # As root it installs them; otherwise it prints the apt-get line to run and fails.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libcli11-dev openmpi-bin libopenmpi-dev libmetis-dev valgrind)
+packages=(cmake g++ gfortran make pkg-config libgtest-dev libcli11-dev openmpi-bin libopenmpi-dev
+  libmetis-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,16 @@
-# Installs the built project into a scratch prefix, then configures, builds and runs the
-# examples/consumer project against it with find_package(KRZ3DCOMTools CONFIG).
+# The installed package as a solver team meets it: install into a scratch prefix, then build and
+# run, with LD_LIBRARY_PATH unset,
+#  - examples/consumer with find_package(... COMPONENTS ...): C++ on threads, and with MPI the
+#    C++ program whose own MPI_ANY_TAG receive is pending during gathers, the C program and the
+#    Fortran program, under mpiexec;
+#  - the same MPI programs built by a Makefile from pkg-config alone;
+#  - the installed krz3d;
+#  - a find_package asking for a component the package lacks, which must say which and why.
+# Arguments (-D): SOURCE_DIR BUILD_DIR WORK_DIR CXX_COMPILER C_COMPILER Fortran_COMPILER SANITIZE
+#                 WITH_MPI WITH_FORTRAN MPIEXEC
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
+set(noenv ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -9,6 +18,13 @@ function(run)
     message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
   endif()
   message("${out}")
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect text)
+  if(NOT last_output MATCHES "${text}")
+    message(FATAL_ERROR "expected '${text}' in:\n${last_output}")
+  endif()
 endfunction()
 
 set(flags "")
@@ -16,8 +32,55 @@ if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/build
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
-    "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+
+set(consumer_args -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_C_FLAGS=${flags}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${flags}" -DWITH_MPI=${WITH_MPI} -DWITH_FORTRAN=${WITH_FORTRAN})
+if(WITH_FORTRAN)
+  list(APPEND consumer_args -DCMAKE_Fortran_COMPILER=${Fortran_COMPILER}
+       "-DCMAKE_Fortran_FLAGS=${flags}")
+endif()
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/build ${consumer_args})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/consumer)
+run(${noenv} ${WORK_DIR}/build/consumer)
+expect("consumer: gathered 1 2 3 11 12")
+
+if(WITH_MPI)
+  set(mpirun ${noenv} ${MPIEXEC} --oversubscribe -n)
+  run(${mpirun} 3 ${WORK_DIR}/build/consumer_mpi)
+  expect("consumer_mpi: 3 ranks, gathers and the program's own message ok")
+  run(${mpirun} 2 ${WORK_DIR}/build/consumer_c)
+  expect("gather.c: 2 ranks, ok")
+  if(WITH_FORTRAN)
+    run(${mpirun} 3 ${WORK_DIR}/build/consumer_fortran)
+    expect("gather.f90: 3 ranks, ok")
+  endif()
+
+  # pkg-config alone (a Makefile build), shared libraries only.
+  if(NOT BUILD_STATIC)
+    file(MAKE_DIRECTORY ${WORK_DIR}/make)
+    run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/lib/pkgconfig
+        make -C ${SOURCE_DIR}/examples/pkgconfig OUT=${WORK_DIR}/make "CXX=${CXX_COMPILER} ${flags}"
+        "CC=${C_COMPILER} ${flags}")
+    run(${mpirun} 2 ${WORK_DIR}/make/consumer_mpi)
+    expect("consumer_mpi: 2 ranks, gathers and the program's own message ok")
+    run(${mpirun} 3 ${WORK_DIR}/make/consumer_c)
+    expect("gather.c: 3 ranks, ok")
+  endif()
+endif()
+
+# The installed command finds its libraries by itself.
+if(EXISTS ${prefix}/bin/krz3d)
+  run(${noenv} ${prefix}/bin/krz3d selftest --ranks 2)
+  expect("selftest: 2 ranks, 31 cases run, 0 failure lines")
+endif()
+
+# A missing component is named, with the reason.
+file(WRITE ${WORK_DIR}/missing/CMakeLists.txt
+  "cmake_minimum_required(VERSION 3.20)\nproject(m LANGUAGES CXX)\n"
+  "find_package(KRZ3DCOMTools CONFIG REQUIRED COMPONENTS Threads Nonexistent)\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK_DIR}/missing -B ${WORK_DIR}/missing/build
+  -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "Nonexistent: no such component")
+  message(FATAL_ERROR "a missing component was not reported:\n${out}\n${err}")
+endif()

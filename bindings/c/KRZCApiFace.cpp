@@ -1,0 +1,306 @@
+// The C API of the face numbering, the boundary faces, the A/B exchange and the self-test.
+#include <algorithm>
+#include <string>
+
+#include "KRZCApiSupport.h"
+
+using krz::capi::Create;
+using krz::capi::Destroy;
+using krz::capi::Fail;
+using krz::capi::Guarded;
+using krz::capi::Initialize;
+using krz::capi::NullArrays;
+using krz::capi::NullHandle;
+using krz::capi::Out;
+using krz::capi::With;
+
+namespace {
+
+// The eleven A/B transfers, in the order of krz_a2b_kind.
+#define KRZ_A2B_TRANSFER_LIST(X)                                                                   \
+  X(GetBoundaryCellValue_A2B_FromOwner2Neighbor)                                                   \
+  X(GetBoundaryCellValue_B2A_FromOwner2Neighbor)                                                   \
+  X(GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor)                                            \
+  X(GetBoundaryCellValue_A2B_FromFace2Neighbor)                                                    \
+  X(GetBoundaryCellValue_B2A_FromFace2Neighbor)                                                    \
+  X(GetFaceValue_A2B_FromOwner2Face)                                                               \
+  X(GetFaceValue_A2B_FromNeighbor2Face)                                                            \
+  X(GetFaceValue_B2A_FromOwner2Face)                                                               \
+  X(GetFaceValue_B2A_FromNeighbor2Face)                                                            \
+  X(GetFaceValue_A2B_FromFace2Face)                                                                \
+  X(GetFaceValue_B2A_FromFace2Face)
+
+using Exchange = CKRZA2BExchange_BoundaryFace;
+template <class T> using ExchangeMember = void (Exchange::*)(T*, T*);
+
+template <class T> ExchangeMember<T> TransferOf(int kind) {
+#define KRZ_A2B_MEMBER(name) &Exchange::name,
+  static const ExchangeMember<T> table[KRZ_A2B_KINDS] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_MEMBER)};
+#undef KRZ_A2B_MEMBER
+  return table[kind];
+}
+
+template <class T> int A2BTransfer(const char* function, krz_a2b* h, int kind, T* in, T* out) {
+  if (kind < 0 || kind >= KRZ_A2B_KINDS)
+    return Fail(KRZ_ERR_INVALID, std::string(function) + ": kind " + std::to_string(kind) +
+                                     " is not one of 0.." + std::to_string(KRZ_A2B_KINDS - 1));
+  return With(function, h, [&](krz_a2b& x) {
+    (x.exchange.*TransferOf<T>(kind))(in, out);
+    return NullArrays(function, {in, out});
+  });
+}
+
+} // namespace
+
+extern "C" {
+
+// ---- CKRZL2GBroadTools_Face ---------------------------------------------------------------------
+int krz_face_create(krz_face** h) { return Create("krz_face_create", h); }
+int krz_face_destroy(krz_face* h) { return Destroy("krz_face_destroy", h); }
+
+int krz_face_SetInitialize(krz_face* h, int myid, int nproc, krz_com* com) {
+  const char* f = "krz_face_SetInitialize";
+  return With(f, h, [&](krz_face& x) {
+    const int status = Initialize(f, myid, nproc, com);
+    if (status == KRZ_OK) {
+      x.face.SetInitialize(myid, nproc, com->com);
+      x.myid = myid;
+    }
+    return status;
+  });
+}
+
+int krz_face_SetLocalFace20(krz_face* h, int nlocal, int** faces) {
+  return With("krz_face_SetLocalFace20", h, [&](krz_face& x) {
+    x.face.SetLocalFace20(nlocal, faces);
+    return KRZ_OK;
+  });
+}
+
+int krz_face_SetLocalFace20_Flat(krz_face* h, int nlocal, const int* records) {
+  const char* f = "krz_face_SetLocalFace20_Flat";
+  return With(f, h, [&](krz_face& x) {
+    const int n = records != nullptr && nlocal > 0 ? nlocal : 0;
+    x.records.assign(records, records + 5 * static_cast<size_t>(n));
+    x.recordTable.assign(static_cast<size_t>(n) + 1, nullptr);
+    for (int i = 1; i <= n; ++i)
+      x.recordTable[static_cast<size_t>(i)] = &x.records[5 * static_cast<size_t>(i - 1)];
+    x.face.SetLocalFace20(n, x.recordTable.data()); // collective even when refused below
+    if (nlocal < 0)
+      return Fail(KRZ_ERR_INVALID, std::string(f) + ": nlocal is " + std::to_string(nlocal) +
+                                       "; took part with no faces");
+    if (nlocal > 0 && records == nullptr)
+      return Fail(KRZ_ERR_NULL_ARRAY, std::string(f) + ": records is null; took part with no "
+                                                       "faces");
+    return KRZ_OK;
+  });
+}
+
+int krz_face_SetL2GMapRelation(krz_face* h, int** node_map, int** face_map) {
+  return With("krz_face_SetL2GMapRelation", h, [&](krz_face& x) {
+    x.face.SetL2GMapRelation(node_map, face_map);
+    return KRZ_OK;
+  });
+}
+
+int krz_face_SetL2GMapRelation_Match(krz_face* h, int** node_map, int* nglobal,
+                                     int** global_faces) {
+  const char* f = "krz_face_SetL2GMapRelation_Match";
+  return With(f, h, [&](krz_face& x) {
+    int none = 0;
+    x.face.SetL2GMapRelation(node_map, nglobal != nullptr ? *nglobal : none, global_faces);
+    if (x.myid == 0 && (nglobal == nullptr || global_faces == nullptr))
+      return Fail(KRZ_ERR_NULL_ARRAY, std::string(f) + ": the global face table is null on rank 0");
+    return KRZ_OK;
+  });
+}
+
+int krz_face_GetFaceNumber_Global(krz_face* h, int* n) {
+  const char* f = "krz_face_GetFaceNumber_Global";
+  if (Out(f, n) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(f, h, [&](krz_face& x) {
+    *n = x.face.GetFaceNumber_Global();
+    return KRZ_OK;
+  });
+}
+
+int krz_face_GetFaceNumber_Local(krz_face* h, int p, int* n) {
+  const char* f = "krz_face_GetFaceNumber_Local";
+  if (Out(f, n) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(f, h, [&](krz_face& x) {
+    *n = x.face.GetFaceNumber_Local(p);
+    return KRZ_OK;
+  });
+}
+
+int krz_face_GetGlobalFace20(krz_face* h, int* nface, int*** faces) {
+  const char* f = "krz_face_GetGlobalFace20";
+  if (Out(f, nface) != KRZ_OK || Out(f, faces) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(f, h, [&](krz_face& x) {
+    x.face.GetGlobalFace20(*nface, *faces);
+    return KRZ_OK;
+  });
+}
+
+#define KRZ_C_FACE_TRANSFERS(T)                                                                    \
+  int krz_face_gather_##T(krz_face* h, const T* local, T* global) {                                \
+    return With("krz_face_gather_" #T, h, [&](krz_face& x) {                                       \
+      x.face.GetValue_FromLocalFaceToGloblaFace(const_cast<T*>(local), global);                    \
+      return NullArrays("krz_face_gather_" #T, {local, x.myid == 0 ? global : local});             \
+    });                                                                                            \
+  }                                                                                                \
+  int krz_face_scatter_##T(krz_face* h, const T* global, T* local) {                               \
+    return With("krz_face_scatter_" #T, h, [&](krz_face& x) {                                      \
+      x.face.GetValue_FromGlobalFaceToLocalFace(const_cast<T*>(global), local);                    \
+      return NullArrays("krz_face_scatter_" #T, {local, x.myid == 0 ? global : local});            \
+    });                                                                                            \
+  }
+KRZ_C_FACE_TRANSFERS(double)
+KRZ_C_FACE_TRANSFERS(int)
+#undef KRZ_C_FACE_TRANSFERS
+
+// ---- CKRZL2GBroadTools_BoundaryFace -------------------------------------------------------------
+int krz_bface_create(krz_bface** h) { return Create("krz_bface_create", h); }
+int krz_bface_destroy(krz_bface* h) { return Destroy("krz_bface_destroy", h); }
+
+int krz_bface_SetBoundaryFaceRelation(krz_bface* h, krz_face* face) {
+  const char* f = "krz_bface_SetBoundaryFaceRelation";
+  if (face == nullptr)
+    return NullHandle(f);
+  return With(f, h, [&](krz_bface& x) {
+    x.bface.SetBoundaryFaceRelation(&face->face);
+    return KRZ_OK;
+  });
+}
+
+int krz_bface_SetLocalFace_BoundaryCellID(krz_bface* h, int nlocal, int* owner, int* neighbor) {
+  const char* f = "krz_bface_SetLocalFace_BoundaryCellID";
+  return With(f, h, [&](krz_bface& x) {
+    if (nlocal != x.bface.GetBoundaryFaceNumber_Local())
+      return Fail(KRZ_ERR_INVALID, std::string(f) + ": nlocal is " + std::to_string(nlocal) +
+                                       ", the face object has " +
+                                       std::to_string(x.bface.GetBoundaryFaceNumber_Local()));
+    if (nlocal > 0 && (owner == nullptr || neighbor == nullptr))
+      return Fail(KRZ_ERR_NULL_ARRAY, std::string(f) + ": owner or neighbor is null");
+    x.bface.SetLocalFace_BoundaryCellID(nlocal, owner, neighbor);
+    return KRZ_OK;
+  });
+}
+
+int krz_bface_GetBoundaryFaceNumber_Local(krz_bface* h, int* n) {
+  const char* f = "krz_bface_GetBoundaryFaceNumber_Local";
+  if (Out(f, n) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(f, h, [&](krz_bface& x) {
+    *n = x.bface.GetBoundaryFaceNumber_Local();
+    return KRZ_OK;
+  });
+}
+
+int krz_bface_GetBoundaryFaceNumber_Global(krz_bface* h, int* n) {
+  const char* f = "krz_bface_GetBoundaryFaceNumber_Global";
+  if (Out(f, n) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(f, h, [&](krz_bface& x) {
+    *n = x.bface.GetBoundaryFaceNumber_Global();
+    return KRZ_OK;
+  });
+}
+
+#define KRZ_C_BFACE_TRANSFERS(T)                                                                   \
+  int krz_bface_from_owner_##T(krz_bface* h, const T* cells, T* global) {                          \
+    return With("krz_bface_from_owner_" #T, h, [&](krz_bface& x) {                                 \
+      x.bface.GetGlobalFaceValue_FromLocalOwnerCell(const_cast<T*>(cells), global);                \
+      return NullArrays("krz_bface_from_owner_" #T,                                                \
+                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+    });                                                                                            \
+  }                                                                                                \
+  int krz_bface_from_neighbor_##T(krz_bface* h, const T* cells, T* global) {                       \
+    return With("krz_bface_from_neighbor_" #T, h, [&](krz_bface& x) {                              \
+      x.bface.GetGlobalFaceValue_FromLocalNeighborCell(const_cast<T*>(cells), global);             \
+      return NullArrays("krz_bface_from_neighbor_" #T,                                             \
+                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+    });                                                                                            \
+  }                                                                                                \
+  int krz_bface_to_neighbor_##T(krz_bface* h, const T* global, T* cells) {                         \
+    return With("krz_bface_to_neighbor_" #T, h, [&](krz_bface& x) {                                \
+      x.bface.GetLocalNeighborCellValue_FromGlobalFaceValue(const_cast<T*>(global), cells);        \
+      return NullArrays("krz_bface_to_neighbor_" #T,                                               \
+                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+    });                                                                                            \
+  }
+KRZ_C_BFACE_TRANSFERS(double)
+KRZ_C_BFACE_TRANSFERS(int)
+#undef KRZ_C_BFACE_TRANSFERS
+
+// ---- CKRZA2BExchange_BoundaryFace ---------------------------------------------------------------
+int krz_a2b_create(krz_a2b** h) { return Create("krz_a2b_create", h); }
+int krz_a2b_destroy(krz_a2b* h) { return Destroy("krz_a2b_destroy", h); }
+
+int krz_a2b_SetL2G_Face(krz_a2b* h, krz_face* face_a, krz_face* face_b) {
+  const char* f = "krz_a2b_SetL2G_Face";
+  if (face_a == nullptr || face_b == nullptr)
+    return NullHandle(f);
+  return With(f, h, [&](krz_a2b& x) {
+    x.exchange.SetL2G_Face(&face_a->face, &face_b->face);
+    return KRZ_OK;
+  });
+}
+
+int krz_a2b_SetL2G_BoundaryFace(krz_a2b* h, krz_bface* bface_a, krz_bface* bface_b) {
+  const char* f = "krz_a2b_SetL2G_BoundaryFace";
+  if (bface_a == nullptr || bface_b == nullptr)
+    return NullHandle(f);
+  return With(f, h, [&](krz_a2b& x) {
+    x.exchange.SetL2G_BoundaryFace(&bface_a->bface, &bface_b->bface);
+    return KRZ_OK;
+  });
+}
+
+int krz_a2b_SetA2BRelation(krz_a2b* h, int* a2b_relation, int* b2a_relation) {
+  return With("krz_a2b_SetA2BRelation", h, [&](krz_a2b& x) {
+    x.exchange.SetA2BRelation(a2b_relation, b2a_relation);
+    return KRZ_OK;
+  });
+}
+
+int krz_a2b_transfer_double(krz_a2b* h, int kind, double* in, double* out) {
+  return A2BTransfer("krz_a2b_transfer_double", h, kind, in, out);
+}
+
+int krz_a2b_transfer_int(krz_a2b* h, int kind, int* in, int* out) {
+  return A2BTransfer("krz_a2b_transfer_int", h, kind, in, out);
+}
+
+const char* krz_a2b_kind_name(int kind) {
+#define KRZ_A2B_NAME(name) #name,
+  static const char* const names[KRZ_A2B_KINDS] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_NAME)};
+#undef KRZ_A2B_NAME
+  return kind >= 0 && kind < KRZ_A2B_KINDS ? names[kind] : nullptr;
+}
+
+// ---- CKRZL2GBroadTools_UnitTest -----------------------------------------------------------------
+int krz_selftest_create(krz_selftest** h) { return Create("krz_selftest_create", h); }
+int krz_selftest_destroy(krz_selftest* h) { return Destroy("krz_selftest_destroy", h); }
+
+int krz_selftest_SetInitialize(krz_selftest* h, int myid, int nproc, krz_com* com) {
+  const char* f = "krz_selftest_SetInitialize";
+  return With(f, h, [&](krz_selftest& x) {
+    const int status = Initialize(f, myid, nproc, com);
+    if (status == KRZ_OK)
+      x.test.SetInitialize(myid, nproc, com->com);
+    return status;
+  });
+}
+
+int krz_selftest_Test(krz_selftest* h) {
+  return With("krz_selftest_Test", h, [&](krz_selftest& x) {
+    x.test.Test();
+    return KRZ_OK;
+  });
+}
+
+} // extern "C"

@@ -7,7 +7,7 @@
 #  - the installed krz3d;
 #  - a find_package asking for a component the package lacks, which must say which and why.
 # Arguments (-D): SOURCE_DIR BUILD_DIR WORK_DIR CXX_COMPILER C_COMPILER Fortran_COMPILER SANITIZE
-#                 WITH_MPI WITH_FORTRAN MPIEXEC
+#                 WITH_MPI WITH_FORTRAN BUILD_STATIC MPIEXEC LIBDIR
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 set(noenv ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH)
@@ -59,7 +59,7 @@ if(WITH_MPI)
   # pkg-config alone (a Makefile build), shared libraries only.
   if(NOT BUILD_STATIC)
     file(MAKE_DIRECTORY ${WORK_DIR}/make)
-    run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/lib/pkgconfig
+    run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig
         make -C ${SOURCE_DIR}/examples/pkgconfig OUT=${WORK_DIR}/make "CXX=${CXX_COMPILER} ${flags}"
         "CC=${C_COMPILER} ${flags}")
     run(${mpirun} 2 ${WORK_DIR}/make/consumer_mpi)
@@ -67,6 +67,13 @@ if(WITH_MPI)
     run(${mpirun} 3 ${WORK_DIR}/make/consumer_c)
     expect("gather.c: 3 ranks, ok")
   endif()
+endif()
+
+# The C API is exported with C linkage.
+if(NOT BUILD_STATIC)
+  run(nm -D --defined-only ${prefix}/${LIBDIR}/libKRZ3DCOMTools_C.so)
+  expect(" T krz_broadtools_gather_double\n")
+  expect(" T krz_a2b_transfer_int\n")
 endif()
 
 # The installed command finds its libraries by itself.

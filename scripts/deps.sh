@@ -3,6 +3,7 @@
 # As root it installs them; otherwise it prints the apt-get line to run and fails.
 set -euo pipefail
 packages=(cmake g++ gfortran make pkg-config libgtest-dev libcli11-dev openmpi-bin libopenmpi-dev
+  python3-dev python3-numpy python3-mpi4py python3-pytest pybind11-dev
   libmetis-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,7 @@
 #  - the installed krz3d;
 #  - a find_package asking for a component the package lacks, which must say which and why.
 # Arguments (-D): SOURCE_DIR BUILD_DIR WORK_DIR CXX_COMPILER C_COMPILER Fortran_COMPILER SANITIZE
-#                 WITH_MPI WITH_FORTRAN BUILD_STATIC MPIEXEC LIBDIR
+#                 WITH_MPI WITH_FORTRAN BUILD_STATIC MPIEXEC LIBDIR PYTHON
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 set(noenv ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH)
@@ -80,6 +80,13 @@ endif()
 if(EXISTS ${prefix}/bin/krz3d)
   run(${noenv} ${prefix}/bin/krz3d selftest --ranks 2)
   expect("selftest: 2 ranks, 31 cases run, 0 failure lines")
+endif()
+
+# The installed Python module finds the library by itself.
+if(PYTHON)
+  run(${noenv} PYTHONPATH=${prefix}/${LIBDIR}/python3/site-packages ${PYTHON} -c
+      "import numpy, krz3dcomtools as k\nprint('python module', k.__version__)")
+  expect("python module ")
 endif()
 
 # A missing component is named, with the reason.

@@ -1,0 +1,40 @@
+// What the parts of the Python module share: the communicator object, the GIL release around
+// library calls, and the binders of each part.
+#ifndef KRZ_BINDINGS_PYTHON_KRZPYCOMMON_H
+#define KRZ_BINDINGS_PYTHON_KRZPYCOMMON_H
+
+#include <memory>
+#include <string>
+
+#include "CKRZCom.h"
+#include "KRZPyArrays.h"
+
+namespace krz::python {
+
+/// A communicator as Python sees it: one rank of an in-process run (valid during that run
+/// only) or an MPI communicator the object owns (a duplicate of the mpi4py one).
+struct PyCom {
+  CKRZCom* com = nullptr;
+  std::unique_ptr<CKRZCom> owned;
+  int rank = 0;
+  int size = 1;
+};
+
+/// The communicator of `com`, or a ValueError when its run has ended.
+CKRZCom* ComOf(PyCom& com);
+
+/// Runs `f` with the GIL released: every call that may wait for other ranks goes through here.
+template <class F> auto Released(F&& f) {
+  py::gil_scoped_release release;
+  return f();
+}
+
+/// Checks SetInitialize's arguments (ValueError when myid is not in 0..nproc-1).
+void CheckRank(const char* where, int myid, int nproc);
+
+void BindTransfer(py::module_& m);
+void BindFaces(py::module_& m);
+
+} // namespace krz::python
+
+#endif

@@ -1,0 +1,356 @@
+// Python classes of the transfer engine, the collector and the two node mappings.
+#include <algorithm>
+
+#include "CCOM_BroadTools.h"
+#include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
+#include "CL2GMappingRelation_CollectFVNode2MFENode.h"
+#include "CL2GMappingRelation_LocalFVNode2GlobalMFENode.h"
+#include "KRZPyCommon.h"
+
+namespace krz::python {
+namespace {
+
+#define KRZ_ALL_TYPES double, float, int, bool, char
+#define KRZ_ROW_TYPES int, bool, double, float
+
+/// The dtype of the first of the named `objects` that is an array, else `dtype`. TypeError
+/// naming `where` and the argument for anything that is neither an array nor None.
+using Named = std::pair<const char*, py::handle>;
+py::dtype DTypeOf(const std::string& where, std::initializer_list<Named> objects,
+                  const py::object& dtype) {
+  for (const Named& o : objects)
+    if (!o.second.is_none() && !py::isinstance<py::array>(o.second))
+      throw py::type_error(where + ": argument '" + o.first + "': expected a NumPy array, got " +
+                           Describe(o.second));
+  for (const Named& o : objects)
+    if (py::isinstance<py::array>(o.second))
+      return py::reinterpret_borrow<py::array>(o.second).dtype();
+  if (!dtype.is_none())
+    return py::dtype::from_args(dtype);
+  throw py::type_error(where +
+                       ": no array given to tell the element type; pass an array or dtype=");
+}
+
+// ---- CCOM_BroadTools ----------------------------------------------------------------------------
+struct PyBroadTools {
+  CCOM_BroadTools tools;
+  int myid = 0;
+  int nproc = 1;
+  py::object com;    ///< keeps the communicator alive
+  py::object counts; ///< SetMapRelation's count array, borrowed by the library
+  BorrowedRows rows; ///< SetMapRelation's rows, borrowed by the library
+};
+
+void SetMapRelation(PyBroadTools& b, int nGlobal, const py::object& counts,
+                    const py::object& rows) {
+  const char* where = "SetMapRelation";
+  if (b.nproc > 1 && b.myid != 0)
+    return; // other ranks receive rank 0's relation
+  int* c = Data<int>(counts, b.nproc, std::string(where) + ": argument 'pNDimension_L'", false);
+  for (int p = 0; p < b.nproc; ++p)
+    if (c[p] < 0)
+      throw py::value_error(std::string(where) + ": pNDimension_L[" + std::to_string(p) + "] is " +
+                            std::to_string(c[p]));
+  BorrowedRows r = Rows(rows, std::string(where) + ": argument 'pL2GArray'", c, b.nproc);
+  b.counts = counts;
+  b.rows = std::move(r);
+  b.tools.SetMapRelation(nGlobal, c, b.rows.pointers.data());
+}
+
+py::object Gather(PyBroadTools& b, const py::object& local, const py::object& global,
+                  const py::object& dtype) {
+  const std::string where = "GetGlobalArrayFromLocalArray";
+  const char* typed = py::isinstance<py::array>(local) ? "pLocal" : "pGlobal";
+  return Dispatch<KRZ_ALL_TYPES>(
+      DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
+      where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
+        using T = decltype(tag);
+        const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
+        T* l = Data<T>(local, nLocal + 1, where + ": argument 'pLocal'", false, true);
+        py::object result = py::none();
+        T* g = nullptr;
+        if (b.myid == 0) {
+          const long long nG = b.tools.GetDimension_Global();
+          result = global.is_none() ? py::object(Zeros<T>(nG + 1)) : global;
+          g = Data<T>(result, nG + 1, where + ": argument 'pGlobal'", true);
+        }
+        const int done = Released([&] { return b.tools.GetGlobalArrayFromLocalArray(l, g); });
+        if (l == nullptr)
+          throw py::value_error(where + ": argument 'pLocal' is None; the call took part with "
+                                        "zeros");
+        if (done == 0)
+          throw std::runtime_error(where + ": the relation check failed (see the line printed)");
+        return result;
+      });
+}
+
+py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& local,
+                   const py::object& dtype) {
+  const std::string where = "GetLocalArrayFromGlobalArray";
+  const char* typed = py::isinstance<py::array>(local) ? "pLocal" : "pGlobal";
+  return Dispatch<KRZ_ALL_TYPES>(
+      DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
+      where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
+        using T = decltype(tag);
+        const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
+        T* g = nullptr;
+        if (b.myid == 0)
+          g = Data<T>(global, static_cast<long long>(b.tools.GetDimension_Global()) + 1,
+                      where + ": argument 'pGlobal'", false, true);
+        py::object result = local.is_none() ? py::object(Zeros<T>(nLocal + 1)) : local;
+        T* l = Data<T>(result, nLocal + 1, where + ": argument 'pLocal'", true);
+        const int done = Released([&] { return b.tools.GetLocalArrayFromGlobalArray(g, l); });
+        if (b.myid == 0 && g == nullptr)
+          throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank "
+                                        "received zeros");
+        if (done == 0)
+          throw std::runtime_error(where + ": the relation check failed (see the line printed)");
+        return result;
+      });
+}
+
+// ---- CCOM_BroadTools_CollectLocalArrayToMyid0 ---------------------------------------------------
+struct PyCollector {
+  CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
+  int nproc = 1;
+  py::object com;
+};
+
+std::vector<int> Counts(PyCollector& c) {
+  std::vector<int> counts(static_cast<size_t>(c.nproc));
+  for (int p = 0; p < c.nproc; ++p)
+    counts[static_cast<size_t>(p)] = c.collector.GetNumber_Local(p);
+  return counts;
+}
+
+py::object CollectRows(PyCollector& c, int nLocal, const py::object& local) {
+  const std::string where = "CreateMyid0ArrayFromLocalArray";
+  return Dispatch<KRZ_ROW_TYPES>(
+      DTypeOf(where, {{"pLocal", local}}, py::none()), where, [&](auto tag) -> py::object {
+        using T = decltype(tag);
+        T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
+                       false);
+        T** rows = Released([&] { return c.collector.CreateMyid0ArrayFromLocalArray(nLocal, l); });
+        if (rows == nullptr)
+          return py::none();
+        return AdoptRows(rows, Counts(c));
+      });
+}
+
+py::object CollectFlat(PyCollector& c, int nLocal, const py::object& local) {
+  const std::string where = "CreateMyid0Array1DFromLocalArray";
+  return Dispatch<KRZ_ROW_TYPES>(
+      DTypeOf(where, {{"pLocal", local}}, py::none()), where, [&](auto tag) -> py::object {
+        using T = decltype(tag);
+        T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
+                       false);
+        T* flat = Released([&] { return c.collector.CreateMyid0Array1DFromLocalArray(nLocal, l); });
+        if (flat == nullptr)
+          return py::none();
+        return Adopt(flat, static_cast<long long>(c.collector.GetNumber_Global()) + 1);
+      });
+}
+
+// ---- the node mappings --------------------------------------------------------------------------
+struct PyNodeCollect {
+  CL2GMappingRelation_CollectFVNode2MFENode mapping;
+  int nproc = 1;
+  py::object com;
+};
+
+struct PyNodeGlobal {
+  CL2GMappingRelation_LocalFVNode2GlobalMFENode mapping;
+  CCOM_BroadTools_CollectLocalArrayToMyid0 counts; ///< learns every rank's FV node count
+  std::vector<int> fvCounts;                       ///< rank 0: the counts of the collection
+  int nproc = 1;
+  py::object com;
+  BorrowedRows feNodes;
+};
+
+int* IntArray(const py::object& local, int nLocal, const std::string& where) {
+  return Data<int>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'", false);
+}
+
+} // namespace
+
+void BindTransfer(py::module_& m) {
+  py::class_<PyBroadTools>(m, "CCOM_BroadTools",
+                           "The map relation between every rank's local numbering and one "
+                           "global numbering, and the gather and scatter through it.")
+      .def(py::init<>())
+      .def(
+          "SetInitialize",
+          [](PyBroadTools& b, int myid, int nproc, py::object com) {
+            CheckRank("SetInitialize", myid, nproc);
+            b.tools.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
+            b.myid = myid;
+            b.nproc = nproc;
+            b.com = com;
+          },
+          py::arg("myid"), py::arg("nproc"), py::arg("com"),
+          "Stores this rank's number, the rank count and the communicator. Not collective.")
+      .def("SetMapRelation", &SetMapRelation, py::arg("nGlobal"), py::arg("pNDimension_L"),
+           py::arg("pL2GArray"),
+           "Rank 0: the relation, borrowed (not copied): pNDimension_L an int32 array of nproc "
+           "counts, pL2GArray a list of nproc int32 arrays, row p of n_p+1 global numbers (entry "
+           "0 unused). Rank 0 may edit the rows in place between transfers. Ignored on other "
+           "ranks. Not collective.")
+      .def(
+          "SetMapRelation_DefaultRelation",
+          [](PyBroadTools& b, int nLocal) {
+            Released([&] {
+              b.tools.SetMapRelation_DefaultRelation(nLocal);
+              return 0;
+            });
+          },
+          py::arg("nLocal"), "Collective: rank 0's items first, then rank 1's, ...")
+      .def(
+          "GetDimension_Local",
+          [](PyBroadTools& b, int p) {
+            return Released([&] { return b.tools.GetDimension_Local(p); });
+          },
+          py::arg("p"), "Local dimension of rank p. Collective until the relation is distributed.")
+      .def(
+          "GetDimension_Global", [](PyBroadTools& b) { return b.tools.GetDimension_Global(); },
+          "Global dimension as known on this rank.")
+      .def(
+          "SetIfOpenDebugMode", [](PyBroadTools& b, int on) { b.tools.SetIfOpenDebugMode(on); },
+          py::arg("on"), "Non-zero switches on the debug lines.")
+      .def("GetGlobalArrayFromLocalArray", &Gather, py::arg("pLocal"),
+           py::arg("pGlobal") = py::none(), py::arg("dtype") = py::none(),
+           "Gather, collective. pLocal: this rank's n_myid+1 values. pGlobal: rank 0's n_G+1 "
+           "array to write, or None for a new one. Returns the global array on rank 0, None "
+           "elsewhere. The element type follows pLocal (or pGlobal, or dtype=).")
+      .def("GetLocalArrayFromGlobalArray", &Scatter, py::arg("pGlobal"),
+           py::arg("pLocal") = py::none(), py::arg("dtype") = py::none(),
+           "Scatter, collective. pGlobal: rank 0's n_G+1 values (None elsewhere). pLocal: this "
+           "rank's n_myid+1 array to write, or None for a new one (then the type comes from "
+           "pGlobal or dtype=). Returns the local array.");
+
+  py::class_<PyCollector>(m, "CCOM_BroadTools_CollectLocalArrayToMyid0",
+                          "Every rank's local array collected on rank 0, numbered in rank order.")
+      .def(py::init<>())
+      .def(
+          "SetInitialize",
+          [](PyCollector& c, int myid, int nproc, py::object com) {
+            CheckRank("SetInitialize", myid, nproc);
+            c.collector.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
+            c.nproc = nproc;
+            c.com = com;
+          },
+          py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
+      .def("CreateMyid0ArrayFromLocalArray", &CollectRows, py::arg("nLocal"), py::arg("pLocal"),
+           "Collective. pLocal: nLocal+1 values (int32, bool, float64 or float32). Returns on rank "
+           "0 a list of nproc arrays (row p: n_p+1 values, element 0 zero); None elsewhere and "
+           "with one rank.")
+      .def("CreateMyid0Array1DFromLocalArray", &CollectFlat, py::arg("nLocal"), py::arg("pLocal"),
+           "Collective. Returns on rank 0 one array of GetNumber_Global()+1 values (rank 0's items "
+           "first); None elsewhere and with one rank.")
+      .def(
+          "GetNumber_Local", [](PyCollector& c, int p) { return c.collector.GetNumber_Local(p); },
+          py::arg("iProc"))
+      .def("GetNumber_Global", [](PyCollector& c) { return c.collector.GetNumber_Global(); });
+
+  py::class_<PyNodeCollect>(m, "CL2GMappingRelation_CollectFVNode2MFENode",
+                            "The FV-node to MFE-node relation of every rank, collected on rank 0.")
+      .def(py::init<>())
+      .def(
+          "SetInitialize",
+          [](PyNodeCollect& n, int myid, int nproc, py::object com) {
+            CheckRank("SetInitialize", myid, nproc);
+            n.mapping.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
+            n.nproc = nproc;
+            n.com = com;
+          },
+          py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
+      .def(
+          "SetMappinArrayCollectToMyid0",
+          [](PyNodeCollect& n, int nLocal, const py::object& local) {
+            int* l = IntArray(local, nLocal, "SetMappinArrayCollectToMyid0");
+            Released([&] {
+              n.mapping.SetMappinArrayCollectToMyid0(nLocal, l);
+              return 0;
+            });
+          },
+          py::arg("nLocal"), py::arg("pLocal"),
+          "Collective. pLocal: nLocal+1 int32, entry i the MFE node of FV node i. Collects once.")
+      .def(
+          "GetMappinArrayCollectToMyid0",
+          [](PyNodeCollect& n) -> py::object {
+            int** rows = n.mapping.GetMappinArrayCollectToMyid0();
+            if (rows == nullptr)
+              return py::none();
+            std::vector<int> counts(static_cast<size_t>(n.nproc));
+            for (int p = 0; p < n.nproc; ++p)
+              counts[static_cast<size_t>(p)] = n.mapping.GetNumber_Local(p);
+            return CopyRows(rows, counts);
+          },
+          "Rank 0: a copy of the collected table (list of nproc int32 arrays); None elsewhere and "
+          "with one rank.")
+      .def(
+          "GetNumber_Local", [](PyNodeCollect& n, int p) { return n.mapping.GetNumber_Local(p); },
+          py::arg("iProc"))
+      .def("GetNumber_Global", [](PyNodeCollect& n) { return n.mapping.GetNumber_Global(); });
+
+  py::class_<PyNodeGlobal> nodeGlobal(
+      m, "CL2GMappingRelation_LocalFVNode2GlobalMFENode",
+      "For every rank and local FV node, the global number of its MFE node, on rank 0.");
+  py::enum_<CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain>(nodeGlobal, "eDomain")
+      .value("eDomain_FV", CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain_FV)
+      .value("eDomain_MFE", CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain_MFE)
+      .export_values();
+  nodeGlobal.def(py::init<>())
+      .def(
+          "SetInitialize",
+          [](PyNodeGlobal& n, int myid, int nproc, py::object com) {
+            CheckRank("SetInitialize", myid, nproc);
+            n.mapping.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
+            n.counts.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
+            n.nproc = nproc;
+            n.com = com;
+          },
+          py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
+      .def(
+          "SetMappinArrayCollectToMyid0",
+          [](PyNodeGlobal& n, int nLocal, const py::object& local) {
+            int* l = IntArray(local, nLocal, "SetMappinArrayCollectToMyid0");
+            Released([&] {
+              n.mapping.SetMappinArrayCollectToMyid0(nLocal, l);
+              int mine[2] = {0, nLocal}; // every rank's count, for the rows handed back
+              int* all = n.counts.CreateMyid0Array1DFromLocalArray(1, mine);
+              n.fvCounts.assign(all != nullptr ? all + 1 : mine + 1,
+                                all != nullptr ? all + 1 + n.nproc : mine + 2);
+              delete[] all;
+              return 0;
+            });
+          },
+          py::arg("nLocal"), py::arg("pLocal"),
+          "Collective. Collects afresh FV node -> local MFE node (nLocal+1 int32).")
+      .def(
+          "SetMappingRelation_FENode_Local2Global",
+          [](PyNodeGlobal& n, const py::object& table, const py::object&,
+             CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain domain) {
+            n.feNodes = Rows(table,
+                             "SetMappingRelation_FENode_Local2Global: argument "
+                             "'pFENodeLocal2Global'",
+                             nullptr, n.nproc);
+            n.mapping.SetMappingRelation_FENode_Local2Global(n.feNodes.pointers.data(), nullptr,
+                                                             domain);
+          },
+          py::arg("pFENodeLocal2Global"), py::arg("pSecond") = py::none(),
+          py::arg("domain") = CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain_MFE,
+          "Rank 0: the FE-node local-to-global table (list of nproc int32 arrays), borrowed. Not "
+          "collective.")
+      .def(
+          "CreateMappingArray_LocalFVNode2GlobalMFENode",
+          [](PyNodeGlobal& n) -> py::object {
+            int** rows = n.mapping.CreateMappingArray_LocalFVNode2GlobalMFENode();
+            if (rows == nullptr)
+              return py::none();
+            return AdoptRows(rows, n.fvCounts);
+          },
+          "Rank 0: a new table of global MFE node numbers (list of nproc int32 arrays); None "
+          "elsewhere, with one rank, or before the collection and the FE-node table.");
+}
+
+} // namespace krz::python

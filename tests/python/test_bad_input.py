@@ -1,0 +1,72 @@
+"""Bad input gives a Python exception naming the argument, never a crash or a hang."""
+import numpy as np
+import pytest
+
+import krz3dcomtools as krz
+from conftest import on_every_engine, threads_only
+
+
+def tools_on(com, myid, nproc, n=2):
+    tools = krz.CCOM_BroadTools()
+    tools.SetInitialize(myid, nproc, com)
+    tools.SetMapRelation_DefaultRelation(n)
+    return tools
+
+
+def test_wrong_dtype_length_and_layout_are_refused_on_every_rank():
+    def body(com, myid, nproc):
+        tools = tools_on(com, myid, nproc)
+        with pytest.raises(TypeError, match=r"argument 'pLocal'.*float64.*got int64"):
+            tools.GetGlobalArrayFromLocalArray(np.zeros(3, dtype=np.int64))
+        with pytest.raises(ValueError, match=r"'pLocal': expected 3 elements.*shape \(4,\)"):
+            tools.GetGlobalArrayFromLocalArray(np.zeros(4))
+        with pytest.raises(ValueError, match="contiguous"):
+            tools.GetGlobalArrayFromLocalArray(np.zeros(6)[::2])
+        with pytest.raises(TypeError, match="got list"):
+            tools.GetGlobalArrayFromLocalArray([0.0, 1.0, 2.0])
+        with pytest.raises(ValueError, match="read-only"):
+            ro = np.zeros(3)
+            ro.flags.writeable = False
+            tools.GetLocalArrayFromGlobalArray(None, ro)
+        with pytest.raises(ValueError, match="myid"):
+            tools.SetInitialize(nproc, nproc, com)
+        # After the refusals (which communicated nothing) the object still works.
+        assert tools.GetGlobalArrayFromLocalArray(np.ones(3)) is not None or myid != 0
+
+    on_every_engine(body)
+
+
+def test_none_where_values_are_needed_takes_part_with_zeros():
+    def body(com, myid, nproc):
+        tools = tools_on(com, myid, nproc)
+        last = nproc - 1
+        if myid == last:
+            with pytest.raises(ValueError, match="'pLocal' is None"):
+                tools.GetGlobalArrayFromLocalArray(None, dtype=np.float64)
+        else:
+            glob = tools.GetGlobalArrayFromLocalArray(np.full(3, 5.0))
+            if myid == 0:
+                assert (glob[1:2 * last + 1] == 5.0).all() and (glob[2 * last + 1:] == 0).all()
+
+    on_every_engine(body)
+
+
+@threads_only
+def test_a_rank_that_skips_a_collective_is_reported_within_seconds():
+    def body(com, myid, nproc):
+        tools = tools_on(com, myid, nproc)
+        if myid == 0:
+            tools.GetGlobalArrayFromLocalArray(np.zeros(3))
+
+    with pytest.raises(RuntimeError, match="rank 0: blocked in"):
+        krz.run_ranks(2, body, deadline=5)
+
+
+@threads_only
+def test_an_exception_in_a_rank_is_reported():
+    def body(com, myid, nproc):
+        if myid == 1:
+            raise KeyError("from rank one")
+
+    with pytest.raises(RuntimeError, match="from rank one"):
+        krz.run_ranks(2, body, deadline=5)

@@ -34,6 +34,7 @@ void CheckRank(const char* where, int myid, int nproc);
 
 void BindTransfer(py::module_& m);
 void BindFaces(py::module_& m);
+void BindBench(py::module_& m);
 
 } // namespace krz::python
 

@@ -131,4 +131,5 @@ PYBIND11_MODULE(krz3dcomtools, m) {
 
   BindTransfer(m);
   BindFaces(m);
+  BindBench(m);
 }

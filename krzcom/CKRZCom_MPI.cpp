@@ -1,5 +1,11 @@
 #include "CKRZCom_MPI.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
 namespace {
 constexpr int kTypeChar = 1;
 constexpr int kTypeInt = 2;
@@ -17,10 +23,29 @@ MPI_Datatype ToMPI(int type) {
 }
 
 MPI_Comm ToComm(int handle) { return MPI_Comm_f2c(handle); }
+
+const char* TypeName(int type) {
+  switch (type) {
+  case kTypeChar: return "char";
+  case kTypeInt: return "int";
+  case kTypeFloat: return "float";
+  case kTypeDouble: return "double";
+  default: return "unknown";
+  }
+}
+
+double DeadlineFrom(double given) {
+  if (given != 0.0)
+    return given > 0.0 ? given : 0.0;
+  const char* text = std::getenv("KRZ3DCOMTOOLS_MPI_DEADLINE");
+  const double seconds = text != nullptr ? std::atof(text) : 0.0;
+  return seconds > 0.0 ? seconds : 0.0;
+}
 } // namespace
 
-CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context)
-    : m_Comm(comm), m_bOwnsComm(context == KRZComContext::Duplicate) {
+CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context, double deadlineSeconds)
+    : m_Comm(comm), m_bOwnsComm(context == KRZComContext::Duplicate),
+      m_dDeadline(DeadlineFrom(deadlineSeconds)), m_nCallCount(0) {
   if (m_bOwnsComm)
     MPI_Comm_dup(comm, &m_Comm);
   m_nCommHandle = static_cast<int>(MPI_Comm_c2f(m_Comm));
@@ -49,26 +74,90 @@ int CKRZCom_MPI::Size() const {
   return size;
 }
 
+int CKRZCom_MPI::Complete(MPI_Request& request, const char* operation, int peer, int type,
+                          int count, int tag) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::duration<double>(m_dDeadline);
+  int done = 0;
+  for (long long polls = 0;; ++polls) {
+    const int rc = MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    if (rc != MPI_SUCCESS || done != 0)
+      return rc;
+    if (std::chrono::steady_clock::now() - start > limit) {
+      std::ostringstream line;
+      line << "CKRZCom_MPI: rank " << Rank() << " waited more than " << m_dDeadline << " s in "
+           << operation << "(";
+      if (peer >= 0)
+        line << (tag >= 0 ? "peer " : "root ") << peer << ", ";
+      line << "type " << TypeName(type) << ", count " << count;
+      if (tag >= 0)
+        line << ", tag " << tag;
+      line << "), call " << m_nCallCount << " on this communicator; aborting the job";
+      std::cout << line.str() << std::endl;
+      MPI_Abort(m_Comm, 3);
+      return MPI_ERR_OTHER;
+    }
+    if (polls > 1000) // after a short spin, leave the core to the other ranks
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+}
+
 int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int comm) {
-  return MPI_Send(buf, count, ToMPI(type), dest, tag, ToComm(comm));
+  ++m_nCallCount;
+  if (m_dDeadline <= 0.0)
+    return MPI_Send(buf, count, ToMPI(type), dest, tag, ToComm(comm));
+  MPI_Request request;
+  MPI_Isend(buf, count, ToMPI(type), dest, tag, ToComm(comm), &request);
+  return Complete(request, "Send", dest, type, count, tag);
 }
 
 int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int comm) {
-  return MPI_Recv(buf, count, ToMPI(type), source, tag, ToComm(comm), MPI_STATUS_IGNORE);
+  ++m_nCallCount;
+  if (m_dDeadline <= 0.0)
+    return MPI_Recv(buf, count, ToMPI(type), source, tag, ToComm(comm), MPI_STATUS_IGNORE);
+  MPI_Request request;
+  MPI_Irecv(buf, count, ToMPI(type), source, tag, ToComm(comm), &request);
+  return Complete(request, "Recv", source, type, count, tag);
 }
 
 int CKRZCom_MPI::Broadcast(int type, void* buf, int count, int root, int comm) {
-  return MPI_Bcast(buf, count, ToMPI(type), root, ToComm(comm));
+  ++m_nCallCount;
+  if (m_dDeadline <= 0.0)
+    return MPI_Bcast(buf, count, ToMPI(type), root, ToComm(comm));
+  MPI_Request request;
+  MPI_Ibcast(buf, count, ToMPI(type), root, ToComm(comm), &request);
+  return Complete(request, "Broadcast", root, type, count, -1);
 }
 
+namespace {
+int Reduce(void* in, void* out, int count, int type, MPI_Op op, MPI_Comm comm, bool blocking,
+           MPI_Request& request) {
+  void* send = in == out ? MPI_IN_PLACE : in;
+  if (blocking)
+    return MPI_Allreduce(send, out, count, ToMPI(type), op, comm);
+  return MPI_Iallreduce(send, out, count, ToMPI(type), op, comm, &request);
+}
+} // namespace
+
 int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
-  return MPI_Allreduce(in == out ? MPI_IN_PLACE : in, out, count, ToMPI(type), MPI_SUM,
-                       ToComm(comm));
+  ++m_nCallCount;
+  MPI_Request request;
+  const int rc = Reduce(in, out, count, type, MPI_SUM, ToComm(comm), m_dDeadline <= 0.0, request);
+  return m_dDeadline <= 0.0 ? rc : Complete(request, "AllSum", -1, type, count, -1);
 }
 
 int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
-  return MPI_Allreduce(in == out ? MPI_IN_PLACE : in, out, count, ToMPI(type), MPI_MIN,
-                       ToComm(comm));
+  ++m_nCallCount;
+  MPI_Request request;
+  const int rc = Reduce(in, out, count, type, MPI_MIN, ToComm(comm), m_dDeadline <= 0.0, request);
+  return m_dDeadline <= 0.0 ? rc : Complete(request, "AllMin", -1, type, count, -1);
 }
 
-int CKRZCom_MPI::Barrier(int comm) { return MPI_Barrier(ToComm(comm)); }
+int CKRZCom_MPI::Barrier(int comm) {
+  ++m_nCallCount;
+  if (m_dDeadline <= 0.0)
+    return MPI_Barrier(ToComm(comm));
+  MPI_Request request;
+  MPI_Ibarrier(ToComm(comm), &request);
+  return Complete(request, "Barrier", -1, kTypeInt, 0, -1);
+}

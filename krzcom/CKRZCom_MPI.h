@@ -14,6 +14,13 @@
 // owns MPI_Init and MPI_Finalize, and destroys this object before MPI_Finalize (a destructor
 // that runs after it frees nothing).
 //
+// Deadline (off by default): with one set, a blocking operation that has not completed after
+// that many seconds prints, on its rank, the operation, peer, type, count, tag and the number of
+// the call on this communicator, then aborts the job (MPI_Abort, error code 3): a hang under MPI
+// becomes a message, as on the threads engine. Set it with the constructor, or with the
+// environment variable KRZ3DCOMTOOLS_MPI_DEADLINE (seconds) when the constructor gets 0. With a
+// deadline the operations are MPI's non-blocking ones, polled until complete.
+//
 // Only MPI's C interface is used: this header never pulls in MPI's C++ bindings.
 #ifndef KRZCOM_CKRZCOM_MPI_H
 #define KRZCOM_CKRZCOM_MPI_H
@@ -37,9 +44,11 @@ enum class KRZComContext {
 
 class KRZCOMMPI_EXPORT CKRZCom_MPI : public CKRZCom {
 public:
-  /// Collective over `comm` when duplicating.
+  /// Collective over `comm` when duplicating. deadlineSeconds: > 0 sets the deadline, 0 takes
+  /// KRZ3DCOMTOOLS_MPI_DEADLINE from the environment (unset: off), < 0 turns it off.
   explicit CKRZCom_MPI(MPI_Comm comm = MPI_COMM_WORLD,
-                       KRZComContext context = KRZComContext::Duplicate);
+                       KRZComContext context = KRZComContext::Duplicate,
+                       double deadlineSeconds = 0.0);
   /// Collective over the communicator when it was duplicated (MPI_Comm_free).
   ~CKRZCom_MPI() override;
   CKRZCom_MPI(const CKRZCom_MPI&) = delete;
@@ -49,6 +58,8 @@ public:
   int Size() const;
   /// The communicator the library talks on (the duplicate unless wrapped).
   MPI_Comm Comm() const { return m_Comm; }
+  /// The deadline of one blocking operation in seconds; 0 when off.
+  double Deadline() const { return m_dDeadline; }
 
   int Send(int type, void* buf, int count, int dest, int tag, int comm) override;
   int Recv(int type, void* buf, int count, int source, int tag, int comm) override;
@@ -58,8 +69,13 @@ public:
   int Barrier(int comm) override;
 
 private:
+  /// Completes `request` within the deadline, or reports the call and aborts the job.
+  int Complete(MPI_Request& request, const char* operation, int peer, int type, int count, int tag);
+
   MPI_Comm m_Comm;
   bool m_bOwnsComm;
+  double m_dDeadline;     ///< seconds; 0: blocking calls without deadline
+  long long m_nCallCount; ///< operations made so far on this communicator
 };
 
 #endif

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <sstream>
+#include <type_traits>
 #include <vector>
 
 KRZWorldAborted::~KRZWorldAborted() = default;
@@ -112,13 +114,23 @@ Op ToOp(KRZCollective op) {
   return Op::Barrier;
 }
 
+// Sums of integers wrap as two's complement (what MPI gives in practice) instead of overflowing.
+template <class T> T Add(T a, T b) {
+  if constexpr (std::is_integral_v<T>) {
+    using U = std::make_unsigned_t<T>;
+    return static_cast<T>(static_cast<U>(static_cast<U>(a) + static_cast<U>(b)));
+  } else {
+    return a + b;
+  }
+}
+
 template <class T> void Reduce(Op op, const std::vector<const CollectiveCall*>& calls, int count) {
   std::vector<T> acc(static_cast<const T*>(calls[0]->in),
                      static_cast<const T*>(calls[0]->in) + count);
   for (size_t r = 1; r < calls.size(); ++r) {
     const T* in = static_cast<const T*>(calls[r]->in);
     for (int i = 0; i < count; ++i)
-      acc[i] = op == Op::AllSum ? static_cast<T>(acc[i] + in[i]) : std::min(acc[i], in[i]);
+      acc[i] = op == Op::AllSum ? Add(acc[i], in[i]) : std::min(acc[i], in[i]);
   }
   for (const CollectiveCall* c : calls)
     std::copy(acc.begin(), acc.end(), static_cast<T*>(c->out));
@@ -224,9 +236,13 @@ struct CKRZThreadsWorld::Impl {
       throw KRZWorldAborted(report);
   }
 
-  void CheckArguments(int rank, const Call& call) {
+  void CheckArguments(int rank, const Call& call, std::initializer_list<const void*> buffers) {
     std::ostringstream s;
-    if (TypeSize(call.type) == 0)
+    const bool nullBuffer =
+        call.count > 0 && std::find(buffers.begin(), buffers.end(), nullptr) != buffers.end();
+    if (nullBuffer)
+      s << "rank " << rank << " called " << Describe(call) << " with a null buffer";
+    else if (TypeSize(call.type) == 0)
       s << "rank " << rank << " called " << Describe(call) << " with an unknown type code";
     else if (call.count < 0)
       s << "rank " << rank << " called " << Describe(call) << " with a negative count";
@@ -285,7 +301,7 @@ void CKRZThreadsWorld::Send(int rank, int type, const void* buf, int count, int 
   std::unique_lock<std::mutex> lock(w.mu);
   w.ThrowIfAborted();
   const Call call{Op::Send, type, count, dest, tag};
-  w.CheckArguments(rank, call);
+  w.CheckArguments(rank, call, {buf});
   Message message{rank, tag, type, count, buf, false};
   auto& box = w.inbox[static_cast<size_t>(dest)];
   box.push_back(&message);
@@ -304,7 +320,7 @@ void CKRZThreadsWorld::Recv(int rank, int type, void* buf, int count, int source
   std::unique_lock<std::mutex> lock(w.mu);
   w.ThrowIfAborted();
   const Call call{Op::Recv, type, count, source, tag};
-  w.CheckArguments(rank, call);
+  w.CheckArguments(rank, call, {buf});
   auto& box = w.inbox[static_cast<size_t>(rank)];
   w.Wait(lock, rank, call, [&] { return w.FindMessage(rank, source, tag) != box.end(); });
   auto it = w.FindMessage(rank, source, tag);
@@ -332,7 +348,7 @@ void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const vo
   const bool rooted = o == Op::Broadcast;
   const Call call{o, o == Op::Barrier ? CKRZThreadsWorld::kTypeInt : type,
                   o == Op::Barrier ? 0 : count, rooted ? root : 0, 0};
-  w.CheckArguments(rank, call);
+  w.CheckArguments(rank, call, {in, out});
 
   if (w.arrived > 0) {
     const CollectiveCall* first = nullptr;

@@ -143,9 +143,17 @@ void CKRZL2GBroadTools_BoundaryFace::ScatterCells(T* pGlobalFaceValue, T* pCellV
                << " has no cell ids or cell values; nothing written";
     return;
   }
-  for (int i = 1; i <= usable; ++i)
-    if (m_pNeighborCellID[i] >= 0)
-      pCellValue[m_pNeighborCellID[i]] = buffer[i];
+  bool reported = false;
+  for (int i = 1; i <= usable; ++i) {
+    const int cell = m_pNeighborCellID[i];
+    if (cell >= 0) {
+      pCellValue[cell] = buffer[i];
+    } else if (!reported) {
+      CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: boundary face " << i << " names cell " << cell
+                 << "; its value is not written";
+      reported = true;
+    }
+  }
 }
 
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalOwnerCell(int* pCellValue,

@@ -2,6 +2,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "KRZCountSum.h"
 #include "KRZLine.h"
 #include "KRZRowTable.h"
 
@@ -98,6 +99,12 @@ int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateDefault_L2GMapping() {
 }
 
 CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Org(int nLocal) {
+  if (m_nMyid < 0 || m_nMyid >= m_nNProc || m_pCom == nullptr) {
+    CKRZLine() << "CCOM_BroadTools_CollectLocalArrayToMyid0: SetInitialize has not given this "
+                  "object a valid rank and communicator (myid "
+               << m_nMyid << ", nproc " << m_nNProc << "); nothing collected";
+    return nullptr;
+  }
   if (nLocal < 0) {
     CKRZLine() << "CCOM_BroadTools_CollectLocalArrayToMyid0: process " << m_nMyid
                << " passed the item count " << nLocal << ", taken as 0";
@@ -112,8 +119,13 @@ CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Or
   m_GatherBuffers = decltype(m_GatherBuffers)();
   m_pNumber_Local = CreateNumber_Local(m_nMyid, m_nNProc, nLocal);
   m_nNumber_Global = 0;
-  for (int p = 0; p < m_nNProc; ++p)
-    m_nNumber_Global += m_pNumber_Local[p];
+  const long long total = KRZSumCounts(m_pNumber_Local, m_nNProc);
+  if (!KRZCountFits("CCOM_BroadTools_CollectLocalArrayToMyid0", total, "item")) {
+    m_pNumber_Local.reset(); // every rank refuses alike; the next collection starts afresh
+    free_imatrix(m_pL2GMapping, m_nNProc - 1);
+    return nullptr;
+  }
+  m_nNumber_Global = static_cast<int>(total);
   free_imatrix(m_pL2GMapping, m_nNProc - 1);
   if (m_nMyid == 0)
     m_pL2GMapping = CreateDefault_L2GMapping();
@@ -129,9 +141,14 @@ template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int 
   if (m_nNProc < 2)
     return nullptr;
   CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
-  T* global = m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]() : nullptr;
-  tools->GetGlobalArrayFromLocalArray(pLocal, global);
-  return global;
+  if (tools == nullptr)
+    return nullptr;
+  // Owned here until handed over: a rank unwound inside the gather leaks nothing.
+  std::unique_ptr<T[]> global(m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]()
+                                           : nullptr);
+  T* target = global.get();
+  tools->GetGlobalArrayFromLocalArray(pLocal, target);
+  return global.release();
 }
 
 template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::GatherBuffer() {
@@ -151,6 +168,8 @@ T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal)
   if (m_nNProc < 2)
     return nullptr;
   CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
+  if (tools == nullptr)
+    return nullptr;
   T* global = m_nMyid == 0 ? GatherBuffer<T>() : nullptr;
   const int gathered = tools->GetGlobalArrayFromLocalArray(pLocal, global);
   if (m_nMyid != 0)

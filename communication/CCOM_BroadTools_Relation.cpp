@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "CKRZCom.h"
+#include "KRZCountSum.h"
 #include "KRZLine.h"
 #include "KRZPlacementPlan.h"
 #include "KRZRowTable.h"
@@ -30,6 +31,7 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_nNProc = other.m_nNProc;
   m_nDimension_G = other.m_nDimension_G;
   m_nIfMapDataCorrect = other.m_nIfMapDataCorrect;
+  m_DistributedCounts = other.m_DistributedCounts;
   m_bIfOwnMap = other.m_bIfOwnMap;
   m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
   // Scratch arrays and the placement plan carry no state between transfers: the copy builds its
@@ -76,9 +78,29 @@ void CCOM_BroadTools::OwnTable() {
 }
 
 void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
+  if (m_nIfMapDataCorrect != 0 && (myid != m_nMyid || nproc != m_nNProc)) {
+    // Another rank or rank count: what was distributed does not fit any more. Rank 0 keeps a
+    // relation it was given; copies received from rank 0 are dropped.
+    m_nIfMapDataCorrect = 0;
+    m_DistributedCounts.clear();
+    m_pPlan.reset();
+    if (m_nMyid != 0 || m_bIfOwnMap) {
+      ReleaseCounts();
+      ReleaseTable();
+    }
+  }
   m_nMyid = myid;
   m_nNProc = nproc;
   m_pCom = com;
+}
+
+// A transfer needs SetInitialize with 0 <= myid < nproc; without it the rank cannot take part.
+bool CCOM_BroadTools::Initialized(const char* operation) const {
+  if (m_nNProc >= 1 && m_nMyid >= 0 && m_nMyid < m_nNProc)
+    return true;
+  CKRZLine() << operation << ": SetInitialize has not given this object a valid rank (myid "
+             << m_nMyid << ", nproc " << m_nNProc << "); nothing moved";
+  return false;
 }
 
 void CCOM_BroadTools::SetIfOpenDebugMode(int on) { m_nIfOpenDebugMode = on; }
@@ -126,8 +148,15 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
       m_pNDimension_L[p] = nLocal;
     if (m_pCom != nullptr)
       m_pCom->Broadcast(m_pCom->m_nTypeInt, &m_pNDimension_L[p], 1, p, m_pCom->m_nCommHandle);
-    m_nDimension_G += m_pNDimension_L[p];
   }
+  // Summed in 64 bits: a total past INT_MAX leaves no relation, alike on every rank, and the
+  // transfers then refuse.
+  const long long total = KRZSumCounts(m_pNDimension_L, m_nNProc);
+  if (!KRZCountFits("SetMapRelation_DefaultRelation", total, "item")) {
+    ReleaseCounts();
+    return;
+  }
+  m_nDimension_G = static_cast<int>(total);
   if (m_nMyid != 0)
     return;
   OwnTable();
@@ -167,18 +196,18 @@ bool CCOM_BroadTools::ValidateRelation() const {
     const int* bad =
         std::find_if(row + 1, row + n + 1, [nG](int g) { return static_cast<unsigned>(g) > nG; });
     bool reported = false;
-    if (bad != row + n + 1 && !InRange(p, static_cast<int>(bad - row), *bad, reported))
+    if (bad != row + n + 1 && !InRange(p, static_cast<int>(bad - row), *bad, reported, ""))
       return false;
   }
   return true;
 }
 
-bool CCOM_BroadTools::InRange(int p, int i, int g, bool& reported) const {
+bool CCOM_BroadTools::InRange(int p, int i, int g, bool& reported, const char* consequence) const {
   if (g >= 0 && g <= m_nDimension_G)
     return true;
   if (!reported)
     CKRZLine() << "L2G relation error: process " << p << ", local item " << i << ", global number "
-               << g << " outside 0 to " << m_nDimension_G;
+               << g << " outside 0 to " << m_nDimension_G << consequence;
   reported = true;
   return false;
 }
@@ -232,6 +261,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   m_pCom->AllMin(type, &ok, &all, 1, comm);
   if (all != 0) {
     m_nIfMapDataCorrect = 1;
+    m_DistributedCounts.assign(m_pNDimension_L, m_pNDimension_L + m_nNProc);
     return 1;
   }
   int rootOk = m_nMyid == 0 ? ok : 0;
@@ -251,6 +281,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   for (int p = 0; p < m_nNProc; ++p)
     m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
   m_nIfMapDataCorrect = 1;
+  m_DistributedCounts.assign(m_pNDimension_L, m_pNDimension_L + m_nNProc);
   return 1;
 }
 

@@ -59,12 +59,14 @@ template <> int CCOM_BroadTools::TypeCode<int>() const { return m_pCom->m_nTypeI
 template <> int CCOM_BroadTools::TypeCode<char>() const { return m_pCom->m_nTypeChar; }
 
 // Rank 0's scratch array holds the array of one other rank at a time: it is sized for the largest
-// of them (n_p+1 elements) and follows the current relation, so a replaced relation can never
-// overflow it.
+// of them (n_p+1 elements) in the current relation and in the distributed one, so neither a
+// replaced relation nor a message can overflow it.
 template <class T> T* CCOM_BroadTools::Scratch() {
   int largest = 0;
   for (int p = 1; p < m_nNProc; ++p)
     largest = std::max(largest, m_pNDimension_L[p]);
+  for (size_t p = 1; p < m_DistributedCounts.size(); ++p)
+    largest = std::max(largest, m_DistributedCounts[p]);
   CKRZScratch<T>& s = Buffer<T>();
   return Grown(s.data, s.size, static_cast<long long>(largest) + 1, true);
 }
@@ -126,15 +128,46 @@ T* ZerosForNull(T* array, int n, std::unique_ptr<T[]>& zeros, const char* operat
 }
 } // namespace
 
+// The items of rank p that rank 0 can move: what rank p sends or expects (the count distributed
+// by the check) and what rank 0's table holds for it now must agree; where they do not, the line
+// names both and only the items both cover are moved, and the call fails (`ok` = 0).
+int CCOM_BroadTools::Movable(int p, int inTable, const char* operation, int& ok) const {
+  if (m_nNProc <= 1 || static_cast<size_t>(p) >= m_DistributedCounts.size())
+    return inTable;
+  const int sent = m_DistributedCounts[static_cast<size_t>(p)];
+  if (sent == inTable)
+    return inTable;
+  CKRZLine() << operation << ": process " << p << " was given " << sent
+             << " items when the relation was distributed, but process 0's relation now holds "
+             << inTable << " for it; only the first " << std::min(sent, inTable)
+             << " are moved (set the relation again on every rank to change counts)";
+  ok = 0;
+  return std::max(std::min(sent, inTable), 0);
+}
+
+// Whether rank 0's table still has the counts that were distributed (so the placement plan,
+// which follows the table, and the messages agree).
+bool CCOM_BroadTools::CountsAsDistributed() const {
+  if (m_nNProc <= 1)
+    return true;
+  for (int p = 0; p < m_nNProc; ++p)
+    if (static_cast<size_t>(p) >= m_DistributedCounts.size() ||
+        m_DistributedCounts[static_cast<size_t>(p)] != m_pNDimension_L[p])
+      return false;
+  return true;
+}
+
 template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
+  if (!Initialized("GetGlobalArrayFromLocalArray"))
+    return 0;
   if (CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
   }
   std::unique_ptr<T[]> zeros;
-  const int ok = pLocal != nullptr ? 1 : 0;
+  int ok = pLocal != nullptr ? 1 : 0;
   if (pLocal == nullptr) // sized only then: GetDimension_Local prints in debug mode
-    pLocal = ZerosForNull(pLocal, GetDimension_Local(m_nMyid > 0 ? m_nMyid : 0), zeros,
+    pLocal = ZerosForNull(pLocal, GetDimension_Local(m_nMyid), zeros,
                           "GetGlobalArrayFromLocalArray", "the local array", m_nMyid);
   const bool debug = m_nIfOpenDebugMode != 0;
   if (debug)
@@ -149,35 +182,44 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   }
 
   T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
-  if (pGlobal == nullptr)
-    pGlobal = new T[static_cast<size_t>(m_nDimension_G) + 1]();
-  const CKRZPlacementPlan* plan = Plan();
+  // An array allocated for a null argument stays owned here until the gather is done.
+  std::unique_ptr<T[]> allocated;
+  T* global = pGlobal;
+  if (global == nullptr) {
+    allocated.reset(new T[static_cast<size_t>(m_nDimension_G) + 1]());
+    global = allocated.get();
+  }
+  const bool asDistributed = CountsAsDistributed();
+  const CKRZPlacementPlan* plan = asDistributed ? Plan() : nullptr;
   T* staged = plan != nullptr ? Staged<T>(plan->Items()) : nullptr;
 
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   for (int p = 0; p < nproc; ++p) {
     T* source = pLocal;
     if (p != 0) {
-      ReceiveArray(p, scratch, GetDimension_Local(p));
+      const int inTable = GetDimension_Local(p);
+      ReceiveArray(p, scratch,
+                   asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)]);
       source = scratch;
     }
-    const int n = GetDimension_Local(p);
+    const int n = Movable(p, GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
     const int* row = m_pL2GArray[p];
     bool reported = false;
     if (plan != nullptr) {
       plan->Stage(p, source, staged);
     } else if (!debug) {
-      T* global = pGlobal;
       for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
            i = PlaceItems(row, i + 1, n, source, global, nG))
-        InRange(p, i, row[i], reported);
+        InRange(p, i, row[i], reported, "");
     } else {
-      PlaceWithLines(p, n, source, pGlobal);
+      PlaceWithLines(p, n, source, global);
     }
   }
   if (plan != nullptr)
-    plan->Apply(staged, pGlobal);
+    plan->Apply(staged, global);
   COM_Barrier();
+  if (allocated)
+    pGlobal = allocated.release();
   return ok;
 }
 
@@ -188,7 +230,7 @@ template <class T> void CCOM_BroadTools::PlaceWithLines(int p, int n, const T* s
   bool reported = false;
   for (int i = 1; i <= n; ++i) {
     const int g = row[i];
-    if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported))
+    if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported, ""))
       continue;
     pGlobal[g] = source[i];
     if (i < 10 || i > n - 10)
@@ -198,6 +240,8 @@ template <class T> void CCOM_BroadTools::PlaceWithLines(int p, int n, const T* s
 }
 
 template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
+  if (!Initialized("GetLocalArrayFromGlobalArray"))
+    return 0;
   if (CheckMapDataCorrect() == 0) {
     if (m_nIfOpenDebugMode > 0)
       CKRZLine() << "Check G2L DataCorrect Fail";
@@ -210,30 +254,39 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
 
   if (m_nMyid != 0) {
     const int n = GetDimension_Local(m_nMyid);
-    if (pLocal == nullptr)
-      pLocal = new T[static_cast<size_t>(n) + 1]();
-    ReceiveArray(0, pLocal, n);
+    std::unique_ptr<T[]> allocated;
+    T* local = pLocal;
+    if (local == nullptr) {
+      allocated.reset(new T[static_cast<size_t>(n) + 1]());
+      local = allocated.get();
+    }
+    ReceiveArray(0, local, n);
     if (debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)
           CKRZLine() << "CPU " << m_nMyid << " GetFrom Global pLocalArray[" << i
-                     << "] = " << pLocal[i];
+                     << "] = " << local[i];
     COM_Barrier();
+    if (allocated)
+      pLocal = allocated.release();
     return 1;
   }
 
   std::unique_ptr<T[]> zeros;
-  const int ok = pGlobal != nullptr ? 1 : 0;
+  int ok = pGlobal != nullptr ? 1 : 0;
   pGlobal = ZerosForNull(pGlobal, m_nDimension_G, zeros, "GetLocalArrayFromGlobalArray",
                          "the global array", m_nMyid);
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
-  const CKRZPlacementPlan* plan = Plan();
+  const bool asDistributed = CountsAsDistributed();
+  const CKRZPlacementPlan* plan = asDistributed ? Plan() : nullptr;
   T* staged = nullptr;
   if (plan != nullptr) {
     staged = Staged<T>(plan->Items());
     plan->Pick(pGlobal, staged);
   }
-  auto pickOut = [&](int p, int n, T* target) {
+  // Rank p's items into `target`; an item rank 0 cannot serve (a global number out of range, an
+  // item past the table's count) receives 0, never what the buffer held before.
+  auto pickOut = [&](int p, int n, int expected, T* target) {
     if (plan != nullptr) {
       plan->Unstage(p, staged, target);
       return;
@@ -242,28 +295,40 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
     const T* global = pGlobal;
     bool reported = false;
     for (int i = PickItems(row, 1, n, global, target, nG); i != 0;
-         i = PickItems(row, i + 1, n, global, target, nG))
-      InRange(p, i, row[i], reported);
+         i = PickItems(row, i + 1, n, global, target, nG)) {
+      InRange(p, i, row[i], reported, "; it receives 0");
+      target[i] = T();
+    }
+    std::fill(target + n + 1, target + std::max(n, expected) + 1, T());
   };
 
-  const int n0 = GetDimension_Local(0);
-  if (pLocal == nullptr)
-    pLocal = new T[static_cast<size_t>(n0) + 1]();
-  pickOut(0, n0, pLocal);
+  const int inTable0 = GetDimension_Local(0);
+  const int n0 = Movable(0, inTable0, "GetLocalArrayFromGlobalArray", ok);
+  std::unique_ptr<T[]> allocated;
+  T* local0 = pLocal;
+  if (local0 == nullptr) {
+    allocated.reset(new T[static_cast<size_t>(n0) + 1]());
+    local0 = allocated.get();
+  }
+  pickOut(0, n0, n0, local0);
   if (debug)
     for (int i = 1; i <= n0; ++i)
       if (i < 30 || i > n0 - 5)
-        CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << pLocal[i];
+        CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
 
   if (nproc > 1) {
     T* scratch = Scratch<T>();
     for (int p = 1; p < nproc; ++p) {
-      const int n = GetDimension_Local(p);
-      pickOut(p, n, scratch);
-      SendArray(p, scratch, n);
+      const int inTable = GetDimension_Local(p);
+      const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+      const int n = Movable(p, inTable, "GetLocalArrayFromGlobalArray", ok);
+      pickOut(p, n, expected, scratch);
+      SendArray(p, scratch, expected);
     }
   }
   COM_Barrier();
+  if (allocated)
+    pLocal = allocated.release();
   return ok;
 }
 

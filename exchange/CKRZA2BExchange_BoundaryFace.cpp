@@ -7,7 +7,7 @@
 
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
     : m_pBoundaryFace_A(nullptr), m_pBoundaryFace_B(nullptr), m_pFace_A(nullptr),
-      m_pFace_B(nullptr), m_bToldNoRelation(false) {}
+      m_pFace_B(nullptr), m_bToldNoRelation(false), m_nFaceSetUps_A(-1), m_nFaceSetUps_B(-1) {}
 
 CKRZA2BExchange_BoundaryFace::~CKRZA2BExchange_BoundaryFace() = default;
 
@@ -31,6 +31,8 @@ CKRZA2BExchange_BoundaryFace::operator=(const CKRZA2BExchange_BoundaryFace& othe
     m_pFaceValueInt_G_A.clear();
     m_pFaceValueInt_G_B.clear();
     m_bToldNoRelation = other.m_bToldNoRelation;
+    m_nFaceSetUps_A = other.m_nFaceSetUps_A;
+    m_nFaceSetUps_B = other.m_nFaceSetUps_B;
   }
   return *this;
 }
@@ -89,6 +91,9 @@ void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
                   "no A/B relation";
     return;
   }
+  // The relation holds for the face objects as they are now; setting one up again makes it stale.
+  m_nFaceSetUps_A = m_pFace_A->SetUpCount();
+  m_nFaceSetUps_B = m_pFace_B->SetUpCount();
   if (pA2B == nullptr || pB2A == nullptr) {
     CreateA2BRelation();
     return;
@@ -101,6 +106,22 @@ void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
   m_pB2ARelation.assign(pB2A, pB2A + nB + 1);
   m_pA2BRelation[0] = 0;
   m_pB2ARelation[0] = 0;
+}
+
+// Rank 0: a relation made before a face object was set up again pairs faces that may no longer
+// exist; it is dropped (with one line) and the faces count as unpaired until the next
+// SetA2BRelation.
+void CKRZA2BExchange_BoundaryFace::DropStaleRelation() {
+  if (m_pA2BRelation.empty() && m_pB2ARelation.empty())
+    return;
+  if (m_pFace_A->SetUpCount() == m_nFaceSetUps_A && m_pFace_B->SetUpCount() == m_nFaceSetUps_B)
+    return;
+  CKRZLine() << "CKRZA2BExchange_BoundaryFace: a face object was set up again after the A/B "
+                "relation was made; every target face is taken as unpaired until "
+                "SetA2BRelation is called again";
+  m_pA2BRelation.clear();
+  m_pB2ARelation.clear();
+  m_bToldNoRelation = true;
 }
 
 void CKRZA2BExchange_BoundaryFace::CreateA2BRelation() {
@@ -128,29 +149,36 @@ template <> std::vector<int>& CKRZA2BExchange_BoundaryFace::Work<int>(Domain dom
   return domain == Domain::A ? m_pFaceValueInt_G_A : m_pFaceValueInt_G_B;
 }
 
-// Rank 0's work array of a domain, sized by its boundary-face object's current global count.
+// Rank 0's work array of a domain, sized by its face object's current global count.
 template <class T> T* CKRZA2BExchange_BoundaryFace::WorkFor(Domain domain, bool root) {
   if (!root)
     return nullptr;
   std::vector<T>& work = Work<T>(domain);
-  const int n =
-      domain == Domain::A ? GetBoundaryFaceNumber_Global_A() : GetBoundaryFaceNumber_Global_B();
+  const int n = (domain == Domain::A ? m_pFace_A : m_pFace_B)->GetFaceNumber_Global();
   if (work.size() != static_cast<size_t>(n) + 1)
     work.assign(static_cast<size_t>(n) + 1, T());
   return work.data();
 }
 
+// The face objects carry the communicator: a rank without both cannot take part at all.
 bool CKRZA2BExchange_BoundaryFace::Ready() {
-  if (m_pFace_A != nullptr && m_pFace_B != nullptr && m_pBoundaryFace_A != nullptr &&
-      m_pBoundaryFace_B != nullptr && m_pBoundaryFace_A->Getmyid() >= 0 &&
-      m_pBoundaryFace_B->Getmyid() >= 0)
+  if (m_pFace_A != nullptr && m_pFace_B != nullptr)
     return true;
-  const int rank = m_pFace_A != nullptr ? m_pFace_A->Getmyid()
-                                        : (m_pFace_B != nullptr ? m_pFace_B->Getmyid() : 0);
-  if (rank == 0)
-    CKRZLine() << "CKRZA2BExchange_BoundaryFace: the face and boundary-face objects of both "
-                  "domains must be set before a transfer; nothing moved";
+  CKRZLine() << "CKRZA2BExchange_BoundaryFace: the face objects of both domains must be set "
+                "(SetL2G_Face) before a transfer; this rank moves nothing";
   return false;
+}
+
+// A domain's boundary-face object, or null (with a line) where it is missing or not tied to a face
+// object on this rank: the rank then still takes part in the face transfers, with zeros.
+CKRZL2GBroadTools_BoundaryFace* CKRZA2BExchange_BoundaryFace::BoundaryOf(Domain domain, int myid) {
+  CKRZL2GBroadTools_BoundaryFace* b = domain == Domain::A ? m_pBoundaryFace_A : m_pBoundaryFace_B;
+  if (b != nullptr && b->Getmyid() >= 0)
+    return b;
+  CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid << " has no boundary-face object "
+             << (domain == Domain::A ? "A" : "B")
+             << " (SetL2G_BoundaryFace); it takes part with zeros and writes no cell";
+  return nullptr;
 }
 
 // Target entry g = source entry rel[g]; without a relation entry (none held, or g beyond it)
@@ -176,31 +204,38 @@ void CKRZA2BExchange_BoundaryFace::Pull(Domain to, std::vector<T>& source, std::
 template <class T> void CKRZA2BExchange_BoundaryFace::Transfer(const Step& step, T* pIn, T* pOut) {
   if (!Ready())
     return;
-  const bool root = m_pFace_A->Getmyid() == 0;
+  const int myid = m_pFace_A->Getmyid();
+  const bool root = myid == 0;
   const Domain from = step.from;
   const Domain to = from == Domain::A ? Domain::B : Domain::A;
   T* source = WorkFor<T>(from, root);
   T* target = WorkFor<T>(to, root);
-  CKRZL2GBroadTools_BoundaryFace& boundaryFrom =
-      from == Domain::A ? *m_pBoundaryFace_A : *m_pBoundaryFace_B;
-  CKRZL2GBroadTools_BoundaryFace& boundaryTo =
-      to == Domain::A ? *m_pBoundaryFace_A : *m_pBoundaryFace_B;
+  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? m_pFace_A : m_pFace_B);
+  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? m_pFace_A : m_pFace_B);
 
-  switch (step.source) {
-  case Source::OwnerCell: boundaryFrom.GetGlobalFaceValue_FromLocalOwnerCell(pIn, source); break;
-  case Source::NeighborCell:
-    boundaryFrom.GetGlobalFaceValue_FromLocalNeighborCell(pIn, source);
-    break;
-  case Source::Face:
-    (from == Domain::A ? m_pFace_A : m_pFace_B)->GetValue_FromLocalFaceToGloblaFace(pIn, source);
-    break;
+  if (step.source == Source::Face) {
+    faceFrom.GetValue_FromLocalFaceToGloblaFace(pIn, source);
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(from, myid)) {
+    if (step.source == Source::OwnerCell)
+      boundary->GetGlobalFaceValue_FromLocalOwnerCell(pIn, source);
+    else
+      boundary->GetGlobalFaceValue_FromLocalNeighborCell(pIn, source);
+  } else {
+    std::vector<T> zeros(static_cast<size_t>(faceFrom.GetFaceNumber_Local(myid)) + 1, T());
+    faceFrom.GetValue_FromLocalFaceToGloblaFace(zeros.data(), source);
   }
-  if (root && boundaryTo.Getmyid() == 0)
+  if (root) {
+    DropStaleRelation();
     Pull(to, Work<T>(from), Work<T>(to));
-  if (step.target == Target::NeighborCell)
-    boundaryTo.GetLocalNeighborCellValue_FromGlobalFaceValue(target, pOut);
-  else
-    (to == Domain::A ? m_pFace_A : m_pFace_B)->GetValue_FromGlobalFaceToLocalFace(target, pOut);
+  }
+  if (step.target == Target::Face) {
+    faceTo.GetValue_FromGlobalFaceToLocalFace(target, pOut);
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(to, myid)) {
+    boundary->GetLocalNeighborCellValue_FromGlobalFaceValue(target, pOut);
+  } else {
+    std::vector<T> unused(static_cast<size_t>(faceTo.GetFaceNumber_Local(myid)) + 1, T());
+    faceTo.GetValue_FromGlobalFaceToLocalFace(target, unused.data());
+  }
 }
 
 namespace {

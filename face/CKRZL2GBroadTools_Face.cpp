@@ -5,6 +5,7 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
 #include "CKRZFacesMappingA2B_Basic.h"
+#include "KRZCountSum.h"
 #include "KRZLine.h"
 #include "KRZRowTable.h"
 
@@ -15,7 +16,10 @@ constexpr int kSlots = 5; // node count and up to four nodes
 struct CKRZL2GBroadTools_Face::Owned {
   CKRZOwnedRows<int> globalTable; // rank 0: entry 0 null, entries 1..n_G five-int records
   CKRZOwnedRows<int> faceMap;     // rank 0: row p has n_p+1 entries
+  long long setUps = 0;           // SetLocalFace20 and SetL2GMapRelation calls so far
 };
+
+long long CKRZL2GBroadTools_Face::SetUpCount() const { return m_pOwned->setUps; }
 
 CKRZL2GBroadTools_Face::CKRZL2GBroadTools_Face()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_ppFace20_G(nullptr), m_nFaceNumber_G(0),
@@ -73,6 +77,12 @@ void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local
                << nFaceLocal << ", taken as 0";
     nFaceLocal = 0;
   }
+  // New faces: the relation, the global table and the transfer object made for the old ones go
+  // (on every rank alike), and transfers are refused until SetL2GMapRelation is called again.
+  ++m_pOwned->setUps;
+  m_pBroadTools.reset();
+  m_ppL2GFace = nullptr;
+  m_ppFace20_G = nullptr;
   m_nFaceNumber_L = nFaceLocal;
   m_ppFace20_L = ppFace20_Local;
   const int nproc = std::max(m_nNProc, 1);
@@ -84,6 +94,14 @@ void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local
     count = COM_AllSumValue(count);
   }
   m_nFaceNumber_G = COM_AllSumValue(m_nFaceNumber_L);
+  // The global count as every rank sums it in 64 bits: past INT_MAX no faces are kept, alike on
+  // every rank.
+  if (!KRZCountFits("SetLocalFace20", KRZSumCounts(m_pFaceNumber_L, nproc), "face")) {
+    std::fill(m_pFaceNumber_L.begin(), m_pFaceNumber_L.end(), 0);
+    m_nFaceNumber_L = 0;
+    m_nFaceNumber_G = 0;
+    m_ppFace20_L = nullptr;
+  }
 }
 
 int CKRZL2GBroadTools_Face::GetFaceNumber_Global() { return m_nFaceNumber_G; }
@@ -141,6 +159,27 @@ void CKRZL2GBroadTools_Face::NewBroadTools() {
     m_pBroadTools->SetMapRelation(m_nFaceNumber_G, m_pFaceNumber_L.data(), m_ppL2GFace);
 }
 
+// A record must exist and hold a node count of 1 to 4; the first fault of each kind on this rank
+// is reported and the face is taken as empty.
+bool CKRZL2GBroadTools_Face::ValidRecord(int face, bool& toldMissing, bool& toldCount) const {
+  if (m_ppFace20_L == nullptr || m_ppFace20_L[face] == nullptr) {
+    if (!toldMissing)
+      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid
+                 << " has no record for local face " << face << "; it is taken as empty";
+    toldMissing = true;
+    return false;
+  }
+  const int k = m_ppFace20_L[face][0];
+  if (k < 1 || k > kSlots - 1) {
+    if (!toldCount)
+      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid << ", local face " << face
+                 << " has node count " << k << " (1 to 4 allowed); it is taken as empty";
+    toldCount = true;
+    return false;
+  }
+  return true;
+}
+
 int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& broadTools,
                                                   int** ppL2GNode) {
   const bool root = m_nMyid == 0;
@@ -150,16 +189,13 @@ int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& br
     m_pOwned->globalTable.Reset(recordLengths);
   int** table = root ? m_pOwned->globalTable.Get() : nullptr;
 
-  // A missing local table or record reads as a face of zeros.
-  bool reported = false;
+  // A missing or invalid local record reads as a face of zeros.
+  std::vector<char> valid(static_cast<size_t>(m_nFaceNumber_L) + 1, 0);
+  bool toldMissing = false, toldCount = false;
+  for (int i = 1; i <= m_nFaceNumber_L; ++i)
+    valid[static_cast<size_t>(i)] = ValidRecord(i, toldMissing, toldCount) ? 1 : 0;
   auto slot = [&](int face, int s) {
-    if (m_ppFace20_L != nullptr && m_ppFace20_L[face] != nullptr)
-      return m_ppFace20_L[face][s];
-    if (!reported)
-      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid
-                 << " has no record for local face " << face << "; it is taken as empty";
-    reported = true;
-    return 0;
+    return valid[static_cast<size_t>(face)] != 0 ? m_ppFace20_L[face][s] : 0;
   };
 
   std::vector<int> local(static_cast<size_t>(m_nFaceNumber_L) + 1, 0);
@@ -212,6 +248,7 @@ int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& br
 }
 
 void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace) {
+  ++m_pOwned->setUps;
   if (m_nMyid == 0) {
     m_ppL2GNode = ppL2GNode;
     m_ppL2GFace =
@@ -224,7 +261,10 @@ void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace)
 void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber_Global,
                                                int** ppFace20_Global) {
   SetL2GMapRelation(ppL2GNode, nullptr);
-  if (m_nMyid == 0) {
+  if (m_nMyid == 0 && ppFace20_Global == nullptr) {
+    CKRZLine() << "CKRZL2GBroadTools_Face: SetL2GMapRelation was given no global face table; "
+                  "the faces keep the default numbering";
+  } else if (m_nMyid == 0) {
     if (m_nFaceNumber_G != nFaceNumber_Global)
       CKRZLine() << "m_nFaceNumber_G(" << m_nFaceNumber_G << ") != nFaceNumber_Global("
                  << nFaceNumber_Global << ")";

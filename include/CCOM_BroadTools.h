@@ -29,7 +29,15 @@
 //
 // Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
 // are out of range, makes the check fail on every rank with a line on standard output; the
-// transfers then return 0 on every rank and move nothing.
+// transfers then return 0 on every rank and move nothing. Without SetInitialize (or with myid
+// outside 0..nproc-1) a transfer says so and returns 0. A null array of values where one is
+// needed (pLocal of a gather, rank 0's pGlobal of a scatter): the rank still takes part, with
+// zeros, says so and returns 0. Messages always carry the counts the check distributed: where
+// rank 0's table no longer holds them (a relation replaced or a count edited after the check),
+// rank 0 names the process and both counts, moves only the items both cover, and returns 0; to
+// change counts, set the relation anew on every rank (SetMapRelation_DefaultRelation, or a new
+// object). A scatter item rank 0 cannot serve (global number out of range) receives 0. A default
+// relation whose counts sum past 2147483647 is refused on every rank.
 #ifndef KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 #define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 
@@ -117,7 +125,10 @@ private:
   const CKRZPlacementPlan* Plan();
   template <class T> int TypeCode() const;
   bool ValidateRelation() const;
-  bool InRange(int p, int i, int g, bool& reported) const;
+  bool InRange(int p, int i, int g, bool& reported, const char* consequence) const;
+  int Movable(int p, int inTable, const char* operation, int& ok) const;
+  bool CountsAsDistributed() const;
+  bool Initialized(const char* operation) const;
   void ReleaseCounts();
   void ReleaseTable();
   void OwnCounts(int n);
@@ -141,6 +152,9 @@ private:
 
   // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
+  // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
+  // and receives by; empty until then.
+  std::vector<int> m_DistributedCounts;
   std::unique_ptr<CKRZOwnedRows<int>> m_pOwnedRows;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
   std::unique_ptr<CKRZPlacementPlan> m_pPlan;

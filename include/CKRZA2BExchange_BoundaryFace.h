@@ -13,8 +13,11 @@
 // both); both belong to the caller.
 //
 // A target face without partner receives 0. Without a relation on rank 0 every target face is
-// taken as unpaired (with one line); without the four objects a transfer does nothing anywhere
-// and says so on rank 0.
+// taken as unpaired (with one line), and so is every face once a face object has been set up
+// again since the relation was made (one line; SetA2BRelation makes it anew). A rank without
+// the two face objects cannot take part (it says so and moves nothing); a rank without a
+// boundary-face object still takes part in the face transfers, with zeros, and writes no cell
+// (one line).
 #ifndef KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 #define KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 
@@ -102,6 +105,8 @@ private:
   template <class T> std::vector<T>& Work(Domain domain);
   template <class T> T* WorkFor(Domain domain, bool root);
   bool Ready();
+  CKRZL2GBroadTools_BoundaryFace* BoundaryOf(Domain domain, int myid);
+  void DropStaleRelation();
 
   CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_A;
   CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_B;
@@ -114,6 +119,8 @@ private:
   std::vector<int> m_pFaceValueInt_G_A;
   std::vector<int> m_pFaceValueInt_G_B;
   bool m_bToldNoRelation;
+  long long m_nFaceSetUps_A; ///< rank 0: face object A's set-up count when the relation was made
+  long long m_nFaceSetUps_B; ///< the same for face object B
 };
 
 #endif

@@ -34,7 +34,10 @@ public:
   /// Stores this rank's number, the rank count and the borrowed communicator. Not collective.
   void SetInitialize(int myid, int nproc, CKRZCom* pCom);
   /// Collective. Records (borrows) this rank's nFaceLocal faces, ppFace20_Local[1..nFaceLocal],
-  /// and learns every rank's count and the global count (their plain sum).
+  /// and learns every rank's count and the global count (their plain sum; past 2147483647 it is
+  /// refused on every rank and no faces are kept). Drops an earlier face relation: transfers are
+  /// refused until SetL2GMapRelation is called again. Records need a node count of 1 to 4;
+  /// others are reported and taken as empty faces.
   void SetLocalFace20(int nFaceLocal, int** ppFace20_Local);
 
   /// Sum of the local face counts (known on every rank after SetLocalFace20).
@@ -52,7 +55,8 @@ public:
   /// only read) with the same node set, 0 where none matches. A count different from the global
   /// face count is reported on rank 0 and processing goes on; face numbers beyond the global face
   /// count are then refused by the transfers' relation check. The global face table stays in the
-  /// default numbering.
+  /// default numbering. A null ppFace20_Global on rank 0 is reported and the default numbering
+  /// kept.
   void SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber_Global, int** ppFace20_Global);
   /// The global face count and, on rank 0, the global face table (owned by this object; do not
   /// free; null on other ranks).
@@ -69,6 +73,11 @@ public:
   void GetValue_FromGlobalFaceToLocalFace(int* pGlobal, int* pLocal);
 
 private:
+  friend class CKRZA2BExchange_BoundaryFace; // reads SetUpCount() to tell a stale A/B relation
+
+  /// How many times this object was set up (SetLocalFace20, SetL2GMapRelation) so far.
+  long long SetUpCount() const;
+  bool ValidRecord(int face, bool& toldMissing, bool& toldCount) const;
   int** Copy_L2GFaceMapping(int** ppL2GFace);
   int** CreateDefault_L2GFaceMapping();
   void Rearrange_L2GFaceMapping(int** ppL2GFace, const int* pA2B);

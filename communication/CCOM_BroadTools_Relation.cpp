@@ -136,6 +136,10 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   ReleaseTable();
   m_nIfMapDataCorrect = 0; // collective: every rank takes the new relation at the next check
   if (m_nNProc <= 1) {
+    if (!KRZCountFits("SetMapRelation_DefaultRelation", nLocal, "item")) {
+      m_nDimension_G = 0;
+      return;
+    }
     OwnCounts(1);
     m_pNDimension_L[0] = nLocal;
     m_nDimension_G = nLocal;

@@ -16,12 +16,13 @@ template <class Counts> long long KRZSumCounts(const Counts& counts, int n) {
   return total;
 }
 
-/// True when `total` fits an int; otherwise prints the line of `operation` and returns false.
+/// True when `total` items fit: an array of total+1 elements must be countable in an int, so the
+/// largest total is INT_MAX - 1. Otherwise prints the line of `operation` and returns false.
 inline bool KRZCountFits(const char* operation, long long total, const char* what) {
-  if (total <= INT_MAX)
+  if (total < INT_MAX)
     return true;
-  CKRZLine() << operation << ": the local " << what << " counts sum to " << total << ", more than "
-             << INT_MAX << "; refused";
+  CKRZLine() << operation << ": the local " << what << " counts sum to " << total
+             << ", more than " << INT_MAX - 1 << "; refused";
   return false;
 }
 

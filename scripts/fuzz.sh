@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(match relation)
+[ ${#targets[@]} -eq 0 ] && targets=(match relation relation_edits exchange)
 scripts/deps.sh
 command -v clang++ >/dev/null || { echo "clang++ is needed: apt-get install -y clang libclang-rt-14-dev"; exit 1; }
 cmake --preset fuzz >/dev/null

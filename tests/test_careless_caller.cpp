@@ -88,6 +88,8 @@ KRZ_RANKS_TEST(CarelessCaller, NullValueArraysTakePartWithZeros) {
 namespace {
 // Rank 0 replaces the distributed relation by one with `delta` more items for the last rank.
 void ReplacedRelation(CKRZCom& com, int myid, int nproc, int delta) {
+  if (nproc == 1)
+    return; // nothing is distributed: a one-rank run moves what its relation says at each call
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation_DefaultRelation(Count(myid));

@@ -32,6 +32,7 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_nDimension_G = other.m_nDimension_G;
   m_nIfMapDataCorrect = other.m_nIfMapDataCorrect;
   m_DistributedCounts = other.m_DistributedCounts;
+  m_DefaultRunStarts = other.m_DefaultRunStarts;
   m_bIfOwnMap = other.m_bIfOwnMap;
   m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
   // Scratch arrays and the placement plan carry no state between transfers: the copy builds its
@@ -56,6 +57,7 @@ void CCOM_BroadTools::ReleaseCounts() {
 }
 
 void CCOM_BroadTools::ReleaseTable() {
+  m_DefaultRunStarts.clear();
   m_pOwnedRows.reset();
   m_pL2GArray = nullptr;
   m_bIfOwnMap = false;
@@ -165,9 +167,12 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
     return;
   OwnTable();
   int counter = 0;
-  for (int p = 0; p < m_nNProc; ++p)
+  m_DefaultRunStarts.assign(static_cast<size_t>(m_nNProc), 0);
+  for (int p = 0; p < m_nNProc; ++p) {
+    m_DefaultRunStarts[static_cast<size_t>(p)] = counter;
     for (int i = 1; i <= m_pNDimension_L[p]; ++i)
       m_pL2GArray[p][i] = ++counter;
+  }
   m_bIfOwnMap = true;
 }
 

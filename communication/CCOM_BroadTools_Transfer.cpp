@@ -2,11 +2,13 @@
 // the point-to-point moves both use. One template serves the five element types.
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
 #include "KRZLine.h"
 #include "KRZPlacementPlan.h"
+#include "KRZRowTable.h"
 
 namespace {
 constexpr int kTag = 10000;
@@ -157,6 +159,27 @@ bool CCOM_BroadTools::CountsAsDistributed() const {
   return true;
 }
 
+// Where rank p's n items are global numbers b+1..b+n (one run inside 1..n_G), b; otherwise -1.
+// The default relation the object built is known to be such runs; a caller's row is scanned at
+// every transfer, since rank 0 may edit it in place. bool travels as int and is never moved in
+// place.
+template <class T> int CCOM_BroadTools::RunStart(int p, int n) const {
+  if (std::is_same_v<T, bool> || n < 1)
+    return -1;
+  if (!m_DefaultRunStarts.empty() && m_pOwnedRows && m_pL2GArray == m_pOwnedRows->Get())
+    return m_DefaultRunStarts[static_cast<size_t>(p)];
+  const int* row = m_pL2GArray[p];
+  if (row == nullptr)
+    return -1;
+  const int b = row[1] - 1;
+  if (b < 0 || static_cast<long long>(b) + n > m_nDimension_G)
+    return -1;
+  for (int i = 2; i <= n; ++i)
+    if (row[i] != b + i)
+      return -1;
+  return b;
+}
+
 template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   if (!Initialized("GetGlobalArrayFromLocalArray"))
     return 0;
@@ -196,13 +219,29 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   for (int p = 0; p < nproc; ++p) {
     T* source = pLocal;
+    int sent = 0;
     if (p != 0) {
       const int inTable = GetDimension_Local(p);
-      ReceiveArray(p, scratch,
-                   asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)]);
-      source = scratch;
+      sent = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
     }
     const int n = Movable(p, GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
+    // A row that is one run of global numbers is received straight into the global array (the
+    // message's element 0 lands on element b, which keeps its value) or, for rank 0, copied.
+    const int b = plan == nullptr && !debug && (p == 0 || n == sent) ? RunStart<T>(p, n) : -1;
+    if (b >= 0) {
+      if (p == 0) {
+        std::copy(pLocal + 1, pLocal + n + 1, global + b + 1);
+      } else {
+        const T kept = global[b];
+        ReceiveArray(p, global + b, n);
+        global[b] = kept;
+      }
+      continue;
+    }
+    if (p != 0) {
+      ReceiveArray(p, scratch, sent);
+      source = scratch;
+    }
     const int* row = m_pL2GArray[p];
     bool reported = false;
     if (plan != nullptr) {
@@ -260,7 +299,9 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
       allocated.reset(new T[static_cast<size_t>(n) + 1]());
       local = allocated.get();
     }
+    const T kept = local[0]; // element 0 belongs to no item: it stays the caller's
     ReceiveArray(0, local, n);
+    local[0] = kept;
     if (debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)
@@ -310,7 +351,11 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
     allocated.reset(new T[static_cast<size_t>(n0) + 1]());
     local0 = allocated.get();
   }
-  pickOut(0, n0, n0, local0);
+  const int b0 = plan == nullptr && !debug ? RunStart<T>(0, n0) : -1;
+  if (b0 >= 0)
+    std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
+  else
+    pickOut(0, n0, n0, local0);
   if (debug)
     for (int i = 1; i <= n0; ++i)
       if (i < 30 || i > n0 - 5)
@@ -322,6 +367,13 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
       const int inTable = GetDimension_Local(p);
       const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
       const int n = Movable(p, inTable, "GetLocalArrayFromGlobalArray", ok);
+      // One run of global numbers goes out straight from the global array: the receiver keeps
+      // its own element 0.
+      const int b = plan == nullptr && !debug && n == expected ? RunStart<T>(p, n) : -1;
+      if (b >= 0) {
+        SendArray(p, pGlobal + b, n);
+        continue;
+      }
       pickOut(p, n, expected, scratch);
       SendArray(p, scratch, expected);
     }

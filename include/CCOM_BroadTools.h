@@ -128,6 +128,7 @@ private:
   bool InRange(int p, int i, int g, bool& reported, const char* consequence) const;
   int Movable(int p, int inTable, const char* operation, int& ok) const;
   bool CountsAsDistributed() const;
+  template <class T> int RunStart(int p, int n) const;
   bool Initialized(const char* operation) const;
   void ReleaseCounts();
   void ReleaseTable();
@@ -155,6 +156,9 @@ private:
   // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
   // and receives by; empty until then.
   std::vector<int> m_DistributedCounts;
+  // Rank 0, default relation: nproc run starts (rank p's items are b_p+1..b_p+n_p); empty for a
+  // caller's relation.
+  std::vector<int> m_DefaultRunStarts;
   std::unique_ptr<CKRZOwnedRows<int>> m_pOwnedRows;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
   std::unique_ptr<CKRZPlacementPlan> m_pPlan;

@@ -34,7 +34,7 @@ int BlockShift(int nG) {
 void CKRZPlacementPlan::Clear() {
   m_bBuilt = false;
   m_First.clear();
-  for (std::vector<int>* v : {&m_Pos, &m_Copy, &m_G, &m_Sorted, &m_From}) {
+  for (std::vector<int>* v : {&m_Pos, &m_G, &m_Sorted, &m_From}) {
     v->clear();
     v->shrink_to_fit();
   }
@@ -50,10 +50,18 @@ bool CKRZPlacementPlan::SameRelation(int nproc, const int* counts, const int* co
   return true;
 }
 
+// The plan's own record of the relation is m_G through m_Pos: item i of rank p sits at slot
+// m_Pos[...i] whose global number is m_G[slot]. Inside a block the slots follow the local order,
+// so this reads a few sequential streams rather than a copy of the rows.
 bool CKRZPlacementPlan::RowsUnchanged(int nproc, const int* counts, const int* const* rows) const {
+  const int* g = m_G.data();
   for (int p = 0; p < nproc; ++p) {
-    const int n = counts[p];
-    if (n > 0 && !std::equal(rows[p] + 1, rows[p] + n + 1, Copy(p) + 1))
+    const int* row = rows[p];
+    const int* pos = Positions(p);
+    int differ = 0;
+    for (int i = 1; i <= counts[p]; ++i)
+      differ |= row[i] ^ g[pos[i]];
+    if (differ != 0)
       return false;
   }
   return true;
@@ -116,12 +124,10 @@ void CKRZPlacementPlan::Build(int nproc, const int* counts, const int* const* ro
     first += static_cast<size_t>(counts[p] > 0 ? counts[p] : 0) + 1;
   }
   m_Pos.assign(first, 0);
-  m_Copy.assign(first, 0);
   m_G.resize(static_cast<size_t>(items));
   for (int p = 0; p < nproc; ++p) {
     const int* row = rows[p];
     int* pos = m_Pos.data() + m_First[static_cast<size_t>(p)];
-    std::copy(row + 1, row + (counts[p] > 0 ? counts[p] : 0) + 1, Copy(p) + 1);
     for (int i = 1; i <= counts[p]; ++i) {
       const int k = start[static_cast<size_t>(row[i]) >> shift]++;
       pos[i] = k;

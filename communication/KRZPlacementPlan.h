@@ -11,8 +11,8 @@
 // by item.
 //
 // The plan is built at the second transfer with the same counts and rows. The caller may edit its
-// relation in place between transfers, so the plan keeps a copy of the rows and is compared with
-// the relation before every use (one sequential pass); an edited relation is placed by the plain
+// relation in place between transfers, so the relation is compared with the plan's own record of
+// it (every slot's global number) before every use; an edited relation is placed by the plain
 // loops and gets a new plan at its next use. Relations that are already in order, small global
 // arrays and global numbers outside 0..n_G get no plan: the plain loops serve them as well.
 #ifndef KRZ3DCOMTOOLS_KRZPLACEMENTPLAN_H
@@ -67,8 +67,6 @@ public:
 
 private:
   const int* Positions(int p) const { return m_Pos.data() + m_First[static_cast<std::size_t>(p)]; }
-  int* Copy(int p) { return m_Copy.data() + m_First[static_cast<std::size_t>(p)]; }
-  const int* Copy(int p) const { return m_Copy.data() + m_First[static_cast<std::size_t>(p)]; }
   bool Empty() const { return m_Sorted.empty(); }
   void Clear();
   void Build(int nproc, const int* counts, const int* const* rows, int nG);
@@ -76,12 +74,11 @@ private:
   bool RowsUnchanged(int nproc, const int* counts, const int* const* rows) const;
 
   // The relation last seen: n_G, counts and row pointers; whether the plan was built for it (it
-  // may be Empty), and a copy of its rows laid out as m_Pos.
+  // may be Empty).
   int m_nNG = -1;
   bool m_bBuilt = false;
   std::vector<int> m_Counts;
   std::vector<const int*> m_Rows;
-  std::vector<int> m_Copy;
   // m_Pos[m_First[p] + i]: slot of item i of rank p (i = 1..n_p); m_G[slot]: its global number.
   // Slots are grouped by block, in the order of ranks and local indices inside a block.
   std::vector<std::size_t> m_First;

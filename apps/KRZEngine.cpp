@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <iostream>
+#include <memory>
 #include <sstream>
+#include <vector>
 
+#include "KRZOutputRouter.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
 #include "CKRZCom_MPI.h"
@@ -19,17 +22,30 @@ bool KRZHaveMPI() {
 
 namespace {
 
-int RunThreads(int ranks, const KRZAppRankFunction& fn) {
+int RunThreads(int ranks, const KRZAppRankFunction& fn, bool liveRankZero) {
   std::atomic<bool> allOk{true};
   KRZRunOptions options;
-  options.captureOutput = true;
+  options.captureOutput = !liveRankZero;
+  // Live rank 0: only the other ranks are routed into buffers of their own.
+  std::unique_ptr<CKRZOutputRouter> router(liveRankZero ? new CKRZOutputRouter(std::cout)
+                                                        : nullptr);
+  std::vector<std::string> captured(static_cast<size_t>(ranks));
   const KRZRunResult result = KRZRunRanks(
       ranks,
       [&](CKRZCom& com, int myid, int nproc) {
+        if (router && myid != 0)
+          router->Attach();
         if (!fn(com, myid, nproc))
           allOk = false;
+        if (router && myid != 0)
+          captured[static_cast<size_t>(myid)] = router->Detach();
       },
       options);
+  router.reset();
+  if (liveRankZero)
+    for (size_t r = 1; r < captured.size(); ++r)
+      if (!captured[r].empty())
+        std::cout << "--- rank " << r << " ---\n" << captured[r];
   for (size_t r = 0; r < result.output.size(); ++r)
     if (!result.output[r].empty())
       std::cout << "--- rank " << r << " ---\n" << result.output[r];
@@ -41,7 +57,7 @@ int RunThreads(int ranks, const KRZAppRankFunction& fn) {
 
 #ifdef KRZ3D_HAVE_MPI
 // Each rank's output is captured while it runs, then printed rank by rank.
-int RunMPI(const KRZAppRankFunction& fn) {
+int RunMPI(const KRZAppRankFunction& fn, bool liveRankZero) {
   int initialized = 0;
   MPI_Initialized(&initialized);
   if (initialized == 0)
@@ -51,9 +67,11 @@ int RunMPI(const KRZAppRankFunction& fn) {
     CKRZCom_MPI com(MPI_COMM_WORLD);
     const int myid = com.Rank(), nproc = com.Size();
     std::stringbuf captured;
-    std::streambuf* previous = std::cout.rdbuf(&captured);
+    const bool capture = !(liveRankZero && myid == 0);
+    std::streambuf* previous = capture ? std::cout.rdbuf(&captured) : nullptr;
     ok = fn(com, myid, nproc) ? 1 : 0;
-    std::cout.rdbuf(previous);
+    if (capture)
+      std::cout.rdbuf(previous);
     for (int r = 0; r < nproc; ++r) {
       MPI_Barrier(MPI_COMM_WORLD);
       if (r == myid && !captured.str().empty())
@@ -70,12 +88,13 @@ int RunMPI(const KRZAppRankFunction& fn) {
 
 } // namespace
 
-int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn) {
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn,
+                   bool liveRankZero) {
   if (engine == "threads")
-    return RunThreads(ranks, fn);
+    return RunThreads(ranks, fn, liveRankZero);
 #ifdef KRZ3D_HAVE_MPI
   if (engine == "mpi")
-    return RunMPI(fn);
+    return RunMPI(fn, liveRankZero);
 #endif
   std::cerr << "krz3d: engine '" << engine << "' is not available in this build" << std::endl;
   return 2;

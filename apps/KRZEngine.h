@@ -17,8 +17,10 @@
 
 using KRZAppRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
 
-/// Returns the process exit code: 0 on success.
-int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn);
+/// Returns the process exit code: 0 on success. With `liveRankZero`, rank 0's output is printed
+/// as it is written (progress of long runs); the other ranks' blocks follow after the run.
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn,
+                   bool liveRankZero = false);
 
 /// True when this krz3d was built with the MPI engine.
 bool KRZHaveMPI();

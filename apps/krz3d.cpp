@@ -1,9 +1,15 @@
-// krz3d: the command of KRZ3DCOMTools: self-test, demo and benchmarks.
+// krz3d: the command of KRZ3DCOMTools: self-test, demo, couple and benchmarks.
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "KRZCoupleCommand.h"
+#include "krz3dcomtools_version.h"
 
 #include "KRZBenchCollect.h"
 #include "KRZBenchExchange.h"
@@ -14,9 +20,53 @@
 #include "KRZRunRanks.h"
 #include "KRZSelfTest.h"
 
+namespace {
+
+// Usage errors end with exit code 2 and one line on standard error.
+int Usage(const std::string& message) {
+  std::cerr << "krz3d: " << message << std::endl;
+  return 2;
+}
+
+// The process count mpiexec started, or 0 outside mpiexec (Open MPI, MPICH/PMI).
+int LaunchedProcesses() {
+  for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMI_SIZE", "MPI_LOCALNRANKS"})
+    if (const char* v = std::getenv(name))
+      return std::atoi(v);
+  return 0;
+}
+
+// Checks that `file` can be written, before any work starts.
+std::string Writable(const std::string& file) {
+  if (file.empty())
+    return "";
+  const bool existed = std::filesystem::exists(file);
+  std::ofstream probe(file, std::ios::app);
+  if (!probe)
+    return "cannot write " + file;
+  probe.close();
+  if (!existed)
+    std::filesystem::remove(file);
+  return "";
+}
+
+std::string WritableDirectory(const std::string& dir) {
+  if (dir.empty())
+    return "";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec || !std::filesystem::is_directory(dir))
+    return "cannot create the directory " + dir;
+  return Writable(dir + "/.krz3d-probe");
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-  CLI::App app{"krz3d: self-test, demonstration and benchmarks of KRZ3DCOMTools"};
+  CLI::App app{"krz3d: self-test, demonstration, coupling of your meshes and benchmarks of "
+               "KRZ3DCOMTools"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("krz3d ") + KRZ3DCOMTOOLS_VERSION_STRING);
 
   std::string engine = "threads";
   int ranks = 4;
@@ -100,7 +150,80 @@ int main(int argc, char** argv) {
   exchange->add_option("--engine", exchangeEngine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
-  CLI11_PARSE(app, argc, argv);
+  KRZCoupleOptions coupleOptions;
+  std::string coupleEngine = "threads", coupleJson;
+  int coupleRanks = 4;
+  CLI::App* couple = app.add_subcommand(
+      "couple", "your Gmsh meshes through the library: pairing report, checks, ParaView files");
+  couple
+      ->add_option("MESH", coupleOptions.meshA,
+                   "a mesh with two physical volumes, or domain A's mesh")
+      ->required();
+  couple->add_option("MESH_B", coupleOptions.meshB, "domain B's mesh (meshed independently)");
+  couple->add_option("--ranks", coupleRanks, "in-process ranks (threads engine)")
+      ->check(CLI::Range(1, 64));
+  couple->add_option("--engine", coupleEngine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+  couple->add_option("--vtu", coupleOptions.vtuDirectory,
+                     "write the interface and the partitions for ParaView into this directory");
+  couple->add_option("--json", coupleJson, "write the figures to this file as JSON");
+  couple
+      ->add_option("--tolerance", coupleOptions.tolerance,
+                   "nodes of two meshes coincide within this fraction of the interface's "
+                   "bounding-box diagonal (default 1e-6)")
+      ->check(CLI::PositiveNumber);
+  couple->add_option("--steps", coupleOptions.steps, "coupling steps")
+      ->check(CLI::Range(0, 100000));
+
+  // A first argument that is no option must name a subcommand.
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string first = argv[1];
+    if (first != "demo" && first != "selftest" && first != "bench" && first != "couple")
+      return Usage("unknown subcommand " + first + " (demo, selftest, couple, bench; --help)");
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e); // --help, --version
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+
+  // Engines: under mpiexec the MPI engine is meant; --ranks belongs to the threads engine.
+  struct EngineChoice {
+    CLI::App* command;
+    const std::string* engine;
+  };
+  for (const EngineChoice& c :
+       {EngineChoice{demo, &engine}, EngineChoice{selftest, &selftestEngine},
+        EngineChoice{couple, &coupleEngine}, EngineChoice{transfer, &benchEngine},
+        EngineChoice{collect, &collectEngine}, EngineChoice{match, &matchEngine},
+        EngineChoice{exchange, &exchangeEngine}}) {
+    if (!*c.command)
+      continue;
+    const int launched = LaunchedProcesses();
+    if (launched > 1 && *c.engine != "mpi")
+      return Usage("started by mpiexec as " + std::to_string(launched) +
+                   " processes, but the engine is " + *c.engine +
+                   ": add --engine mpi (each process would otherwise run alone)");
+    if (*c.engine == "mpi" && c.command->count("--ranks") > 0)
+      return Usage("--ranks is for the threads engine; under MPI the rank count is mpiexec's -n");
+  }
+  for (const std::string& check :
+       {Writable(*demo ? demoJson : ""), Writable(*couple ? coupleJson : ""),
+        WritableDirectory(*couple ? coupleOptions.vtuDirectory : "")})
+    if (!check.empty())
+      return Usage(check);
+
+  if (*couple) {
+    for (const std::string& file : {coupleOptions.meshA, coupleOptions.meshB})
+      if (!file.empty() && !std::filesystem::is_regular_file(file)) {
+        std::cerr << "krz3d couple: no such file: " << file << std::endl;
+        return 1;
+      }
+    return KRZRunCouple(coupleEngine, coupleRanks, coupleOptions, coupleJson);
+  }
 
   if (*exchange) {
     if (exchangeEngine == "mpi")

@@ -15,6 +15,7 @@
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZBenchUtil.h"
 #include "KRZDemoMesh.h"
+#include "KRZStages.h"
 
 namespace {
 
@@ -90,58 +91,8 @@ int Code(bool isB, int kind, int value) {
 enum Kind { kOwner = 0, kGhost = 1, kFace = 2 };
 int Position(const KRZDemoBox& box, int j, int k) { return 1 + j + box.C * k; }
 
-// Rank 0's figures and the stage lines it prints.
-class Stages {
-public:
-  Stages(CKRZCom& com, int myid, KRZDemoReport& report)
-      : m_Com(com), m_nMyid(myid), m_Report(report) {}
-
-  void Start() {
-    m_Com.Barrier(m_Com.m_nCommHandle);
-    m_Start = Clock::now();
-  }
-  double Stop() {
-    m_Com.Barrier(m_Com.m_nCommHandle);
-    return Ms(m_Start, Clock::now());
-  }
-  // Reduces this rank's wrong-value count over all ranks; rank 0 prints and keeps the row.
-  bool Record(const std::string& what, double ms, int wrong, bool checked = true) {
-    int all = 0;
-    m_Com.AllSum(m_Com.m_nTypeInt, &wrong, &all, 1, m_Com.m_nCommHandle);
-    const std::string check = !checked ? "-" : all == 0 ? "ok" : std::to_string(all) + " wrong";
-    if (m_nMyid == 0) {
-      m_Report.stages.push_back({what, ms, check});
-      char line[160];
-      std::snprintf(line, sizeof line, "%-46s %10.2f ms  %s", what.c_str(), ms, check.c_str());
-      std::cout << line << std::endl;
-    }
-    m_bOk = m_bOk && all == 0;
-    return all == 0;
-  }
-  bool Ok() const { return m_bOk; }
-
-private:
-  CKRZCom& m_Com;
-  int m_nMyid;
-  KRZDemoReport& m_Report;
-  Clock::time_point m_Start;
-  bool m_bOk = true;
-};
-
-// Counts wrong values on this rank and prints the first one.
-struct Checker {
-  int myid;
-  int wrong = 0;
-  template <class T> void Expect(T got, T expected, const std::string& what) {
-    if (got == expected)
-      return;
-    if (wrong++ == 0) {
-      std::ostringstream line;
-      line << "rank " << myid << ": " << what << ": got " << got << ", expected " << expected;
-      std::cout << line.str() << std::endl;
-    }
-  }
-};
+using Stages = KRZStages;
+using Checker = KRZChecker;
 
 using E = CKRZA2BExchange_BoundaryFace;
 
@@ -243,7 +194,7 @@ int CheckTransfer(E& exchange, const TransferKind& t, Domain& a, Domain& b, int 
 bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options,
                 KRZDemoReport& report) {
   const int C = options.cells;
-  Stages stages(com, myid, report);
+  Stages stages(com, myid, report.stages);
   Domain a, b;
   a.box = {C, false};
   b.box = {C, true};

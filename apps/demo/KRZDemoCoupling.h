@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CKRZCom.h"
+#include "KRZStages.h"
 
 struct KRZDemoOptions {
   int cells = 16; ///< cells along each edge of each box
@@ -17,12 +18,7 @@ struct KRZDemoOptions {
 
 /// What rank 0 measured: one row per stage, and the run's figures.
 struct KRZDemoReport {
-  struct Stage {
-    std::string what;
-    double ms = 0;
-    std::string check; ///< "ok", "-", or what was wrong
-  };
-  std::vector<Stage> stages;
+  std::vector<KRZStageRow> stages;
   int ranks = 0;
   int cellsPerDomain = 0;
   int interfaceFaces = 0;

@@ -128,7 +128,7 @@ std::string OpenMesh(const std::string& file, KRZCoupleDomain& d,
   std::vector<double> coords, params;
   gmsh::model::mesh::getNodes(tags, coords, params, -1, -1, false, false);
   if (tags.empty())
-    return file + " holds no mesh nodes";
+    return file + " is not a mesh (Gmsh read no nodes from it)";
   index.clear();
   d.xyz = coords;
   d.common.assign(tags.size() + 1, 0);

@@ -363,18 +363,22 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   KRZStages stages(com, myid, report.stages);
   KRZCoupleDomain mesh[2];
   // Rank 0 reads; every rank learns whether it could.
-  stages.Start();
+  KRZReadFigures read;
   if (myid == 0) {
     std::cout << "reading " << options.meshA
               << (options.meshB.empty() ? "" : " and " + options.meshB) << " ..." << std::endl;
-    report.error =
-        KRZReadCoupledMeshes(options.meshA, options.meshB, options.tolerance, mesh[0], mesh[1]);
+    report.error = KRZReadCoupledMeshes(options.meshA, options.meshB, options.tolerance, mesh[0],
+                                        mesh[1], read);
   }
   int failed = report.error.empty() ? 0 : 1;
   com.Broadcast(com.m_nTypeInt, &failed, 1, 0, com.m_nCommHandle);
   if (failed != 0)
     return false;
-  stages.Record("read meshes, merge interface nodes (rank 0)", stages.Stop(), 0, false);
+  stages.Record("read meshes (rank 0, Gmsh)", read.readMs, 0, false);
+  if (!options.meshB.empty())
+    stages.Record("merge " + std::to_string(read.candidateNodes) + " boundary nodes (" +
+                      std::to_string(read.mergedNodes) + " pairs)",
+                  read.mergeMs, 0, false);
 
   Domain a, b;
   Domain* d[2] = {&a, &b};

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
@@ -364,18 +366,20 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
 }
 
 std::string KRZDemoJson(const KRZDemoReport& r) {
-  std::ostringstream j;
-  j << "{\n  \"ranks\": " << r.ranks << ",\n  \"cells_per_domain\": " << r.cellsPerDomain
-    << ",\n  \"interface_faces\": " << r.interfaceFaces << ",\n  \"paired_A\": " << r.pairedA
-    << ",\n  \"unpaired_A\": " << r.interfaceFaces - r.pairedA << ",\n  \"paired_B\": " << r.pairedB
-    << ",\n  \"unpaired_B\": " << r.interfaceFaces - r.pairedB
-    << ",\n  \"ranks_with_interface_A\": " << r.interfaceRanksA
-    << ",\n  \"ranks_with_interface_B\": " << r.interfaceRanksB
-    << ",\n  \"peak_rss_rank0_mib\": " << r.peakMiB << ",\n  \"ok\": " << (r.ok ? "true" : "false")
-    << ",\n  \"stages\": [";
-  for (size_t i = 0; i < r.stages.size(); ++i)
-    j << (i ? "," : "") << "\n    {\"what\": \"" << r.stages[i].what
-      << "\", \"ms\": " << r.stages[i].ms << ", \"check\": \"" << r.stages[i].check << "\"}";
-  j << "\n  ]\n}\n";
-  return j.str();
+  nlohmann::json j;
+  j["ranks"] = r.ranks;
+  j["cells_per_domain"] = r.cellsPerDomain;
+  j["interface_faces"] = r.interfaceFaces;
+  j["paired_A"] = r.pairedA;
+  j["unpaired_A"] = r.interfaceFaces - r.pairedA;
+  j["paired_B"] = r.pairedB;
+  j["unpaired_B"] = r.interfaceFaces - r.pairedB;
+  j["ranks_with_interface_A"] = r.interfaceRanksA;
+  j["ranks_with_interface_B"] = r.interfaceRanksB;
+  j["peak_rss_rank0_mib"] = r.peakMiB;
+  j["ok"] = r.ok;
+  j["stages"] = nlohmann::json::array();
+  for (const KRZStageRow& s : r.stages)
+    j["stages"].push_back({{"what", s.what}, {"ms", s.ms}, {"check", s.check}});
+  return j.dump(2) + "\n";
 }

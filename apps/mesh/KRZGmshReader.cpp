@@ -3,6 +3,7 @@
 #include <gmsh.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <stdexcept>
@@ -220,7 +221,7 @@ double Diagonal(const KRZCoupleDomain& a, const std::vector<int>& na, const KRZC
 // Two meshes: coinciding boundary nodes get one number, then every candidate face whose nodes
 // all coincide is an interface face; tagged faces are interface faces whether or not they do.
 std::string TwoMeshes(const std::string& fileA, const std::string& fileB, double tolerance,
-                      KRZCoupleDomain& a, KRZCoupleDomain& b) {
+                      KRZCoupleDomain& a, KRZCoupleDomain& b, KRZReadFigures& figures) {
   std::unordered_map<std::size_t, int> index;
   std::vector<CellFace> candidates[2];
   bool tagged[2] = {false, false};
@@ -239,7 +240,11 @@ std::string TwoMeshes(const std::string& fileA, const std::string& fileB, double
   const std::vector<int> na = NodesOf(a, candidates[0]), nb = NodesOf(b, candidates[1]);
   for (size_t n = 1; n < b.common.size(); ++n)
     b.common[n] = a.Nodes() + static_cast<int>(n); // apart from a's unless merged below
-  KRZMergeNodes(a, na, b, nb, tolerance * Diagonal(a, na, b, nb));
+  const auto start = std::chrono::steady_clock::now();
+  figures.candidateNodes = static_cast<int>(na.size() + nb.size());
+  figures.mergedNodes = KRZMergeNodes(a, na, b, nb, tolerance * Diagonal(a, na, b, nb));
+  figures.mergeMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   // A candidate face is on the interface when tagged, or when all its nodes found a partner.
   std::vector<char> mergedA(static_cast<size_t>(a.Nodes()) + 1, 0);
   std::vector<char> mergedB(static_cast<size_t>(b.Nodes()) + 1, 0);
@@ -332,17 +337,23 @@ std::array<double, 3> KRZCoupleDomain::Centroid(int face) const {
 }
 
 std::string KRZReadCoupledMeshes(const std::string& meshA, const std::string& meshB,
-                                 double tolerance, KRZCoupleDomain& a, KRZCoupleDomain& b) {
+                                 double tolerance, KRZCoupleDomain& a, KRZCoupleDomain& b,
+                                 KRZReadFigures& figures) {
+  const auto start = std::chrono::steady_clock::now();
   gmsh::initialize(0, nullptr, false);
   gmsh::option::setNumber("General.Terminal", 0);
   std::string error;
   try {
     a.name = "A";
     b.name = "B";
-    error = meshB.empty() ? OneMesh(meshA, a, b) : TwoMeshes(meshA, meshB, tolerance, a, b);
+    error =
+        meshB.empty() ? OneMesh(meshA, a, b) : TwoMeshes(meshA, meshB, tolerance, a, b, figures);
   } catch (const std::exception& e) {
     error = e.what();
   }
   gmsh::finalize();
+  figures.readMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() -
+      figures.mergeMs;
   return error;
 }

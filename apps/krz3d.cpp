@@ -14,6 +14,7 @@
 #include "KRZBenchCollect.h"
 #include "KRZBenchExchange.h"
 #include "KRZBenchMatch.h"
+#include "KRZBenchMerge.h"
 #include "KRZBenchTransfer.h"
 #include "KRZDemo.h"
 #include "KRZEngine.h"
@@ -150,6 +151,13 @@ int main(int argc, char** argv) {
   exchange->add_option("--engine", exchangeEngine, "threads or mpi (start with mpiexec)")
       ->check(CLI::IsMember({"threads", "mpi"}));
 
+  int mergeStart = 200, mergeReps = 5;
+  CLI::App* merge = bench->add_subcommand(
+      "merge", "couple's node merge (k-d tree) on k^2, 4k^2 and 16k^2 interface nodes");
+  merge->add_option("--k", mergeStart, "nodes along each side of the smallest interface")
+      ->check(CLI::Range(2, 4000));
+  merge->add_option("--reps", mergeReps, "repetitions per median")->check(CLI::Range(1, 100));
+
   KRZCoupleOptions coupleOptions;
   std::string coupleEngine = "threads", coupleJson;
   int coupleRanks = 4;
@@ -215,6 +223,9 @@ int main(int argc, char** argv) {
         WritableDirectory(*couple ? coupleOptions.vtuDirectory : "")})
     if (!check.empty())
       return Usage(check);
+
+  if (*merge)
+    return KRZBenchMerge(mergeStart, mergeReps);
 
   if (*couple) {
     for (const std::string& file : {coupleOptions.meshA, coupleOptions.meshB})

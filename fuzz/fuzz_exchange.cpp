@@ -11,16 +11,12 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
+#include "KRZFuzzInput.h"
 #include "KRZRunRanks.h"
 
 namespace {
 
-struct Input {
-  const uint8_t* data;
-  size_t size;
-  size_t at = 0;
-  int Next(int range, int low = 0) { return low + (at < size ? data[at++] : 0) % range; }
-};
+using Input = KRZFuzzInput;
 
 constexpr int kCells = 6; // cell arrays hold cells 0..kCells
 

@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "KRZFuzzInput.h"
 #include "KRZRunRanks.h"
 
 namespace {
 
-struct Input {
-  const uint8_t* data;
-  size_t size;
-  size_t at = 0;
-  int Next(int range, int low = 0) { return low + (at < size ? data[at++] : 0) % range; }
-};
+using Input = KRZFuzzInput;
 
 struct Relation {
   std::vector<int> counts;
@@ -85,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       const bool nullLocal = round == 1 && edit == 3 && myid == editRank;
       double* global = nullptr;
-      const int gathered = tools.GetGlobalArrayFromLocalArray(nullLocal ? nullptr : local.data(),
-                                                              global);
+      const int gathered =
+          tools.GetGlobalArrayFromLocalArray(nullLocal ? nullptr : local.data(), global);
       if (myid == 0 && gathered == 1 && round == 0) {
         for (int p = 0; p < nproc; ++p) // the last writer of each element, item by item
           for (int i = 1; i <= relation.counts[static_cast<size_t>(p)]; ++i) {

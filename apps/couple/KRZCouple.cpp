@@ -14,6 +14,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZCoupleMesh.h"
+#include "KRZTransferKinds.h"
 #include "KRZVtuWriter.h"
 
 namespace {
@@ -156,16 +157,14 @@ std::vector<int> Partners(const KRZCoupleDomain& from, const KRZCoupleDomain& to
   return partner;
 }
 
-// Known values: owner cells carry their mesh cell number, ghosts and faces their mesh face number,
-// each with a domain and kind offset. An unpaired target receives 0.
-enum Kind { kOwner = 0, kGhost = 1, kFace = 2 };
-int Code(bool isB, Kind kind, int value) {
-  return (isB ? 5000000 : 1000000) + kind * 1000000 + value;
-}
+// Known values (KRZValueCode): owner cells carry their mesh cell number, ghosts and faces their
+// mesh face number. An unpaired target receives 0.
+using Kind = KRZValueKind;
 
 template <class T> T SourceValue(const Domain& d, Kind kind, int meshFace) {
   const int v = kind == kOwner ? d.OwnerOf(meshFace) : meshFace;
-  return static_cast<T>(Code(d.isB, kind, v)) + static_cast<T>(std::is_same_v<T, double> ? 0.5 : 0);
+  return static_cast<T>(KRZValueCode(d.isB, kind, v)) +
+         static_cast<T>(std::is_same_v<T, double> ? 0.5 : 0);
 }
 
 template <class T> std::vector<T> SourceArray(const Domain& d, Kind kind) {
@@ -185,40 +184,8 @@ template <class T> std::vector<T> SourceArray(const Domain& d, Kind kind) {
   return v;
 }
 
-struct TransferKind {
-  const char* name;
-  bool fromB;
-  Kind source;
-  bool toFace;
-  void (E::*asDouble)(double*, double*);
-  void (E::*asInt)(int*, int*);
-};
-
-const TransferKind kTransfers[] = {
-    {"A2B Owner2Neighbor", false, kOwner, false, &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor},
-    {"B2A Owner2Neighbor", true, kOwner, false, &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor},
-    {"A2B Face2Neighbor", false, kFace, false, &E::GetBoundaryCellValue_A2B_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromFace2Neighbor},
-    {"B2A Face2Neighbor", true, kFace, false, &E::GetBoundaryCellValue_B2A_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromFace2Neighbor},
-    {"A2B Owner2Face", false, kOwner, true, &E::GetFaceValue_A2B_FromOwner2Face,
-     &E::GetFaceValue_A2B_FromOwner2Face},
-    {"A2B Neighbor2Face", false, kGhost, true, &E::GetFaceValue_A2B_FromNeighbor2Face,
-     &E::GetFaceValue_A2B_FromNeighbor2Face},
-    {"B2A Owner2Face", true, kOwner, true, &E::GetFaceValue_B2A_FromOwner2Face,
-     &E::GetFaceValue_B2A_FromOwner2Face},
-    {"B2A Neighbor2Face", true, kGhost, true, &E::GetFaceValue_B2A_FromNeighbor2Face,
-     &E::GetFaceValue_B2A_FromNeighbor2Face},
-    {"A2B Face2Face", false, kFace, true, &E::GetFaceValue_A2B_FromFace2Face,
-     &E::GetFaceValue_A2B_FromFace2Face},
-    {"B2A Face2Face", true, kFace, true, &E::GetFaceValue_B2A_FromFace2Face,
-     &E::GetFaceValue_B2A_FromFace2Face},
-};
-
 template <class T>
-int CheckTransfer(E& exchange, const TransferKind& t, Domain& a, Domain& b,
+int CheckTransfer(E& exchange, const KRZTransferKind& t, Domain& a, Domain& b,
                   const std::vector<int>* partner, int myid) {
   Domain& from = t.fromB ? b : a;
   Domain& to = t.fromB ? a : b;
@@ -226,10 +193,7 @@ int CheckTransfer(E& exchange, const TransferKind& t, Domain& a, Domain& b,
   std::vector<T> out(t.toFace ? static_cast<size_t>(to.Faces()) + 1
                               : static_cast<size_t>(to.CellArraySize()),
                      static_cast<T>(-1));
-  if constexpr (std::is_same_v<T, double>)
-    (exchange.*t.asDouble)(in.data(), out.data());
-  else
-    (exchange.*t.asInt)(in.data(), out.data());
+  t.Run(exchange, in.data(), out.data());
   KRZChecker check{myid};
   const std::vector<int>& toPartner = partner[to.isB ? 1 : 0];
   for (int f = 1; f <= to.Faces(); ++f) {
@@ -279,6 +243,17 @@ SerialCoupling(const Domain* d[2], const std::vector<int>* partner, int nproc, i
   return t;
 }
 
+// The piece's point of mesh node n, added on first use.
+int32_t PointOf(KRZVtuPiece& piece, std::map<int, int>& point, const KRZCoupleDomain& mesh, int n) {
+  auto it = point.find(n);
+  if (it == point.end()) {
+    it = point.emplace(n, static_cast<int>(piece.points.size() / 3)).first;
+    for (int j = 0; j < 3; ++j)
+      piece.points.push_back(mesh.xyz[3 * static_cast<size_t>(n - 1) + static_cast<size_t>(j)]);
+  }
+  return it->second;
+}
+
 // ParaView output of this rank: the interface faces of a domain at one step, and its cells.
 KRZVtuPiece InterfacePiece(const Domain& d, int myid, const std::vector<int>& globalNumber,
                            const std::vector<int>& partnerNumber,
@@ -292,15 +267,8 @@ KRZVtuPiece InterfacePiece(const Domain& d, int myid, const std::vector<int>& gl
     const int a = d.mesh->faceStart[static_cast<size_t>(mf) - 1],
               b = d.mesh->faceStart[static_cast<size_t>(mf)];
     for (int k = a; k < b; ++k) {
-      const int n = d.mesh->faceNodes[static_cast<size_t>(k)];
-      auto it = point.find(n);
-      if (it == point.end()) {
-        it = point.emplace(n, static_cast<int>(piece.points.size() / 3)).first;
-        for (int j = 0; j < 3; ++j)
-          piece.points.push_back(
-              d.mesh->xyz[3 * static_cast<size_t>(n - 1) + static_cast<size_t>(j)]);
-      }
-      piece.connectivity.push_back(it->second);
+      piece.connectivity.push_back(
+          PointOf(piece, point, *d.mesh, d.mesh->faceNodes[static_cast<size_t>(k)]));
     }
     piece.offsets.push_back(static_cast<int32_t>(piece.connectivity.size()));
     piece.types.push_back(b - a == 3 ? 5 : 9); // VTK triangle, quad
@@ -324,15 +292,8 @@ KRZVtuPiece CellPiece(const Domain& d, int myid) {
     const int mc = d.cells[static_cast<size_t>(c)];
     for (int k = d.mesh->cellStart[static_cast<size_t>(mc) - 1];
          k < d.mesh->cellStart[static_cast<size_t>(mc)]; ++k) {
-      const int n = d.mesh->cellNodes[static_cast<size_t>(k)];
-      auto it = point.find(n);
-      if (it == point.end()) {
-        it = point.emplace(n, static_cast<int>(piece.points.size() / 3)).first;
-        for (int j = 0; j < 3; ++j)
-          piece.points.push_back(
-              d.mesh->xyz[3 * static_cast<size_t>(n - 1) + static_cast<size_t>(j)]);
-      }
-      piece.connectivity.push_back(it->second);
+      piece.connectivity.push_back(
+          PointOf(piece, point, *d.mesh, d.mesh->cellNodes[static_cast<size_t>(k)]));
     }
     piece.offsets.push_back(static_cast<int32_t>(piece.connectivity.size()));
     piece.types.push_back(static_cast<uint8_t>(d.mesh->cellType[static_cast<size_t>(mc) - 1]));
@@ -560,11 +521,11 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
                     std::to_string(static_cast<int>(exchangeMs + 0.5)) + " ms)",
                 stepsMs, coupling.wrong);
 
-  for (const TransferKind& k : kTransfers) {
+  for (const KRZTransferKind* k = KRZTransferKindsBegin(); k != KRZTransferKindsEnd(); ++k) {
     stages.Start();
-    const int wrong = CheckTransfer<double>(exchange, k, a, b, partner, myid) +
-                      CheckTransfer<int>(exchange, k, a, b, partner, myid);
-    stages.Record(std::string(k.name) + " (double, int)", stages.Stop(), wrong);
+    const int wrong = CheckTransfer<double>(exchange, *k, a, b, partner, myid) +
+                      CheckTransfer<int>(exchange, *k, a, b, partner, myid);
+    stages.Record(std::string(k->name) + " (double, int)", stages.Stop(), wrong);
   }
 
   // ParaView: the partitions, and the collections over the steps.

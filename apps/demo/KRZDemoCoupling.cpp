@@ -18,6 +18,7 @@
 #include "KRZBenchUtil.h"
 #include "KRZDemoMesh.h"
 #include "KRZStages.h"
+#include "KRZTransferKinds.h"
 
 namespace {
 
@@ -85,62 +86,20 @@ struct Domain {
   }
 };
 
-// Known values: owner cells carry their global cell number, ghost and face values their
-// interface position, each with a domain offset.
-int Code(bool isB, int kind, int value) {
-  return (isB ? 5000000 : 1000000) + kind * 1000000 + value;
-}
-enum Kind { kOwner = 0, kGhost = 1, kFace = 2 };
+// Known values (KRZValueCode): owner cells carry their global cell number, ghost and face values
+// their interface position.
+using Kind = KRZValueKind;
 int Position(const KRZDemoBox& box, int j, int k) { return 1 + j + box.C * k; }
 
 using Stages = KRZStages;
 using Checker = KRZChecker;
-
 using E = CKRZA2BExchange_BoundaryFace;
-
-// The eleven transfer kinds: source domain, where they read, where they write.
-struct TransferKind {
-  const char* name;
-  bool fromB;
-  Kind source;
-  bool toFace;
-  void (E::*asDouble)(double*, double*);
-  void (E::*asInt)(int*, int*);
-};
-
-const TransferKind kTransfers[] = {
-    {"A2B Owner2Neighbor", false, kOwner, false, &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor},
-    {"B2A Owner2Neighbor", true, kOwner, false, &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor},
-    {"A2B Face2Neighbor", false, kFace, false, &E::GetBoundaryCellValue_A2B_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromFace2Neighbor},
-    {"B2A Face2Neighbor", true, kFace, false, &E::GetBoundaryCellValue_B2A_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromFace2Neighbor},
-    {"A2B Owner2Face", false, kOwner, true, &E::GetFaceValue_A2B_FromOwner2Face,
-     &E::GetFaceValue_A2B_FromOwner2Face},
-    {"A2B Neighbor2Face", false, kGhost, true, &E::GetFaceValue_A2B_FromNeighbor2Face,
-     &E::GetFaceValue_A2B_FromNeighbor2Face},
-    {"B2A Owner2Face", true, kOwner, true, &E::GetFaceValue_B2A_FromOwner2Face,
-     &E::GetFaceValue_B2A_FromOwner2Face},
-    {"B2A Neighbor2Face", true, kGhost, true, &E::GetFaceValue_B2A_FromNeighbor2Face,
-     &E::GetFaceValue_B2A_FromNeighbor2Face},
-    {"A2B Face2Face", false, kFace, true, &E::GetFaceValue_A2B_FromFace2Face,
-     &E::GetFaceValue_A2B_FromFace2Face},
-    {"B2A Face2Face", true, kFace, true, &E::GetFaceValue_B2A_FromFace2Face,
-     &E::GetFaceValue_B2A_FromFace2Face},
-};
-
-template <class T> void (E::*Member(const TransferKind& t))(T*, T*);
-template <> void (E::*Member<double>(const TransferKind& t))(double*, double*) {
-  return t.asDouble;
-}
-template <> void (E::*Member<int>(const TransferKind& t))(int*, int*) { return t.asInt; }
+using TransferKind = KRZTransferKind;
 
 // The value a transfer reads at interface position (j, k) of a domain (serial definition).
 template <class T> T SourceValue(const KRZDemoBox& box, Kind kind, int j, int k) {
   const int v = kind == kOwner ? box.InterfaceCell(j, k) : Position(box, j, k);
-  return static_cast<T>(Code(box.isB, kind, v)) +
+  return static_cast<T>(KRZValueCode(box.isB, kind, v)) +
          static_cast<T>(sizeof(T) == sizeof(double) ? 0.5 : 0);
 }
 
@@ -173,7 +132,7 @@ int CheckTransfer(E& exchange, const TransferKind& t, Domain& a, Domain& b, int 
                               : static_cast<size_t>(to.CellArraySize()),
                      static_cast<T>(-1));
   stages.Start();
-  (exchange.*Member<T>(t))(in.data(), out.data());
+  t.Run(exchange, in.data(), out.data());
   ms = stages.Stop();
   // The faces pair by position (j, k): the target at (j, k) holds the source's value there.
   Checker check{myid};
@@ -326,9 +285,9 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     stages.Record(std::string(t.name) + (sizeof(T) == sizeof(double) ? " (double)" : " (int)"),
                   times[times.size() / 2], wrong);
   };
-  for (const TransferKind& t : kTransfers) {
-    run(t, 0.0);
-    run(t, 0);
+  for (const TransferKind* t = KRZTransferKindsBegin(); t != KRZTransferKindsEnd(); ++t) {
+    run(*t, 0.0);
+    run(*t, 0);
   }
   // The eleventh kind, the two-way exchange, in int as well (double ran in the coupling steps).
   {

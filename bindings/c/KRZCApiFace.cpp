@@ -7,6 +7,7 @@
 using krz::capi::Create;
 using krz::capi::Destroy;
 using krz::capi::Fail;
+using krz::capi::Get;
 using krz::capi::Guarded;
 using krz::capi::Initialize;
 using krz::capi::NullArrays;
@@ -116,23 +117,13 @@ int krz_face_SetL2GMapRelation_Match(krz_face* h, int** node_map, int* nglobal,
 }
 
 int krz_face_GetFaceNumber_Global(krz_face* h, int* n) {
-  const char* f = "krz_face_GetFaceNumber_Global";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_face& x) {
-    *n = x.face.GetFaceNumber_Global();
-    return KRZ_OK;
-  });
+  return Get("krz_face_GetFaceNumber_Global", h, n,
+             [&](krz_face& x) { return x.face.GetFaceNumber_Global(); });
 }
 
 int krz_face_GetFaceNumber_Local(krz_face* h, int p, int* n) {
-  const char* f = "krz_face_GetFaceNumber_Local";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_face& x) {
-    *n = x.face.GetFaceNumber_Local(p);
-    return KRZ_OK;
-  });
+  return Get("krz_face_GetFaceNumber_Local", h, n,
+             [&](krz_face& x) { return x.face.GetFaceNumber_Local(p); });
 }
 
 int krz_face_GetGlobalFace20(krz_face* h, int* nface, int*** faces) {
@@ -191,23 +182,13 @@ int krz_bface_SetLocalFace_BoundaryCellID(krz_bface* h, int nlocal, int* owner, 
 }
 
 int krz_bface_GetBoundaryFaceNumber_Local(krz_bface* h, int* n) {
-  const char* f = "krz_bface_GetBoundaryFaceNumber_Local";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_bface& x) {
-    *n = x.bface.GetBoundaryFaceNumber_Local();
-    return KRZ_OK;
-  });
+  return Get("krz_bface_GetBoundaryFaceNumber_Local", h, n,
+             [&](krz_bface& x) { return x.bface.GetBoundaryFaceNumber_Local(); });
 }
 
 int krz_bface_GetBoundaryFaceNumber_Global(krz_bface* h, int* n) {
-  const char* f = "krz_bface_GetBoundaryFaceNumber_Global";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_bface& x) {
-    *n = x.bface.GetBoundaryFaceNumber_Global();
-    return KRZ_OK;
-  });
+  return Get("krz_bface_GetBoundaryFaceNumber_Global", h, n,
+             [&](krz_bface& x) { return x.bface.GetBoundaryFaceNumber_Global(); });
 }
 
 #define KRZ_C_BFACE_TRANSFERS(T)                                                                   \

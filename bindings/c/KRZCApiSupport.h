@@ -74,6 +74,16 @@ template <class H> int Destroy(const char* function, H* handle) {
 
 /// KRZ_ERR_NULL_ARRAY for a null output argument, or KRZ_OK.
 int Out(const char* function, const void* out);
+
+/// A query: `*out` = value(object), with the handle and the output checked.
+template <class H, class R, class F> int Get(const char* function, H* handle, R* out, F&& value) {
+  if (Out(function, out) != KRZ_OK)
+    return KRZ_ERR_NULL_ARRAY;
+  return With(function, handle, [&](H& h) {
+    *out = value(h);
+    return KRZ_OK;
+  });
+}
 /// Checks SetInitialize's arguments: KRZ_OK, or the status with its message.
 int Initialize(const char* function, int myid, int nproc, const krz_com* com);
 

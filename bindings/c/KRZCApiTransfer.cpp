@@ -7,6 +7,7 @@
 using krz::capi::Create;
 using krz::capi::Destroy;
 using krz::capi::Fail;
+using krz::capi::Get;
 using krz::capi::Guarded;
 using krz::capi::Initialize;
 using krz::capi::NullArrays;
@@ -137,23 +138,13 @@ int krz_broadtools_SetMapRelation_DefaultRelation(krz_broadtools* h, int nlocal)
 }
 
 int krz_broadtools_GetDimension_Local(krz_broadtools* h, int p, int* n) {
-  const char* f = "krz_broadtools_GetDimension_Local";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_broadtools& b) {
-    *n = b.tools.GetDimension_Local(p);
-    return KRZ_OK;
-  });
+  return Get("krz_broadtools_GetDimension_Local", h, n,
+             [&](krz_broadtools& b) { return b.tools.GetDimension_Local(p); });
 }
 
 int krz_broadtools_GetDimension_Global(krz_broadtools* h, int* n) {
-  const char* f = "krz_broadtools_GetDimension_Global";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_broadtools& b) {
-    *n = b.tools.GetDimension_Global();
-    return KRZ_OK;
-  });
+  return Get("krz_broadtools_GetDimension_Global", h, n,
+             [&](krz_broadtools& b) { return b.tools.GetDimension_Global(); });
 }
 
 int krz_broadtools_SetIfOpenDebugMode(krz_broadtools* h, int on) {
@@ -205,23 +196,13 @@ KRZ_C_COLLECT(bool, bool)
 #undef KRZ_C_COLLECT
 
 int krz_collector_GetNumber_Local(krz_collector* h, int p, int* n) {
-  const char* f = "krz_collector_GetNumber_Local";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_collector& c) {
-    *n = c.collector.GetNumber_Local(p);
-    return KRZ_OK;
-  });
+  return Get("krz_collector_GetNumber_Local", h, n,
+             [&](krz_collector& c) { return c.collector.GetNumber_Local(p); });
 }
 
 int krz_collector_GetNumber_Global(krz_collector* h, int* n) {
-  const char* f = "krz_collector_GetNumber_Global";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_collector& c) {
-    *n = c.collector.GetNumber_Global();
-    return KRZ_OK;
-  });
+  return Get("krz_collector_GetNumber_Global", h, n,
+             [&](krz_collector& c) { return c.collector.GetNumber_Global(); });
 }
 
 // ---- CL2GMappingRelation_CollectFVNode2MFENode --------------------------------------------------
@@ -247,33 +228,18 @@ int krz_nodecollect_SetMappinArrayCollectToMyid0(krz_nodecollect* h, int nlocal,
 }
 
 int krz_nodecollect_GetMappinArrayCollectToMyid0(krz_nodecollect* h, int*** rows) {
-  const char* f = "krz_nodecollect_GetMappinArrayCollectToMyid0";
-  if (Out(f, rows) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_nodecollect& m) {
-    *rows = m.mapping.GetMappinArrayCollectToMyid0();
-    return KRZ_OK;
-  });
+  return Get("krz_nodecollect_GetMappinArrayCollectToMyid0", h, rows,
+             [&](krz_nodecollect& m) { return m.mapping.GetMappinArrayCollectToMyid0(); });
 }
 
 int krz_nodecollect_GetNumber_Local(krz_nodecollect* h, int p, int* n) {
-  const char* f = "krz_nodecollect_GetNumber_Local";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_nodecollect& m) {
-    *n = m.mapping.GetNumber_Local(p);
-    return KRZ_OK;
-  });
+  return Get("krz_nodecollect_GetNumber_Local", h, n,
+             [&](krz_nodecollect& m) { return m.mapping.GetNumber_Local(p); });
 }
 
 int krz_nodecollect_GetNumber_Global(krz_nodecollect* h, int* n) {
-  const char* f = "krz_nodecollect_GetNumber_Global";
-  if (Out(f, n) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_nodecollect& m) {
-    *n = m.mapping.GetNumber_Global();
-    return KRZ_OK;
-  });
+  return Get("krz_nodecollect_GetNumber_Global", h, n,
+             [&](krz_nodecollect& m) { return m.mapping.GetNumber_Global(); });
 }
 
 // ---- CL2GMappingRelation_LocalFVNode2GlobalMFENode ----------------------------------------------
@@ -307,13 +273,9 @@ int krz_nodeglobal_SetMappingRelation_FENode_Local2Global(krz_nodeglobal* h, int
 }
 
 int krz_nodeglobal_CreateMappingArray_LocalFVNode2GlobalMFENode(krz_nodeglobal* h, int*** rows) {
-  const char* f = "krz_nodeglobal_CreateMappingArray_LocalFVNode2GlobalMFENode";
-  if (Out(f, rows) != KRZ_OK)
-    return KRZ_ERR_NULL_ARRAY;
-  return With(f, h, [&](krz_nodeglobal& m) {
-    *rows = m.mapping.CreateMappingArray_LocalFVNode2GlobalMFENode();
-    return KRZ_OK;
-  });
+  return Get(
+      "krz_nodeglobal_CreateMappingArray_LocalFVNode2GlobalMFENode", h, rows,
+      [&](krz_nodeglobal& m) { return m.mapping.CreateMappingArray_LocalFVNode2GlobalMFENode(); });
 }
 
 } // extern "C"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
-#include "CKRZFacesMappingA2B_Basic.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZBenchUtil.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
 
 using namespace krzbench;
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "CKRZL2GBroadTools_Face.h"
-#include "KRZLine.h"
+#include "base/KRZLine.h"
+
+using namespace krz::detail;
 
 CKRZL2GBroadTools_BoundaryFace::CKRZL2GBroadTools_BoundaryFace()
     : m_pFace(nullptr), m_nBoundaryFaceNumber_G(0), m_nBoundaryFaceNumber_L(0),

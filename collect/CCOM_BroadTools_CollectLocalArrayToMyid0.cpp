@@ -2,9 +2,11 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
-#include "KRZCountSum.h"
-#include "KRZLine.h"
-#include "KRZRowTable.h"
+#include "base/KRZCountSum.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+
+using namespace krz::detail;
 
 CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nNumber_Global(0), m_pL2GMapping(nullptr) {}

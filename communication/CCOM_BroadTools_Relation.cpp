@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "CKRZCom.h"
-#include "KRZCountSum.h"
-#include "KRZLine.h"
-#include "KRZPlacementPlan.h"
-#include "KRZRowTable.h"
+#include "base/KRZCountSum.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+#include "communication/KRZPlacementPlan.h"
+
+using namespace krz::detail;
 
 CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),

@@ -6,12 +6,14 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
-#include "KRZLine.h"
-#include "KRZPlacementPlan.h"
-#include "KRZRowTable.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+#include "base/KRZTags.h"
+#include "communication/KRZPlacementPlan.h"
+
+using namespace krz::detail;
 
 namespace {
-constexpr int kTag = 10000;
 
 // The plain loops over items from..n of one rank, in local order. Each stops at the first global
 // number outside 0..nG and returns its index (0 when there is none): the caller reports that item
@@ -93,11 +95,11 @@ const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
 }
 
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
-  m_pCom->Send(TypeCode<T>(), pArray, n + 1, nProc, kTag, m_pCom->m_nCommHandle);
+  m_pCom->Send(TypeCode<T>(), pArray, n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
 }
 
 template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T* pArray, int n) {
-  m_pCom->Recv(TypeCode<T>(), pArray, n + 1, nProc, kTag, m_pCom->m_nCommHandle);
+  m_pCom->Recv(TypeCode<T>(), pArray, n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
 }
 
 // bool travels as int 1 (true) or 0 (false); element 0 is sent as 0 and never written back.
@@ -105,12 +107,12 @@ template <> void CCOM_BroadTools::SendArray<bool>(int nProc, bool* pArray, int n
   std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
   for (int i = 1; i <= n; ++i)
     wire[i] = pArray[i] ? 1 : 0;
-  m_pCom->Send(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTag, m_pCom->m_nCommHandle);
+  m_pCom->Send(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
 }
 
 template <> void CCOM_BroadTools::ReceiveArray<bool>(int nProc, bool* pArray, int n) {
   std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
-  m_pCom->Recv(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTag, m_pCom->m_nCommHandle);
+  m_pCom->Recv(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
   for (int i = 1; i <= n; ++i)
     pArray[i] = wire[i] == 1;
 }

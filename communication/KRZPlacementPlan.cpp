@@ -1,7 +1,7 @@
 // The placement plan's life (first use, build at the second, comparison at every later one) and
 // its build: one pass counts the items of every block and how often the relation jumps between
 // pages of the global array, a second assigns the slots, a third sorts every block's slots.
-#include "KRZPlacementPlan.h"
+#include "communication/KRZPlacementPlan.h"
 
 #include <algorithm>
 #include <climits>

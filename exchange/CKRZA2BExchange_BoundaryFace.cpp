@@ -1,9 +1,11 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 
-#include "CKRZFacesMappingA2B_Basic.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
-#include "KRZLine.h"
+#include "base/KRZLine.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
+
+using namespace krz::detail;
 
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
     : m_pBoundaryFace_A(nullptr), m_pBoundaryFace_B(nullptr), m_pFace_A(nullptr),

@@ -1,9 +1,11 @@
-#include "CKRZFacesMappingA2B_Basic.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
 
 #include <algorithm>
 
-#include "CKRZFaceNode_Basic.h"
-#include "KRZLine.h"
+#include "base/KRZLine.h"
+#include "face/CKRZFaceNode_Basic.h"
+
+using namespace krz::detail;
 
 namespace {
 

@@ -4,10 +4,12 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
-#include "CKRZFacesMappingA2B_Basic.h"
-#include "KRZCountSum.h"
-#include "KRZLine.h"
-#include "KRZRowTable.h"
+#include "base/KRZCountSum.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
+
+using namespace krz::detail;
 
 namespace {
 constexpr int kSlots = 5; // node count and up to four nodes

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "CKRZFacesMappingA2B_Basic.h"
 #include "KRZReferenceMatch.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
 
 namespace {
 

@@ -48,16 +48,20 @@
 
 class CKRZCom;
 class CKRZPlacementPlan;
+
+namespace krz::detail {
 template <class T> class CKRZOwnedRows;
 
 /// Owned scratch arrays of one element type, grown to the size a transfer needs: `data` holds one
-/// rank's array, `staged` every rank's items in the order of rank 0's placement plan.
+/// rank's array (`size` elements), `staged` every rank's items in the order of rank 0's placement
+/// plan (`stagedSize` elements).
 template <class T> struct CKRZScratch {
   std::unique_ptr<T[]> data;
   long long size = 0;
   std::unique_ptr<T[]> staged;
   long long stagedSize = 0;
 };
+} // namespace krz::detail
 
 class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
 public:
@@ -119,7 +123,7 @@ private:
   template <class T> int Gather(T* pLocal, T*& pGlobal);
   template <class T> int Scatter(T* pGlobal, T*& pLocal);
   template <class T> void PlaceWithLines(int p, int n, const T* source, T* pGlobal);
-  template <class T> CKRZScratch<T>& Buffer();
+  template <class T> krz::detail::CKRZScratch<T>& Buffer();
   template <class T> T* Scratch();
   template <class T> T* Staged(long long n);
   const CKRZPlacementPlan* Plan();
@@ -142,11 +146,11 @@ private:
   int m_nDimension_G;
   int* m_pNDimension_L;
   int** m_pL2GArray;
-  CKRZScratch<double> m_pBufferDouble;
-  CKRZScratch<float> m_pBufferFloat;
-  CKRZScratch<int> m_pBufferInt;
-  CKRZScratch<bool> m_pBufferBool;
-  CKRZScratch<char> m_pBufferChar;
+  krz::detail::CKRZScratch<double> m_pBufferDouble;
+  krz::detail::CKRZScratch<float> m_pBufferFloat;
+  krz::detail::CKRZScratch<int> m_pBufferInt;
+  krz::detail::CKRZScratch<bool> m_pBufferBool;
+  krz::detail::CKRZScratch<char> m_pBufferChar;
   int m_nIfMapDataCorrect;
   bool m_bIfOwnMap;
   int m_nIfOpenDebugMode;
@@ -159,7 +163,7 @@ private:
   // Rank 0, default relation: nproc run starts (rank p's items are b_p+1..b_p+n_p); empty for a
   // caller's relation.
   std::vector<int> m_DefaultRunStarts;
-  std::unique_ptr<CKRZOwnedRows<int>> m_pOwnedRows;
+  std::unique_ptr<krz::detail::CKRZOwnedRows<int>> m_pOwnedRows;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
   std::unique_ptr<CKRZPlacementPlan> m_pPlan;
 };

@@ -79,7 +79,8 @@ private:
   std::unique_ptr<CCOM_BroadTools> m_pBroadTools;
   /// Rank 0's gather target of the row-table collections, one per element type, kept while
   /// the counts stay (GetNumber_Global()+1 elements); a repeated collection reuses it.
-  std::tuple<CKRZScratch<int>, CKRZScratch<bool>, CKRZScratch<double>, CKRZScratch<float>>
+  std::tuple<krz::detail::CKRZScratch<int>, krz::detail::CKRZScratch<bool>,
+             krz::detail::CKRZScratch<double>, krz::detail::CKRZScratch<float>>
       m_GatherBuffers;
 };
 

@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
-#include "KRZRowTable.h"
+#include "base/KRZRowTable.h"
+
+using namespace krz::detail;
 
 CL2GMappingRelation_CollectFVNode2MFENode::CL2GMappingRelation_CollectFVNode2MFENode()
     : m_nMyid(0), m_nNProc(0), m_pMappingArray_Myid0(nullptr), m_bCollected(false) {}

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "CL2GMappingRelation_CollectFVNode2MFENode.h"
-#include "KRZLine.h"
-#include "KRZRowTable.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+
+using namespace krz::detail;
 
 CL2GMappingRelation_LocalFVNode2GlobalMFENode::CL2GMappingRelation_LocalFVNode2GlobalMFENode()
     : m_nMyid(0), m_nNProc(0), m_pCom(nullptr), m_pFENode_Local2Global(nullptr) {}

@@ -7,8 +7,10 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "CKRZL2GBroadTools_UnitTest.h"
-#include "KRZLine.h"
-#include "KRZRowTable.h"
+#include "base/KRZLine.h"
+#include "base/KRZRowTable.h"
+
+using namespace krz::detail;
 
 namespace {
 

@@ -2,7 +2,9 @@
 #include <sstream>
 
 #include "CKRZL2GBroadTools_UnitTest.h"
-#include "KRZLine.h"
+#include "base/KRZLine.h"
+
+using namespace krz::detail;
 
 CKRZL2GBroadTools_UnitTest::CKRZL2GBroadTools_UnitTest()
     : m_nMyid(0), m_nNProc(0), m_pCom(nullptr), m_nTestFaceNumber_L(0) {}

@@ -6,8 +6,10 @@
 #include "CL2GMappingRelation_CollectFVNode2MFENode.h"
 #include "CL2GMappingRelation_LocalFVNode2GlobalMFENode.h"
 #include "KRZForwardingCom.h"
-#include "KRZRowTable.h"
 #include "KRZTestHarness.h"
+#include "base/KRZRowTable.h"
+
+using namespace krz::detail;
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "CKRZFacesMappingA2B_Basic.h"
 #include "KRZReferenceMatch.h"
+#include "face/CKRZFacesMappingA2B_Basic.h"
 
 namespace {
 

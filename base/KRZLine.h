@@ -5,12 +5,14 @@
 // The line is composed in a private stream with default formatting and written with one call
 // followed by a flush when the temporary dies, so lines of different ranks never mix inside a
 // line and a per-thread stream buffer on std::cout sees each line whole.
-#ifndef KRZ_COMMUNICATION_KRZLINE_H
-#define KRZ_COMMUNICATION_KRZLINE_H
+#ifndef KRZ_BASE_KRZLINE_H
+#define KRZ_BASE_KRZLINE_H
 
 #include <iostream>
 #include <sstream>
 #include <string>
+
+namespace krz::detail {
 
 class CKRZLine {
 public:
@@ -32,5 +34,7 @@ public:
 private:
   std::ostringstream m_Text;
 };
+
+} // namespace krz::detail
 
 #endif

@@ -1,13 +1,15 @@
 // Row tables in the interface's own shape: an array of row pointers indexed by rank from 0,
 // row p an array of counts[p]+1 elements (1-based items, element 0 zero). Allocated with new[],
 // zero-filled; released row by row, then the row array.
-#ifndef KRZ_COMMUNICATION_KRZROWTABLE_H
-#define KRZ_COMMUNICATION_KRZROWTABLE_H
+#ifndef KRZ_BASE_KRZROWTABLE_H
+#define KRZ_BASE_KRZROWTABLE_H
 
 #include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>
+
+namespace krz::detail {
 
 /// A new zero-filled table of nRows rows, row p holding counts[p]+1 elements (negative counts
 /// count as 0).
@@ -84,5 +86,7 @@ private:
   std::vector<T> m_Block;
   std::vector<T*> m_Table;
 };
+
+} // namespace krz::detail
 
 #endif

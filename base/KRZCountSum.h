@@ -1,12 +1,14 @@
 // KRZCountSum: per-rank item counts summed in 64 bits, and the refusal of a total that does not
 // fit the int the interface counts in. Every rank sums the same counts, so every rank refuses
 // alike and no message is needed to agree.
-#ifndef KRZ_COMMUNICATION_KRZCOUNTSUM_H
-#define KRZ_COMMUNICATION_KRZCOUNTSUM_H
+#ifndef KRZ_BASE_KRZCOUNTSUM_H
+#define KRZ_BASE_KRZCOUNTSUM_H
 
 #include <climits>
 
-#include "KRZLine.h"
+#include "base/KRZLine.h"
+
+namespace krz::detail {
 
 /// Sum of counts[0..n-1], each taken as at least 0.
 template <class Counts> long long KRZSumCounts(const Counts& counts, int n) {
@@ -21,9 +23,11 @@ template <class Counts> long long KRZSumCounts(const Counts& counts, int n) {
 inline bool KRZCountFits(const char* operation, long long total, const char* what) {
   if (total < INT_MAX)
     return true;
-  CKRZLine() << operation << ": the local " << what << " counts sum to " << total
-             << ", more than " << INT_MAX - 1 << "; refused";
+  CKRZLine() << operation << ": the local " << what << " counts sum to " << total << ", more than "
+             << INT_MAX - 1 << "; refused";
   return false;
 }
+
+} // namespace krz::detail
 
 #endif

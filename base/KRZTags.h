@@ -1,0 +1,13 @@
+// The message tags of the library's point-to-point traffic, in one place.
+#ifndef KRZ_BASE_KRZTAGS_H
+#define KRZ_BASE_KRZTAGS_H
+
+namespace krz::detail {
+
+enum KRZTag : int {
+  kTransferTag = 10000 ///< gathers and scatters: every rank's array to or from rank 0
+};
+
+} // namespace krz::detail
+
+#endif

@@ -13,6 +13,7 @@ using krz::capi::Initialize;
 using krz::capi::NullArrays;
 using krz::capi::NullHandle;
 using krz::capi::Out;
+using krz::capi::SetUp;
 using krz::capi::With;
 
 namespace {
@@ -46,7 +47,7 @@ template <class T> int A2BTransfer(const char* function, krz_a2b* h, int kind, T
     return Fail(KRZ_ERR_INVALID, std::string(function) + ": kind " + std::to_string(kind) +
                                      " is not one of 0.." + std::to_string(KRZ_A2B_KINDS - 1));
   return With(function, h, [&](krz_a2b& x) {
-    (x.exchange.*TransferOf<T>(kind))(in, out);
+    (x.object.*TransferOf<T>(kind))(in, out);
     return NullArrays(function, {in, out});
   });
 }
@@ -60,20 +61,12 @@ int krz_face_create(krz_face** h) { return Create("krz_face_create", h); }
 int krz_face_destroy(krz_face* h) { return Destroy("krz_face_destroy", h); }
 
 int krz_face_SetInitialize(krz_face* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_face_SetInitialize";
-  return With(f, h, [&](krz_face& x) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK) {
-      x.face.SetInitialize(myid, nproc, com->com);
-      x.myid = myid;
-    }
-    return status;
-  });
+  return SetUp("krz_face_SetInitialize", h, myid, nproc, com);
 }
 
 int krz_face_SetLocalFace20(krz_face* h, int nlocal, int** faces) {
   return With("krz_face_SetLocalFace20", h, [&](krz_face& x) {
-    x.face.SetLocalFace20(nlocal, faces);
+    x.object.SetLocalFace20(nlocal, faces);
     return KRZ_OK;
   });
 }
@@ -86,7 +79,7 @@ int krz_face_SetLocalFace20_Flat(krz_face* h, int nlocal, const int* records) {
     x.recordTable.assign(static_cast<size_t>(n) + 1, nullptr);
     for (int i = 1; i <= n; ++i)
       x.recordTable[static_cast<size_t>(i)] = &x.records[5 * static_cast<size_t>(i - 1)];
-    x.face.SetLocalFace20(n, x.recordTable.data()); // collective even when refused below
+    x.object.SetLocalFace20(n, x.recordTable.data()); // collective even when refused below
     if (nlocal < 0)
       return Fail(KRZ_ERR_INVALID, std::string(f) + ": nlocal is " + std::to_string(nlocal) +
                                        "; took part with no faces");
@@ -99,7 +92,7 @@ int krz_face_SetLocalFace20_Flat(krz_face* h, int nlocal, const int* records) {
 
 int krz_face_SetL2GMapRelation(krz_face* h, int** node_map, int** face_map) {
   return With("krz_face_SetL2GMapRelation", h, [&](krz_face& x) {
-    x.face.SetL2GMapRelation(node_map, face_map);
+    x.object.SetL2GMapRelation(node_map, face_map);
     return KRZ_OK;
   });
 }
@@ -109,7 +102,7 @@ int krz_face_SetL2GMapRelation_Match(krz_face* h, int** node_map, int* nglobal,
   const char* f = "krz_face_SetL2GMapRelation_Match";
   return With(f, h, [&](krz_face& x) {
     int none = 0;
-    x.face.SetL2GMapRelation(node_map, nglobal != nullptr ? *nglobal : none, global_faces);
+    x.object.SetL2GMapRelation(node_map, nglobal != nullptr ? *nglobal : none, global_faces);
     if (x.myid == 0 && (nglobal == nullptr || global_faces == nullptr))
       return Fail(KRZ_ERR_NULL_ARRAY, std::string(f) + ": the global face table is null on rank 0");
     return KRZ_OK;
@@ -118,12 +111,12 @@ int krz_face_SetL2GMapRelation_Match(krz_face* h, int** node_map, int* nglobal,
 
 int krz_face_GetFaceNumber_Global(krz_face* h, int* n) {
   return Get("krz_face_GetFaceNumber_Global", h, n,
-             [&](krz_face& x) { return x.face.GetFaceNumber_Global(); });
+             [&](krz_face& x) { return x.object.GetFaceNumber_Global(); });
 }
 
 int krz_face_GetFaceNumber_Local(krz_face* h, int p, int* n) {
   return Get("krz_face_GetFaceNumber_Local", h, n,
-             [&](krz_face& x) { return x.face.GetFaceNumber_Local(p); });
+             [&](krz_face& x) { return x.object.GetFaceNumber_Local(p); });
 }
 
 int krz_face_GetGlobalFace20(krz_face* h, int* nface, int*** faces) {
@@ -131,7 +124,7 @@ int krz_face_GetGlobalFace20(krz_face* h, int* nface, int*** faces) {
   if (Out(f, nface) != KRZ_OK || Out(f, faces) != KRZ_OK)
     return KRZ_ERR_NULL_ARRAY;
   return With(f, h, [&](krz_face& x) {
-    x.face.GetGlobalFace20(*nface, *faces);
+    x.object.GetGlobalFace20(*nface, *faces);
     return KRZ_OK;
   });
 }
@@ -139,13 +132,13 @@ int krz_face_GetGlobalFace20(krz_face* h, int* nface, int*** faces) {
 #define KRZ_C_FACE_TRANSFERS(T)                                                                    \
   int krz_face_gather_##T(krz_face* h, const T* local, T* global) {                                \
     return With("krz_face_gather_" #T, h, [&](krz_face& x) {                                       \
-      x.face.GetValue_FromLocalFaceToGloblaFace(const_cast<T*>(local), global);                    \
+      x.object.GetValue_FromLocalFaceToGloblaFace(const_cast<T*>(local), global);                  \
       return NullArrays("krz_face_gather_" #T, {local, x.myid == 0 ? global : local});             \
     });                                                                                            \
   }                                                                                                \
   int krz_face_scatter_##T(krz_face* h, const T* global, T* local) {                               \
     return With("krz_face_scatter_" #T, h, [&](krz_face& x) {                                      \
-      x.face.GetValue_FromGlobalFaceToLocalFace(const_cast<T*>(global), local);                    \
+      x.object.GetValue_FromGlobalFaceToLocalFace(const_cast<T*>(global), local);                  \
       return NullArrays("krz_face_scatter_" #T, {local, x.myid == 0 ? global : local});            \
     });                                                                                            \
   }
@@ -162,7 +155,7 @@ int krz_bface_SetBoundaryFaceRelation(krz_bface* h, krz_face* face) {
   if (face == nullptr)
     return NullHandle(f);
   return With(f, h, [&](krz_bface& x) {
-    x.bface.SetBoundaryFaceRelation(&face->face);
+    x.object.SetBoundaryFaceRelation(&face->object);
     return KRZ_OK;
   });
 }
@@ -170,47 +163,47 @@ int krz_bface_SetBoundaryFaceRelation(krz_bface* h, krz_face* face) {
 int krz_bface_SetLocalFace_BoundaryCellID(krz_bface* h, int nlocal, int* owner, int* neighbor) {
   const char* f = "krz_bface_SetLocalFace_BoundaryCellID";
   return With(f, h, [&](krz_bface& x) {
-    if (nlocal != x.bface.GetBoundaryFaceNumber_Local())
+    if (nlocal != x.object.GetBoundaryFaceNumber_Local())
       return Fail(KRZ_ERR_INVALID, std::string(f) + ": nlocal is " + std::to_string(nlocal) +
                                        ", the face object has " +
-                                       std::to_string(x.bface.GetBoundaryFaceNumber_Local()));
+                                       std::to_string(x.object.GetBoundaryFaceNumber_Local()));
     if (nlocal > 0 && (owner == nullptr || neighbor == nullptr))
       return Fail(KRZ_ERR_NULL_ARRAY, std::string(f) + ": owner or neighbor is null");
-    x.bface.SetLocalFace_BoundaryCellID(nlocal, owner, neighbor);
+    x.object.SetLocalFace_BoundaryCellID(nlocal, owner, neighbor);
     return KRZ_OK;
   });
 }
 
 int krz_bface_GetBoundaryFaceNumber_Local(krz_bface* h, int* n) {
   return Get("krz_bface_GetBoundaryFaceNumber_Local", h, n,
-             [&](krz_bface& x) { return x.bface.GetBoundaryFaceNumber_Local(); });
+             [&](krz_bface& x) { return x.object.GetBoundaryFaceNumber_Local(); });
 }
 
 int krz_bface_GetBoundaryFaceNumber_Global(krz_bface* h, int* n) {
   return Get("krz_bface_GetBoundaryFaceNumber_Global", h, n,
-             [&](krz_bface& x) { return x.bface.GetBoundaryFaceNumber_Global(); });
+             [&](krz_bface& x) { return x.object.GetBoundaryFaceNumber_Global(); });
 }
 
 #define KRZ_C_BFACE_TRANSFERS(T)                                                                   \
   int krz_bface_from_owner_##T(krz_bface* h, const T* cells, T* global) {                          \
     return With("krz_bface_from_owner_" #T, h, [&](krz_bface& x) {                                 \
-      x.bface.GetGlobalFaceValue_FromLocalOwnerCell(const_cast<T*>(cells), global);                \
+      x.object.GetGlobalFaceValue_FromLocalOwnerCell(const_cast<T*>(cells), global);               \
       return NullArrays("krz_bface_from_owner_" #T,                                                \
-                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+                        {cells, x.object.Getmyid() == 0 ? global : cells});                        \
     });                                                                                            \
   }                                                                                                \
   int krz_bface_from_neighbor_##T(krz_bface* h, const T* cells, T* global) {                       \
     return With("krz_bface_from_neighbor_" #T, h, [&](krz_bface& x) {                              \
-      x.bface.GetGlobalFaceValue_FromLocalNeighborCell(const_cast<T*>(cells), global);             \
+      x.object.GetGlobalFaceValue_FromLocalNeighborCell(const_cast<T*>(cells), global);            \
       return NullArrays("krz_bface_from_neighbor_" #T,                                             \
-                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+                        {cells, x.object.Getmyid() == 0 ? global : cells});                        \
     });                                                                                            \
   }                                                                                                \
   int krz_bface_to_neighbor_##T(krz_bface* h, const T* global, T* cells) {                         \
     return With("krz_bface_to_neighbor_" #T, h, [&](krz_bface& x) {                                \
-      x.bface.GetLocalNeighborCellValue_FromGlobalFaceValue(const_cast<T*>(global), cells);        \
+      x.object.GetLocalNeighborCellValue_FromGlobalFaceValue(const_cast<T*>(global), cells);       \
       return NullArrays("krz_bface_to_neighbor_" #T,                                               \
-                        {cells, x.bface.Getmyid() == 0 ? global : cells});                         \
+                        {cells, x.object.Getmyid() == 0 ? global : cells});                        \
     });                                                                                            \
   }
 KRZ_C_BFACE_TRANSFERS(double)
@@ -226,7 +219,7 @@ int krz_a2b_SetL2G_Face(krz_a2b* h, krz_face* face_a, krz_face* face_b) {
   if (face_a == nullptr || face_b == nullptr)
     return NullHandle(f);
   return With(f, h, [&](krz_a2b& x) {
-    x.exchange.SetL2G_Face(&face_a->face, &face_b->face);
+    x.object.SetL2G_Face(&face_a->object, &face_b->object);
     return KRZ_OK;
   });
 }
@@ -236,14 +229,14 @@ int krz_a2b_SetL2G_BoundaryFace(krz_a2b* h, krz_bface* bface_a, krz_bface* bface
   if (bface_a == nullptr || bface_b == nullptr)
     return NullHandle(f);
   return With(f, h, [&](krz_a2b& x) {
-    x.exchange.SetL2G_BoundaryFace(&bface_a->bface, &bface_b->bface);
+    x.object.SetL2G_BoundaryFace(&bface_a->object, &bface_b->object);
     return KRZ_OK;
   });
 }
 
 int krz_a2b_SetA2BRelation(krz_a2b* h, int* a2b_relation, int* b2a_relation) {
   return With("krz_a2b_SetA2BRelation", h, [&](krz_a2b& x) {
-    x.exchange.SetA2BRelation(a2b_relation, b2a_relation);
+    x.object.SetA2BRelation(a2b_relation, b2a_relation);
     return KRZ_OK;
   });
 }
@@ -268,18 +261,12 @@ int krz_selftest_create(krz_selftest** h) { return Create("krz_selftest_create",
 int krz_selftest_destroy(krz_selftest* h) { return Destroy("krz_selftest_destroy", h); }
 
 int krz_selftest_SetInitialize(krz_selftest* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_selftest_SetInitialize";
-  return With(f, h, [&](krz_selftest& x) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK)
-      x.test.SetInitialize(myid, nproc, com->com);
-    return status;
-  });
+  return SetUp("krz_selftest_SetInitialize", h, myid, nproc, com);
 }
 
 int krz_selftest_Test(krz_selftest* h) {
   return With("krz_selftest_Test", h, [&](krz_selftest& x) {
-    x.test.Test();
+    x.object.Test();
     return KRZ_OK;
   });
 }

@@ -89,45 +89,66 @@ int Initialize(const char* function, int myid, int nproc, const krz_com* com);
 
 } // namespace krz::capi
 
-/// The objects behind the C handles. A handle that carries rank and size keeps them from
-/// SetInitialize, so the C layer knows which rank it serves.
+namespace krz::capi {
+/// Rank and size as SetInitialize gave them, so the C layer knows which rank a handle serves.
+struct Ranked {
+  int myid = 0;
+  int nproc = 1;
+};
+} // namespace krz::capi
+
+/// The objects behind the C handles: `object` is the C++ object of the handle.
 struct krz_com {
   CKRZCom* com = nullptr;
   std::unique_ptr<CKRZCom> owned; ///< the MPI engine made by krz_com_create_mpi_f
   int rank = 0;
   int size = 1;
 };
-struct krz_broadtools {
-  CCOM_BroadTools tools;
-  int myid = 0;
-  int nproc = 1;
+struct krz_broadtools : krz::capi::Ranked {
+  CCOM_BroadTools object;
   std::vector<int> flatCounts;  ///< SetMapRelation_Flat's copy: nproc counts
   std::vector<int> flatNumbers; ///< rows laid end to end, each with its element 0
   std::vector<int*> flatRows;   ///< nproc pointers into flatNumbers
 };
-struct krz_collector {
-  CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
+struct krz_collector : krz::capi::Ranked {
+  CCOM_BroadTools_CollectLocalArrayToMyid0 object;
 };
-struct krz_nodecollect {
-  CL2GMappingRelation_CollectFVNode2MFENode mapping;
+struct krz_nodecollect : krz::capi::Ranked {
+  CL2GMappingRelation_CollectFVNode2MFENode object;
 };
-struct krz_nodeglobal {
-  CL2GMappingRelation_LocalFVNode2GlobalMFENode mapping;
+struct krz_nodeglobal : krz::capi::Ranked {
+  CL2GMappingRelation_LocalFVNode2GlobalMFENode object;
 };
-struct krz_face {
-  CKRZL2GBroadTools_Face face;
-  int myid = 0;
+struct krz_face : krz::capi::Ranked {
+  CKRZL2GBroadTools_Face object;
   std::vector<int> records;      ///< SetLocalFace20_Flat's copy, 5 ints a face
   std::vector<int*> recordTable; ///< 1-based pointers into records
 };
 struct krz_bface {
-  CKRZL2GBroadTools_BoundaryFace bface;
+  CKRZL2GBroadTools_BoundaryFace object;
 };
 struct krz_a2b {
-  CKRZA2BExchange_BoundaryFace exchange;
+  CKRZA2BExchange_BoundaryFace object;
 };
-struct krz_selftest {
-  CKRZL2GBroadTools_UnitTest test;
+struct krz_selftest : krz::capi::Ranked {
+  CKRZL2GBroadTools_UnitTest object;
 };
+
+namespace krz::capi {
+
+/// SetInitialize of any handle: the arguments checked, rank and size kept.
+template <class H> int SetUp(const char* function, H* handle, int myid, int nproc, krz_com* com) {
+  return With(function, handle, [&](H& h) {
+    const int status = Initialize(function, myid, nproc, com);
+    if (status == KRZ_OK) {
+      h.object.SetInitialize(myid, nproc, com->com);
+      h.myid = myid;
+      h.nproc = nproc;
+    }
+    return status;
+  });
+}
+
+} // namespace krz::capi
 
 #endif

@@ -13,6 +13,7 @@ using krz::capi::Initialize;
 using krz::capi::NullArrays;
 using krz::capi::NullHandle;
 using krz::capi::Out;
+using krz::capi::SetUp;
 using krz::capi::With;
 
 namespace {
@@ -30,7 +31,7 @@ int Transferred(const char* function, int done, std::initializer_list<const void
 template <class T> int Gather(const char* function, krz_broadtools* h, const T* local, T* global) {
   return With(function, h, [&](krz_broadtools& b) {
     T* target = global;
-    const int done = b.tools.GetGlobalArrayFromLocalArray(const_cast<T*>(local), target);
+    const int done = b.object.GetGlobalArrayFromLocalArray(const_cast<T*>(local), target);
     if (target != global)
       delete[] target; // rank 0 passed null: the library allocated one
     return Transferred(function, done, {local, b.myid == 0 ? global : local});
@@ -40,7 +41,7 @@ template <class T> int Gather(const char* function, krz_broadtools* h, const T* 
 template <class T> int Scatter(const char* function, krz_broadtools* h, const T* global, T* local) {
   return With(function, h, [&](krz_broadtools& b) {
     T* target = local;
-    const int done = b.tools.GetLocalArrayFromGlobalArray(const_cast<T*>(global), target);
+    const int done = b.object.GetLocalArrayFromGlobalArray(const_cast<T*>(global), target);
     if (target != local)
       delete[] target;
     return Transferred(function, done, {local, b.myid == 0 ? global : local});
@@ -53,7 +54,7 @@ int CollectRows(const char* function, krz_collector* h, int nlocal, const T* loc
     return KRZ_ERR_NULL_ARRAY;
   *rows = nullptr;
   return With(function, h, [&](krz_collector& c) {
-    *rows = c.collector.CreateMyid0ArrayFromLocalArray(nlocal, const_cast<T*>(local));
+    *rows = c.object.CreateMyid0ArrayFromLocalArray(nlocal, const_cast<T*>(local));
     return NullArrays(function, {local});
   });
 }
@@ -64,7 +65,7 @@ int CollectFlat(const char* function, krz_collector* h, int nlocal, const T* loc
     return KRZ_ERR_NULL_ARRAY;
   *flat = nullptr;
   return With(function, h, [&](krz_collector& c) {
-    *flat = c.collector.CreateMyid0Array1DFromLocalArray(nlocal, const_cast<T*>(local));
+    *flat = c.object.CreateMyid0Array1DFromLocalArray(nlocal, const_cast<T*>(local));
     return NullArrays(function, {local});
   });
 }
@@ -78,22 +79,13 @@ int krz_broadtools_create(krz_broadtools** h) { return Create("krz_broadtools_cr
 int krz_broadtools_destroy(krz_broadtools* h) { return Destroy("krz_broadtools_destroy", h); }
 
 int krz_broadtools_SetInitialize(krz_broadtools* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_broadtools_SetInitialize";
-  return With(f, h, [&](krz_broadtools& b) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK) {
-      b.tools.SetInitialize(myid, nproc, com->com);
-      b.myid = myid;
-      b.nproc = nproc;
-    }
-    return status;
-  });
+  return SetUp("krz_broadtools_SetInitialize", h, myid, nproc, com);
 }
 
 int krz_broadtools_SetMapRelation(krz_broadtools* h, int nglobal, int* counts, int** rows) {
   const char* f = "krz_broadtools_SetMapRelation";
   return With(f, h, [&](krz_broadtools& b) {
-    b.tools.SetMapRelation(nglobal, counts, rows);
+    b.object.SetMapRelation(nglobal, counts, rows);
     return KRZ_OK;
   });
 }
@@ -125,31 +117,31 @@ int krz_broadtools_SetMapRelation_Flat(krz_broadtools* h, int nglobal, const int
       from += counts[p];
       at += static_cast<size_t>(counts[p]) + 1;
     }
-    b.tools.SetMapRelation(nglobal, b.flatCounts.data(), b.flatRows.data());
+    b.object.SetMapRelation(nglobal, b.flatCounts.data(), b.flatRows.data());
     return KRZ_OK;
   });
 }
 
 int krz_broadtools_SetMapRelation_DefaultRelation(krz_broadtools* h, int nlocal) {
   return With("krz_broadtools_SetMapRelation_DefaultRelation", h, [&](krz_broadtools& b) {
-    b.tools.SetMapRelation_DefaultRelation(nlocal);
+    b.object.SetMapRelation_DefaultRelation(nlocal);
     return KRZ_OK;
   });
 }
 
 int krz_broadtools_GetDimension_Local(krz_broadtools* h, int p, int* n) {
   return Get("krz_broadtools_GetDimension_Local", h, n,
-             [&](krz_broadtools& b) { return b.tools.GetDimension_Local(p); });
+             [&](krz_broadtools& b) { return b.object.GetDimension_Local(p); });
 }
 
 int krz_broadtools_GetDimension_Global(krz_broadtools* h, int* n) {
   return Get("krz_broadtools_GetDimension_Global", h, n,
-             [&](krz_broadtools& b) { return b.tools.GetDimension_Global(); });
+             [&](krz_broadtools& b) { return b.object.GetDimension_Global(); });
 }
 
 int krz_broadtools_SetIfOpenDebugMode(krz_broadtools* h, int on) {
   return With("krz_broadtools_SetIfOpenDebugMode", h, [&](krz_broadtools& b) {
-    b.tools.SetIfOpenDebugMode(on);
+    b.object.SetIfOpenDebugMode(on);
     return KRZ_OK;
   });
 }
@@ -173,13 +165,7 @@ int krz_collector_create(krz_collector** h) { return Create("krz_collector_creat
 int krz_collector_destroy(krz_collector* h) { return Destroy("krz_collector_destroy", h); }
 
 int krz_collector_SetInitialize(krz_collector* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_collector_SetInitialize";
-  return With(f, h, [&](krz_collector& c) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK)
-      c.collector.SetInitialize(myid, nproc, com->com);
-    return status;
-  });
+  return SetUp("krz_collector_SetInitialize", h, myid, nproc, com);
 }
 
 #define KRZ_C_COLLECT(T, suffix)                                                                   \
@@ -197,12 +183,12 @@ KRZ_C_COLLECT(bool, bool)
 
 int krz_collector_GetNumber_Local(krz_collector* h, int p, int* n) {
   return Get("krz_collector_GetNumber_Local", h, n,
-             [&](krz_collector& c) { return c.collector.GetNumber_Local(p); });
+             [&](krz_collector& c) { return c.object.GetNumber_Local(p); });
 }
 
 int krz_collector_GetNumber_Global(krz_collector* h, int* n) {
   return Get("krz_collector_GetNumber_Global", h, n,
-             [&](krz_collector& c) { return c.collector.GetNumber_Global(); });
+             [&](krz_collector& c) { return c.object.GetNumber_Global(); });
 }
 
 // ---- CL2GMappingRelation_CollectFVNode2MFENode --------------------------------------------------
@@ -210,36 +196,30 @@ int krz_nodecollect_create(krz_nodecollect** h) { return Create("krz_nodecollect
 int krz_nodecollect_destroy(krz_nodecollect* h) { return Destroy("krz_nodecollect_destroy", h); }
 
 int krz_nodecollect_SetInitialize(krz_nodecollect* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_nodecollect_SetInitialize";
-  return With(f, h, [&](krz_nodecollect& m) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK)
-      m.mapping.SetInitialize(myid, nproc, com->com);
-    return status;
-  });
+  return SetUp("krz_nodecollect_SetInitialize", h, myid, nproc, com);
 }
 
 int krz_nodecollect_SetMappinArrayCollectToMyid0(krz_nodecollect* h, int nlocal, const int* local) {
   const char* f = "krz_nodecollect_SetMappinArrayCollectToMyid0";
   return With(f, h, [&](krz_nodecollect& m) {
-    m.mapping.SetMappinArrayCollectToMyid0(nlocal, const_cast<int*>(local));
+    m.object.SetMappinArrayCollectToMyid0(nlocal, const_cast<int*>(local));
     return NullArrays(f, {local});
   });
 }
 
 int krz_nodecollect_GetMappinArrayCollectToMyid0(krz_nodecollect* h, int*** rows) {
   return Get("krz_nodecollect_GetMappinArrayCollectToMyid0", h, rows,
-             [&](krz_nodecollect& m) { return m.mapping.GetMappinArrayCollectToMyid0(); });
+             [&](krz_nodecollect& m) { return m.object.GetMappinArrayCollectToMyid0(); });
 }
 
 int krz_nodecollect_GetNumber_Local(krz_nodecollect* h, int p, int* n) {
   return Get("krz_nodecollect_GetNumber_Local", h, n,
-             [&](krz_nodecollect& m) { return m.mapping.GetNumber_Local(p); });
+             [&](krz_nodecollect& m) { return m.object.GetNumber_Local(p); });
 }
 
 int krz_nodecollect_GetNumber_Global(krz_nodecollect* h, int* n) {
   return Get("krz_nodecollect_GetNumber_Global", h, n,
-             [&](krz_nodecollect& m) { return m.mapping.GetNumber_Global(); });
+             [&](krz_nodecollect& m) { return m.object.GetNumber_Global(); });
 }
 
 // ---- CL2GMappingRelation_LocalFVNode2GlobalMFENode ----------------------------------------------
@@ -247,26 +227,20 @@ int krz_nodeglobal_create(krz_nodeglobal** h) { return Create("krz_nodeglobal_cr
 int krz_nodeglobal_destroy(krz_nodeglobal* h) { return Destroy("krz_nodeglobal_destroy", h); }
 
 int krz_nodeglobal_SetInitialize(krz_nodeglobal* h, int myid, int nproc, krz_com* com) {
-  const char* f = "krz_nodeglobal_SetInitialize";
-  return With(f, h, [&](krz_nodeglobal& m) {
-    const int status = Initialize(f, myid, nproc, com);
-    if (status == KRZ_OK)
-      m.mapping.SetInitialize(myid, nproc, com->com);
-    return status;
-  });
+  return SetUp("krz_nodeglobal_SetInitialize", h, myid, nproc, com);
 }
 
 int krz_nodeglobal_SetMappinArrayCollectToMyid0(krz_nodeglobal* h, int nlocal, const int* local) {
   const char* f = "krz_nodeglobal_SetMappinArrayCollectToMyid0";
   return With(f, h, [&](krz_nodeglobal& m) {
-    m.mapping.SetMappinArrayCollectToMyid0(nlocal, const_cast<int*>(local));
+    m.object.SetMappinArrayCollectToMyid0(nlocal, const_cast<int*>(local));
     return NullArrays(f, {local});
   });
 }
 
 int krz_nodeglobal_SetMappingRelation_FENode_Local2Global(krz_nodeglobal* h, int** table) {
   return With("krz_nodeglobal_SetMappingRelation_FENode_Local2Global", h, [&](krz_nodeglobal& m) {
-    m.mapping.SetMappingRelation_FENode_Local2Global(
+    m.object.SetMappingRelation_FENode_Local2Global(
         table, nullptr, CL2GMappingRelation_LocalFVNode2GlobalMFENode::eDomain_MFE);
     return KRZ_OK;
   });
@@ -275,7 +249,7 @@ int krz_nodeglobal_SetMappingRelation_FENode_Local2Global(krz_nodeglobal* h, int
 int krz_nodeglobal_CreateMappingArray_LocalFVNode2GlobalMFENode(krz_nodeglobal* h, int*** rows) {
   return Get(
       "krz_nodeglobal_CreateMappingArray_LocalFVNode2GlobalMFENode", h, rows,
-      [&](krz_nodeglobal& m) { return m.mapping.CreateMappingArray_LocalFVNode2GlobalMFENode(); });
+      [&](krz_nodeglobal& m) { return m.object.CreateMappingArray_LocalFVNode2GlobalMFENode(); });
 }
 
 } // extern "C"

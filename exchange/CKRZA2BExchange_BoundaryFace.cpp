@@ -3,6 +3,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "base/KRZLine.h"
+#include "exchange/KRZA2BTransferList.h"
 #include "face/CKRZFacesMappingA2B_Basic.h"
 
 using namespace krz::detail;
@@ -253,16 +254,7 @@ using E = CKRZA2BExchange_BoundaryFace;
     Transfer(Step{Domain::from, Source::source, Target::target}, pIn, pOut);                       \
   }
 
-KRZ_A2B_TRANSFER(GetBoundaryCellValue_A2B_FromOwner2Neighbor, A, OwnerCell, NeighborCell)
-KRZ_A2B_TRANSFER(GetBoundaryCellValue_B2A_FromOwner2Neighbor, B, OwnerCell, NeighborCell)
-KRZ_A2B_TRANSFER(GetBoundaryCellValue_A2B_FromFace2Neighbor, A, Face, NeighborCell)
-KRZ_A2B_TRANSFER(GetBoundaryCellValue_B2A_FromFace2Neighbor, B, Face, NeighborCell)
-KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromOwner2Face, A, OwnerCell, Face)
-KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromNeighbor2Face, A, NeighborCell, Face)
-KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromOwner2Face, B, OwnerCell, Face)
-KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromNeighbor2Face, B, NeighborCell, Face)
-KRZ_A2B_TRANSFER(GetFaceValue_A2B_FromFace2Face, A, Face, Face)
-KRZ_A2B_TRANSFER(GetFaceValue_B2A_FromFace2Face, B, Face, Face)
+KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B_TRANSFER)
 #undef KRZ_A2B_TRANSFER
 
 void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB) {

@@ -271,15 +271,15 @@ typedef struct krz_a2b krz_a2b;
 typedef enum krz_a2b_kind {
   KRZ_A2B_BoundaryCellValue_A2B_FromOwner2Neighbor = 0,
   KRZ_A2B_BoundaryCellValue_B2A_FromOwner2Neighbor = 1,
-  KRZ_A2B_BoundaryCellValue_ExchangeAB_FromOwner2Neighbor = 2,
-  KRZ_A2B_BoundaryCellValue_A2B_FromFace2Neighbor = 3,
-  KRZ_A2B_BoundaryCellValue_B2A_FromFace2Neighbor = 4,
-  KRZ_A2B_FaceValue_A2B_FromOwner2Face = 5,
-  KRZ_A2B_FaceValue_A2B_FromNeighbor2Face = 6,
-  KRZ_A2B_FaceValue_B2A_FromOwner2Face = 7,
-  KRZ_A2B_FaceValue_B2A_FromNeighbor2Face = 8,
-  KRZ_A2B_FaceValue_A2B_FromFace2Face = 9,
-  KRZ_A2B_FaceValue_B2A_FromFace2Face = 10
+  KRZ_A2B_BoundaryCellValue_A2B_FromFace2Neighbor = 2,
+  KRZ_A2B_BoundaryCellValue_B2A_FromFace2Neighbor = 3,
+  KRZ_A2B_FaceValue_A2B_FromOwner2Face = 4,
+  KRZ_A2B_FaceValue_A2B_FromNeighbor2Face = 5,
+  KRZ_A2B_FaceValue_B2A_FromOwner2Face = 6,
+  KRZ_A2B_FaceValue_B2A_FromNeighbor2Face = 7,
+  KRZ_A2B_FaceValue_A2B_FromFace2Face = 8,
+  KRZ_A2B_FaceValue_B2A_FromFace2Face = 9,
+  KRZ_A2B_BoundaryCellValue_ExchangeAB_FromOwner2Neighbor = 10
 } krz_a2b_kind;
 #define KRZ_A2B_KINDS 11
 

@@ -40,7 +40,7 @@ public:
     if (m_nMyid == 0) {
       m_Rows.push_back({what, ms, check});
       char line[200];
-      std::snprintf(line, sizeof line, "%-46s %10.2f ms  %s", what.c_str(), ms, check.c_str());
+      std::snprintf(line, sizeof line, "%-56s %10.2f ms  %s", what.c_str(), ms, check.c_str());
       std::cout << line << std::endl;
     }
     m_bOk = m_bOk && all == 0;

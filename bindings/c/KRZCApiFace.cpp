@@ -3,6 +3,7 @@
 #include <string>
 
 #include "KRZCApiSupport.h"
+#include "exchange/KRZA2BTransferList.h"
 
 using krz::capi::Create;
 using krz::capi::Destroy;
@@ -18,25 +19,17 @@ using krz::capi::With;
 
 namespace {
 
-// The eleven A/B transfers, in the order of krz_a2b_kind.
+// The eleven A/B transfers in the order of krz_a2b_kind: the one-way ones as listed, then the
+// two-way exchange.
 #define KRZ_A2B_TRANSFER_LIST(X)                                                                   \
-  X(GetBoundaryCellValue_A2B_FromOwner2Neighbor)                                                   \
-  X(GetBoundaryCellValue_B2A_FromOwner2Neighbor)                                                   \
-  X(GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor)                                            \
-  X(GetBoundaryCellValue_A2B_FromFace2Neighbor)                                                    \
-  X(GetBoundaryCellValue_B2A_FromFace2Neighbor)                                                    \
-  X(GetFaceValue_A2B_FromOwner2Face)                                                               \
-  X(GetFaceValue_A2B_FromNeighbor2Face)                                                            \
-  X(GetFaceValue_B2A_FromOwner2Face)                                                               \
-  X(GetFaceValue_B2A_FromNeighbor2Face)                                                            \
-  X(GetFaceValue_A2B_FromFace2Face)                                                                \
-  X(GetFaceValue_B2A_FromFace2Face)
+  KRZ_A2B_ONE_WAY_TRANSFERS(X)                                                                     \
+  X(GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor, A, OwnerCell, NeighborCell)
 
 using Exchange = CKRZA2BExchange_BoundaryFace;
 template <class T> using ExchangeMember = void (Exchange::*)(T*, T*);
 
 template <class T> ExchangeMember<T> TransferOf(int kind) {
-#define KRZ_A2B_MEMBER(name) &Exchange::name,
+#define KRZ_A2B_MEMBER(name, from, source, target) &Exchange::name,
   static const ExchangeMember<T> table[KRZ_A2B_KINDS] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_MEMBER)};
 #undef KRZ_A2B_MEMBER
   return table[kind];
@@ -250,7 +243,7 @@ int krz_a2b_transfer_int(krz_a2b* h, int kind, int* in, int* out) {
 }
 
 const char* krz_a2b_kind_name(int kind) {
-#define KRZ_A2B_NAME(name) #name,
+#define KRZ_A2B_NAME(name, from, source, target) #name,
   static const char* const names[KRZ_A2B_KINDS] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_NAME)};
 #undef KRZ_A2B_NAME
   return kind >= 0 && kind < KRZ_A2B_KINDS ? names[kind] : nullptr;

@@ -27,15 +27,15 @@ module krz3dcomtools
   ! The eleven A/B transfers (argument kind of krz_a2b_transfer), named after the C++ operations.
   integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_A2B_FromOwner2Neighbor = 0
   integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_B2A_FromOwner2Neighbor = 1
-  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_ExchangeAB_FromOwner2Neighbor = 2
-  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_A2B_FromFace2Neighbor = 3
-  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_B2A_FromFace2Neighbor = 4
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromOwner2Face = 5
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromNeighbor2Face = 6
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromOwner2Face = 7
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromNeighbor2Face = 8
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromFace2Face = 9
-  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromFace2Face = 10
+  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_A2B_FromFace2Neighbor = 2
+  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_B2A_FromFace2Neighbor = 3
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromOwner2Face = 4
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromNeighbor2Face = 5
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromOwner2Face = 6
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromNeighbor2Face = 7
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_A2B_FromFace2Face = 8
+  integer(c_int), parameter :: KRZ_A2B_FaceValue_B2A_FromFace2Face = 9
+  integer(c_int), parameter :: KRZ_A2B_BoundaryCellValue_ExchangeAB_FromOwner2Neighbor = 10
 
   interface
     integer(c_int) function krz_broadtools_create(h) &

@@ -118,11 +118,11 @@ def interfaces():
 
 
 KINDS = ["BoundaryCellValue_A2B_FromOwner2Neighbor", "BoundaryCellValue_B2A_FromOwner2Neighbor",
-         "BoundaryCellValue_ExchangeAB_FromOwner2Neighbor",
          "BoundaryCellValue_A2B_FromFace2Neighbor", "BoundaryCellValue_B2A_FromFace2Neighbor",
          "FaceValue_A2B_FromOwner2Face", "FaceValue_A2B_FromNeighbor2Face",
          "FaceValue_B2A_FromOwner2Face", "FaceValue_B2A_FromNeighbor2Face",
-         "FaceValue_A2B_FromFace2Face", "FaceValue_B2A_FromFace2Face"]
+         "FaceValue_A2B_FromFace2Face", "FaceValue_B2A_FromFace2Face",
+         "BoundaryCellValue_ExchangeAB_FromOwner2Neighbor"]
 STATUSES = ["OK", "ERR_NULL_HANDLE", "ERR_NULL_ARRAY", "ERR_INVALID", "ERR_FAILED",
             "ERR_UNAVAILABLE", "ERR_ABORTED", "ERR_INTERNAL"]
 

@@ -6,6 +6,7 @@
 #include "CKRZL2GBroadTools_Face.h"
 #include "CKRZL2GBroadTools_UnitTest.h"
 #include "KRZPyCommon.h"
+#include "exchange/KRZA2BTransferList.h"
 
 namespace krz::python {
 namespace {
@@ -195,21 +196,13 @@ struct TransferSpec {
   void (Exchange::*ints)(int*, int*);
 };
 
-#define KRZ_A2B(name, from, in, out)                                                               \
-  TransferSpec { #name, Side::from, Kind::in, Kind::out, &Exchange::name, &Exchange::name }
+// What a transfer reads or writes, by the list's names.
+constexpr Kind OwnerCell = Kind::Cell, NeighborCell = Kind::Cell, Face = Kind::Face;
 
-const TransferSpec kTransfers[] = {
-    KRZ_A2B(GetBoundaryCellValue_A2B_FromOwner2Neighbor, A, Cell, Cell),
-    KRZ_A2B(GetBoundaryCellValue_B2A_FromOwner2Neighbor, B, Cell, Cell),
-    KRZ_A2B(GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor, A, Cell, Cell),
-    KRZ_A2B(GetBoundaryCellValue_A2B_FromFace2Neighbor, A, Face, Cell),
-    KRZ_A2B(GetBoundaryCellValue_B2A_FromFace2Neighbor, B, Face, Cell),
-    KRZ_A2B(GetFaceValue_A2B_FromOwner2Face, A, Cell, Face),
-    KRZ_A2B(GetFaceValue_A2B_FromNeighbor2Face, A, Cell, Face),
-    KRZ_A2B(GetFaceValue_B2A_FromOwner2Face, B, Cell, Face),
-    KRZ_A2B(GetFaceValue_B2A_FromNeighbor2Face, B, Cell, Face),
-    KRZ_A2B(GetFaceValue_A2B_FromFace2Face, A, Face, Face),
-    KRZ_A2B(GetFaceValue_B2A_FromFace2Face, B, Face, Face)};
+#define KRZ_A2B(name, from, source, target)                                                        \
+  TransferSpec{#name, Side::from, source, target, &Exchange::name, &Exchange::name},
+const TransferSpec kTransfers[] = {KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B) KRZ_A2B(
+    GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor, A, OwnerCell, NeighborCell)};
 #undef KRZ_A2B
 
 void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,

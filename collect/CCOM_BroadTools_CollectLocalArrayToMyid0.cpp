@@ -2,6 +2,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
@@ -68,16 +69,11 @@ void CCOM_BroadTools_CollectLocalArrayToMyid0::SetInitialize(int myid, int nproc
 }
 
 void CCOM_BroadTools_CollectLocalArrayToMyid0::COM_Broadi(int& value, int root) {
-  if (m_nNProc > 1 && m_pCom != nullptr)
-    m_pCom->Broadcast(m_pCom->m_nTypeInt, &value, 1, root, m_pCom->m_nCommHandle);
+  krz::detail::BroadcastInt(m_pCom, m_nNProc, value, root);
 }
 
 int CCOM_BroadTools_CollectLocalArrayToMyid0::COM_AllSum(int& value) {
-  if (m_nNProc <= 1 || m_pCom == nullptr)
-    return value;
-  int sum = 0;
-  m_pCom->AllSum(m_pCom->m_nTypeInt, &value, &sum, 1, m_pCom->m_nCommHandle);
-  return sum;
+  return krz::detail::SumInt(m_pCom, m_nNProc, value);
 }
 
 std::unique_ptr<int[]> CCOM_BroadTools_CollectLocalArrayToMyid0::CreateNumber_Local(int, int nproc,

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "CKRZCom.h"
+#include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
@@ -109,10 +110,7 @@ bool CCOM_BroadTools::Initialized(const char* operation) const {
 
 void CCOM_BroadTools::SetIfOpenDebugMode(int on) { m_nIfOpenDebugMode = on; }
 
-void CCOM_BroadTools::COM_Barrier() {
-  if (m_pCom != nullptr)
-    m_pCom->Barrier(m_pCom->m_nCommHandle);
-}
+void CCOM_BroadTools::COM_Barrier() { krz::detail::Barrier(m_pCom); }
 
 void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray) {
   if (m_nNProc > 1 && m_nMyid != 0)
@@ -154,8 +152,7 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   for (int p = 0; p < m_nNProc; ++p) {
     if (p == m_nMyid)
       m_pNDimension_L[p] = nLocal;
-    if (m_pCom != nullptr)
-      m_pCom->Broadcast(m_pCom->m_nTypeInt, &m_pNDimension_L[p], 1, p, m_pCom->m_nCommHandle);
+    krz::detail::BroadcastInt(m_pCom, m_nNProc, m_pNDimension_L[p], p);
   }
   // Summed in 64 bits: a total past INT_MAX leaves no relation, alike on every rank, and the
   // transfers then refuse.

@@ -6,6 +6,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "base/KRZComTyped.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
 #include "base/KRZTags.h"
@@ -57,11 +58,6 @@ template <> CKRZScratch<int>& CCOM_BroadTools::Buffer<int>() { return m_pBufferI
 template <> CKRZScratch<bool>& CCOM_BroadTools::Buffer<bool>() { return m_pBufferBool; }
 template <> CKRZScratch<char>& CCOM_BroadTools::Buffer<char>() { return m_pBufferChar; }
 
-template <> int CCOM_BroadTools::TypeCode<double>() const { return m_pCom->m_nTypeDouble; }
-template <> int CCOM_BroadTools::TypeCode<float>() const { return m_pCom->m_nTypeFloat; }
-template <> int CCOM_BroadTools::TypeCode<int>() const { return m_pCom->m_nTypeInt; }
-template <> int CCOM_BroadTools::TypeCode<char>() const { return m_pCom->m_nTypeChar; }
-
 // Rank 0's scratch array holds the array of one other rank at a time: it is sized for the largest
 // of them (n_p+1 elements) in the current relation and in the distributed one, so neither a
 // replaced relation nor a message can overflow it.
@@ -94,27 +90,13 @@ const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
   return m_pPlan->For(rows, counts, m_pL2GArray, m_nDimension_G);
 }
 
+// Every rank's array travels with its element 0: n+1 elements.
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
-  m_pCom->Send(TypeCode<T>(), pArray, n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
+  krz::detail::SendArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_WireInts);
 }
 
 template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T* pArray, int n) {
-  m_pCom->Recv(TypeCode<T>(), pArray, n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
-}
-
-// bool travels as int 1 (true) or 0 (false); element 0 is sent as 0 and never written back.
-template <> void CCOM_BroadTools::SendArray<bool>(int nProc, bool* pArray, int n) {
-  std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
-  for (int i = 1; i <= n; ++i)
-    wire[i] = pArray[i] ? 1 : 0;
-  m_pCom->Send(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
-}
-
-template <> void CCOM_BroadTools::ReceiveArray<bool>(int nProc, bool* pArray, int n) {
-  std::unique_ptr<int[]> wire(new int[static_cast<size_t>(n) + 1]());
-  m_pCom->Recv(m_pCom->m_nTypeInt, wire.get(), n + 1, nProc, kTransferTag, m_pCom->m_nCommHandle);
-  for (int i = 1; i <= n; ++i)
-    pArray[i] = wire[i] == 1;
+  krz::detail::RecvArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_WireInts);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
@@ -66,11 +67,7 @@ void CKRZL2GBroadTools_Face::SetInitialize(int myid, int nproc, CKRZCom* pCom) {
 }
 
 int CKRZL2GBroadTools_Face::COM_AllSumValue(int value) {
-  if (m_pCom == nullptr || m_nNProc <= 1)
-    return value;
-  int sum = 0;
-  m_pCom->AllSum(m_pCom->m_nTypeInt, &value, &sum, 1, m_pCom->m_nCommHandle);
-  return sum;
+  return krz::detail::SumInt(m_pCom, m_nNProc, value);
 }
 
 void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local) {

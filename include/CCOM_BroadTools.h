@@ -127,7 +127,6 @@ private:
   template <class T> T* Scratch();
   template <class T> T* Staged(long long n);
   const CKRZPlacementPlan* Plan();
-  template <class T> int TypeCode() const;
   bool ValidateRelation() const;
   bool InRange(int p, int i, int g, bool& reported, const char* consequence) const;
   int Movable(int p, int inTable, const char* operation, int& ok) const;
@@ -157,6 +156,8 @@ private:
 
   // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
+  // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
+  std::vector<int> m_WireInts;
   // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
   // and receives by; empty until then.
   std::vector<int> m_DistributedCounts;

@@ -143,8 +143,10 @@ private:
   int m_nMyid;
   int m_nNProc;
   int m_nDimension_G;
-  int* m_pNDimension_L;
-  int** m_pL2GArray;
+  int* m_pNDimension_L; ///< nproc counts, 0-based by rank (a one-rank run: 1)
+  int** m_pL2GArray;    ///< nproc rows; row p has m_pNDimension_L[p]+1 entries, 1-based
+  // Scratch per element type: `data` the largest other rank's array (n_p+1), `staged` every item
+  // of the placement order (rank 0).
   krz::detail::CKRZScratch<double> m_pBufferDouble;
   krz::detail::CKRZScratch<float> m_pBufferFloat;
   krz::detail::CKRZScratch<int> m_pBufferInt;
@@ -154,7 +156,7 @@ private:
   bool m_bIfOwnMap;
   int m_nIfOpenDebugMode;
 
-  // Storage behind m_pNDimension_L / m_pL2GArray when the object owns them.
+  // Storage behind m_pNDimension_L (nproc counts) / m_pL2GArray when the object owns them.
   std::vector<int> m_OwnedCounts;
   // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
   std::vector<int> m_WireInts;

@@ -75,7 +75,7 @@ private:
   int m_nNProc;
   int m_nNumber_Global;
   std::unique_ptr<int[]> m_pNumber_Local; ///< nproc counts, 0-based by rank
-  int** m_pL2GMapping;                    ///< default numbering, rank 0 only; owned
+  int** m_pL2GMapping; ///< default numbering, rank 0 only; owned: nproc rows of n_p+1 entries
   std::unique_ptr<CCOM_BroadTools> m_pBroadTools;
   /// Rank 0's gather target of the row-table collections, one per element type, kept while
   /// the counts stay (GetNumber_Global()+1 elements); a repeated collection reuses it.

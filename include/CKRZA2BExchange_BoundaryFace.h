@@ -114,6 +114,7 @@ private:
   CKRZL2GBroadTools_Face* m_pFace_B;
   std::vector<int> m_pA2BRelation; ///< rank 0: nA+1 entries (empty: no relation)
   std::vector<int> m_pB2ARelation; ///< rank 0: nB+1 entries
+  // Rank 0's global face values of each domain (global face count + 1 entries; empty elsewhere).
   std::vector<double> m_pFaceValueDouble_G_A;
   std::vector<double> m_pFaceValueDouble_G_B;
   std::vector<int> m_pFaceValueInt_G_A;

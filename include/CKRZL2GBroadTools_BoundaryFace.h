@@ -62,10 +62,10 @@ private:
   CKRZL2GBroadTools_Face* m_pFace;
   int m_nBoundaryFaceNumber_G;
   int m_nBoundaryFaceNumber_L;
-  int* m_pOwnerCellID;
-  int* m_pNeighborCellID;
-  std::unique_ptr<double[]> m_pDoubleBuffer;
-  std::unique_ptr<int[]> m_pIntBuffer;
+  int* m_pOwnerCellID;                       ///< borrowed; local count + 1 entries, 1-based
+  int* m_pNeighborCellID;                    ///< borrowed; local count + 1 entries, 1-based
+  std::unique_ptr<double[]> m_pDoubleBuffer; ///< m_nDoubleBufferSize entries (local count + 1)
+  std::unique_ptr<int[]> m_pIntBuffer;       ///< m_nIntBufferSize entries (local count + 1)
   int m_nDoubleBufferSize;
   int m_nIntBufferSize;
 };

@@ -43,7 +43,7 @@ private:
   std::unique_ptr<CCOM_BroadTools_CollectLocalArrayToMyid0> m_pCollector;
   int m_nMyid;
   int m_nNProc;
-  int** m_pMappingArray_Myid0; ///< owned row table, rank 0 only
+  int** m_pMappingArray_Myid0; ///< owned row table, rank 0 only: nproc rows of n_p+1 entries
   bool m_bCollected;           ///< set on every rank by the first collection
 };
 

@@ -49,7 +49,7 @@ private:
   int m_nMyid;
   int m_nNProc;
   CKRZCom* m_pCom;
-  int** m_pFENode_Local2Global;
+  int** m_pFENode_Local2Global; ///< rank 0, borrowed: nproc rows of local MFE node -> global
   std::unique_ptr<CL2GMappingRelation_CollectFVNode2MFENode> m_pCollectFVNode2MFENode;
 };
 

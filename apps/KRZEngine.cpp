@@ -10,6 +10,7 @@
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
 #include "CKRZCom_MPI.h"
+#include "KRZRunMPI.h"
 #endif
 
 bool KRZHaveMPI() {
@@ -56,33 +57,24 @@ int RunThreads(int ranks, const KRZAppRankFunction& fn, bool liveRankZero) {
 }
 
 #ifdef KRZ3D_HAVE_MPI
-// Each rank's output is captured while it runs, then printed rank by rank.
+// Each rank's output is captured while it runs (but rank 0's with `liveRankZero`), then printed
+// rank by rank.
 int RunMPI(const KRZAppRankFunction& fn, bool liveRankZero) {
   int initialized = 0;
   MPI_Initialized(&initialized);
   if (initialized == 0)
     MPI_Init(nullptr, nullptr);
-  int ok = 1;
-  {
-    CKRZCom_MPI com(MPI_COMM_WORLD);
-    const int myid = com.Rank(), nproc = com.Size();
-    std::stringbuf captured;
-    const bool capture = !(liveRankZero && myid == 0);
-    std::streambuf* previous = capture ? std::cout.rdbuf(&captured) : nullptr;
-    ok = fn(com, myid, nproc) ? 1 : 0;
-    if (capture)
-      std::cout.rdbuf(previous);
-    for (int r = 0; r < nproc; ++r) {
-      MPI_Barrier(MPI_COMM_WORLD);
-      if (r == myid && !captured.str().empty())
-        std::cout << "--- rank " << r << " ---\n" << captured.str() << std::flush;
-    }
-    int all = 0;
-    MPI_Allreduce(&ok, &all, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
-    ok = all;
+  int myid = 0, nproc = 1;
+  MPI_Comm_rank(MPI_COMM_WORLD, &myid);
+  MPI_Comm_size(MPI_COMM_WORLD, &nproc);
+  const KRZMPIRunResult result = KRZRunOnMPIWorld(fn, !(liveRankZero && myid == 0));
+  for (int r = 0; r < nproc; ++r) {
+    MPI_Barrier(MPI_COMM_WORLD);
+    if (r == myid && !result.output.empty())
+      std::cout << "--- rank " << r << " ---\n" << result.output << std::flush;
   }
   MPI_Finalize();
-  return ok != 0 ? 0 : 1;
+  return result.ok ? 0 : 1;
 }
 #endif
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -59,6 +60,27 @@ std::string WritableDirectory(const std::string& dir) {
   if (ec || !std::filesystem::is_directory(dir))
     return "cannot create the directory " + dir;
   return Writable(dir + "/.krz3d-probe");
+}
+
+// A benchmark on the MPI world, or once per rank count on in-process ranks; `first` tells the
+// first run (which prints the table's header).
+using BenchFunction = std::function<bool(CKRZCom& com, int myid, int nproc, bool first)>;
+int RunBenchmark(const std::string& engine, const std::vector<int>& rankCounts,
+                 const BenchFunction& fn) {
+  if (engine == "mpi")
+    return KRZRunOnEngine(
+        "mpi", 0, [&](CKRZCom& com, int myid, int nproc) { return fn(com, myid, nproc, true); });
+  bool first = true;
+  for (int n : rankCounts) {
+    const KRZRunResult r =
+        KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) { fn(com, myid, nproc, first); });
+    if (!r.ok) {
+      std::cerr << r.report << std::endl;
+      return 1;
+    }
+    first = false;
+  }
+  return 0;
 }
 
 } // namespace
@@ -236,61 +258,25 @@ int main(int argc, char** argv) {
     return KRZRunCouple(coupleEngine, coupleRanks, coupleOptions, coupleJson);
   }
 
-  if (*exchange) {
-    if (exchangeEngine == "mpi")
-      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
-        return KRZBenchExchange(com, myid, nproc, exchangeFaces, exchangeReps, "mpi");
-      });
-    for (int n : exchangeRanks) {
-      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
-        KRZBenchExchange(com, myid, nproc, exchangeFaces, exchangeReps, "threads");
-      });
-      if (!r.ok) {
-        std::cerr << r.report << std::endl;
-        return 1;
-      }
-    }
-    return 0;
-  }
-
+  if (*exchange)
+    return RunBenchmark(exchangeEngine, exchangeRanks,
+                        [&](CKRZCom& com, int myid, int nproc, bool) {
+                          return KRZBenchExchange(com, myid, nproc, exchangeFaces, exchangeReps,
+                                                  exchangeEngine.c_str());
+                        });
   if (*match) {
-    if (matchEngine == "mpi")
-      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
-        return KRZBenchFaceSetup(com, myid, nproc, quads, matchReps, "mpi", true);
-      });
-    int rc = KRZBenchMatchGrid(grid, matchReps);
-    bool header = true;
-    for (int n : setupRanks) {
-      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
-        KRZBenchFaceSetup(com, myid, nproc, quads, matchReps, "threads", header);
-      });
-      if (!r.ok) {
-        std::cerr << r.report << std::endl;
-        return 1;
-      }
-      header = false;
-    }
-    return rc;
+    const int rc = matchEngine == "mpi" ? 0 : KRZBenchMatchGrid(grid, matchReps);
+    const int setup =
+        RunBenchmark(matchEngine, setupRanks, [&](CKRZCom& com, int myid, int nproc, bool first) {
+          return KRZBenchFaceSetup(com, myid, nproc, quads, matchReps, matchEngine.c_str(), first);
+        });
+    return rc != 0 ? rc : setup;
   }
-
-  if (*collect) {
-    if (collectEngine == "mpi")
-      return KRZRunOnEngine("mpi", 0, [&](CKRZCom& com, int myid, int nproc) {
-        return KRZBenchCollect(com, myid, nproc, collectOptions, "mpi", true);
-      });
-    bool header = true;
-    for (int n : collectRanks) {
-      const KRZRunResult r = KRZRunRanks(n, [&](CKRZCom& com, int myid, int nproc) {
-        KRZBenchCollect(com, myid, nproc, collectOptions, "threads", header);
-      });
-      if (!r.ok) {
-        std::cerr << r.report << std::endl;
-        return 1;
-      }
-      header = false;
-    }
-    return 0;
-  }
+  if (*collect)
+    return RunBenchmark(
+        collectEngine, collectRanks, [&](CKRZCom& com, int myid, int nproc, bool first) {
+          return KRZBenchCollect(com, myid, nproc, collectOptions, collectEngine.c_str(), first);
+        });
 
   if (*selftest)
     return KRZRunSelfTest(selftestEngine, selftestRanks);

@@ -6,23 +6,21 @@
 #include <sstream>
 
 #include "CKRZCom_MPI.h"
+#include "KRZRunMPI.h"
 #include "KRZTestHarness.h"
 
 void KRZRunTestBody(const KRZTestBody& body, int ranks) {
-  CKRZCom_MPI com(MPI_COMM_WORLD);
-  const int nproc = com.Size();
+  int nproc = 1;
+  MPI_Comm_size(MPI_COMM_WORLD, &nproc);
   if (ranks > 0 && ranks != nproc)
     GTEST_SKIP() << "needs " << ranks << " ranks";
-  {
-    std::stringbuf captured;
-    std::streambuf* previous = std::cout.rdbuf(&captured);
-    body(com, com.Rank(), nproc);
-    std::cout.rdbuf(previous);
-  }
-  int ok = testing::Test::HasFailure() ? 0 : 1;
-  int all = 0;
-  MPI_Allreduce(&ok, &all, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
-  if (ok != 0 && all == 0)
+  const KRZMPIRunResult result = KRZRunOnMPIWorld(
+      [&](CKRZCom& com, int myid, int n) {
+        body(com, myid, n);
+        return !testing::Test::HasFailure();
+      },
+      true);
+  if (result.mine && !result.ok)
     ADD_FAILURE() << "another rank failed";
 }
 

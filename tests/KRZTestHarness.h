@@ -1,7 +1,7 @@
 // Multi-rank tests, written once and run on both engines.
 //
 //   KRZ_RANKS_TEST(Suite, Name) { ... body with com, myid, nproc ... }
-//     threads binary: runs the body on 1 to 5 in-process ranks;
+//     threads binary: runs the body on 1 to KRZ_TEST_THREAD_RANKS (5) in-process ranks;
 //     MPI binary:     runs it on the MPI world (the suite is run under mpiexec -n 1..4).
 //   KRZ_RANKS_TEST_N(Suite, Name, N): only with exactly N ranks (other MPI sizes skip it).
 //

@@ -1,4 +1,5 @@
-// The threads engine side of the harness: 1 to 5 in-process ranks, output captured per rank.
+// The threads engine side of the harness: 1 to KRZ_TEST_THREAD_RANKS in-process ranks (set by
+// CMake), output captured per rank.
 #include <chrono>
 
 #include "KRZRunRanks.h"
@@ -6,7 +7,7 @@
 
 void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   const int first = ranks > 0 ? ranks : 1;
-  const int last = ranks > 0 ? ranks : 5;
+  const int last = ranks > 0 ? ranks : KRZ_TEST_THREAD_RANKS;
   for (int n = first; n <= last; ++n) {
     SCOPED_TRACE(testing::Message() << "threads engine, " << n << " ranks");
     KRZRunOptions options;

@@ -245,8 +245,8 @@ static void Skipper(krz_com* com, int myid, int nproc, void* user) {
 int main(int argc, char** argv) {
   int failed = 0;
   if (argc > 1 && strcmp(argv[1], "threads") == 0) {
-    for (int n = 1; n <= 5; ++n) {
-      int failures[5] = {0};
+    for (int n = 1; n <= KRZ_TEST_THREAD_RANKS; ++n) {
+      int failures[KRZ_TEST_THREAD_RANKS] = {0};
       if (krz_run_ranks(n, RankMain, failures, 0) != KRZ_OK) {
         printf("%d ranks: %s\n", n, krz_last_error());
         failed = 1;

@@ -13,8 +13,12 @@ import krz3dcomtools as krz
 ENGINE = os.environ.get("KRZ_TEST_ENGINE", "threads")
 
 
-def on_every_engine(body, counts=(1, 2, 3, 4)):
-    """Runs body(com, myid, nproc) on the engine of this run."""
+THREAD_RANKS = int(os.environ.get("KRZ_TEST_THREAD_RANKS", "4"))
+
+
+def on_every_engine(body, counts=None):
+    """Runs body(com, myid, nproc) on the engine of this run (in-process: 1 to THREAD_RANKS)."""
+    counts = counts or range(1, THREAD_RANKS + 1)
     if ENGINE == "mpi":
         from mpi4py import MPI
 

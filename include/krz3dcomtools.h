@@ -127,8 +127,7 @@ KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_bool(krz_broadtools* tools, con
 KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_char(krz_broadtools* tools, const char* local,
                                                       char* global);
 /* Scatter, collective. global: rank 0's n_G+1 values (may be null elsewhere). local: this
- * rank's n_myid+1 values, written at 1..n_myid (on ranks other than 0 element 0 travels
- * along and may be overwritten). */
+ * rank's n_myid+1 values, written at 1..n_myid (element 0 is left alone). */
 KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_double(krz_broadtools* tools,
                                                          const double* global, double* local);
 KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_float(krz_broadtools* tools, const float* global,

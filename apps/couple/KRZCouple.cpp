@@ -9,11 +9,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZCoupleMesh.h"
+#include "KRZInterfaceSetUp.h"
 #include "KRZTransferKinds.h"
 #include "KRZVtuWriter.h"
 
@@ -369,22 +369,9 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   stages.Record("local numbering of cells, nodes, faces", stages.Stop(), 0, false);
 
   stages.Start();
-  for (Domain* x : d) {
-    CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
-    collector.SetInitialize(myid, nproc, &com);
-    int** nodeMap = collector.CreateMyid0ArrayFromLocalArray(static_cast<int>(x->nodes.size()) - 1,
-                                                             x->nodes.data());
-    x->face.SetInitialize(myid, nproc, &com);
-    x->face.SetLocalFace20(x->Faces(), x->table.data());
-    x->face.SetL2GMapRelation(nodeMap, nullptr);
-    if (nodeMap != nullptr) {
-      for (int p = 0; p < nproc; ++p)
-        delete[] nodeMap[p];
-      delete[] nodeMap;
-    }
-    x->boundary.SetBoundaryFaceRelation(&x->face);
-    x->boundary.SetLocalFace_BoundaryCellID(x->Faces(), x->owner.data(), x->neighbor.data());
-  }
+  for (Domain* x : d)
+    KRZSetUpInterface(com, myid, nproc, x->nodes, x->table, x->owner, x->neighbor, x->face,
+                      x->boundary);
   KRZChecker counts{myid};
   counts.Expect(a.face.GetFaceNumber_Global(), mesh[0].Faces(), "interface faces of A");
   counts.Expect(b.face.GetFaceNumber_Global(), mesh[1].Faces(), "interface faces of B");

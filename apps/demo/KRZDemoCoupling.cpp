@@ -11,12 +11,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZBenchUtil.h"
 #include "KRZDemoMesh.h"
+#include "KRZInterfaceSetUp.h"
 #include "KRZStages.h"
 #include "KRZTransferKinds.h"
 
@@ -180,22 +180,9 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
   // The node numbering goes to rank 0 with the collector; each domain's faces are numbered
   // globally on it.
   stages.Start();
-  for (Domain* d : {&a, &b}) {
-    CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
-    collector.SetInitialize(myid, nproc, &com);
-    const int nNodes = static_cast<int>(d->nodes.size()) - 1;
-    int** nodeMap = collector.CreateMyid0ArrayFromLocalArray(nNodes, d->nodes.data());
-    d->face.SetInitialize(myid, nproc, &com);
-    d->face.SetLocalFace20(d->Faces(), d->table.data());
-    d->face.SetL2GMapRelation(nodeMap, nullptr);
-    if (nodeMap != nullptr) {
-      for (int p = 0; p < nproc; ++p)
-        delete[] nodeMap[p];
-      delete[] nodeMap;
-    }
-    d->boundary.SetBoundaryFaceRelation(&d->face);
-    d->boundary.SetLocalFace_BoundaryCellID(d->Faces(), d->owner.data(), d->neighbor.data());
-  }
+  for (Domain* d : {&a, &b})
+    KRZSetUpInterface(com, myid, nproc, d->nodes, d->table, d->owner, d->neighbor, d->face,
+                      d->boundary);
   Checker faces{myid};
   faces.Expect(a.face.GetFaceNumber_Global(), C * C, "interface faces of A");
   faces.Expect(b.face.GetFaceNumber_Global(), C * C, "interface faces of B");

@@ -32,6 +32,24 @@ template <class F> auto Released(F&& f) {
 /// Checks SetInitialize's arguments (ValueError when myid is not in 0..nproc-1).
 void CheckRank(const char* where, int myid, int nproc);
 
+/// What every Python object of the library keeps from SetInitialize: its rank, the rank count,
+/// and the communicator object (kept alive while the library borrows its CKRZCom).
+struct PyRanked {
+  int myid = 0;
+  int nproc = 1;
+  py::object com;
+
+  /// Checks and keeps SetInitialize's arguments; returns the communicator to hand on.
+  CKRZCom* Initialize(int rank, int size, const py::object& communicator) {
+    CheckRank("SetInitialize", rank, size);
+    CKRZCom* c = ComOf(communicator.cast<PyCom&>());
+    myid = rank;
+    nproc = size;
+    com = communicator;
+    return c;
+  }
+};
+
 void BindTransfer(py::module_& m);
 void BindFaces(py::module_& m);
 void BindBench(py::module_& m);

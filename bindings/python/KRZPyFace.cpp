@@ -36,11 +36,8 @@ Face20Table Records(const py::object& object, int n, const std::string& where) {
 }
 
 // ---- CKRZL2GBroadTools_Face ---------------------------------------------------------------------
-struct PyFace {
+struct PyFace : PyRanked {
   CKRZL2GBroadTools_Face face;
-  int myid = 0;
-  int nproc = 1;
-  py::object com;
   Face20Table local;  ///< SetLocalFace20's records
   BorrowedRows nodes; ///< the node map
   BorrowedRows faces; ///< the face map (copied by the library)
@@ -235,11 +232,7 @@ void BindFaces(py::module_& m) {
       .def(
           "SetInitialize",
           [](PyFace& f, int myid, int nproc, py::object com) {
-            CheckRank("SetInitialize", myid, nproc);
-            f.face.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            f.myid = myid;
-            f.nproc = nproc;
-            f.com = com;
+            f.face.SetInitialize(myid, nproc, f.Initialize(myid, nproc, com));
           },
           py::arg("myid"), py::arg("nproc"), py::arg("pCom"), "Not collective.")
       .def(

@@ -32,11 +32,8 @@ py::dtype DTypeOf(const std::string& where, std::initializer_list<Named> objects
 }
 
 // ---- CCOM_BroadTools ----------------------------------------------------------------------------
-struct PyBroadTools {
+struct PyBroadTools : PyRanked {
   CCOM_BroadTools tools;
-  int myid = 0;
-  int nproc = 1;
-  py::object com;    ///< keeps the communicator alive
   py::object counts; ///< SetMapRelation's count array, borrowed by the library
   BorrowedRows rows; ///< SetMapRelation's rows, borrowed by the library
 };
@@ -110,10 +107,8 @@ py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& 
 }
 
 // ---- CCOM_BroadTools_CollectLocalArrayToMyid0 ---------------------------------------------------
-struct PyCollector {
+struct PyCollector : PyRanked {
   CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
-  int nproc = 1;
-  py::object com;
 };
 
 std::vector<int> Counts(PyCollector& c) {
@@ -152,18 +147,14 @@ py::object CollectFlat(PyCollector& c, int nLocal, const py::object& local) {
 }
 
 // ---- the node mappings --------------------------------------------------------------------------
-struct PyNodeCollect {
+struct PyNodeCollect : PyRanked {
   CL2GMappingRelation_CollectFVNode2MFENode mapping;
-  int nproc = 1;
-  py::object com;
 };
 
-struct PyNodeGlobal {
+struct PyNodeGlobal : PyRanked {
   CL2GMappingRelation_LocalFVNode2GlobalMFENode mapping;
   CCOM_BroadTools_CollectLocalArrayToMyid0 counts; ///< learns every rank's FV node count
   std::vector<int> fvCounts;                       ///< rank 0: the counts of the collection
-  int nproc = 1;
-  py::object com;
   BorrowedRows feNodes;
 };
 
@@ -181,11 +172,7 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetInitialize",
           [](PyBroadTools& b, int myid, int nproc, py::object com) {
-            CheckRank("SetInitialize", myid, nproc);
-            b.tools.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            b.myid = myid;
-            b.nproc = nproc;
-            b.com = com;
+            b.tools.SetInitialize(myid, nproc, b.Initialize(myid, nproc, com));
           },
           py::arg("myid"), py::arg("nproc"), py::arg("com"),
           "Stores this rank's number, the rank count and the communicator. Not collective.")
@@ -233,10 +220,7 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetInitialize",
           [](PyCollector& c, int myid, int nproc, py::object com) {
-            CheckRank("SetInitialize", myid, nproc);
-            c.collector.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            c.nproc = nproc;
-            c.com = com;
+            c.collector.SetInitialize(myid, nproc, c.Initialize(myid, nproc, com));
           },
           py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
       .def("CreateMyid0ArrayFromLocalArray", &CollectRows, py::arg("nLocal"), py::arg("pLocal"),
@@ -257,10 +241,7 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetInitialize",
           [](PyNodeCollect& n, int myid, int nproc, py::object com) {
-            CheckRank("SetInitialize", myid, nproc);
-            n.mapping.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            n.nproc = nproc;
-            n.com = com;
+            n.mapping.SetInitialize(myid, nproc, n.Initialize(myid, nproc, com));
           },
           py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
       .def(
@@ -303,11 +284,9 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetInitialize",
           [](PyNodeGlobal& n, int myid, int nproc, py::object com) {
-            CheckRank("SetInitialize", myid, nproc);
-            n.mapping.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            n.counts.SetInitialize(myid, nproc, ComOf(com.cast<PyCom&>()));
-            n.nproc = nproc;
-            n.com = com;
+            CKRZCom* c = n.Initialize(myid, nproc, com);
+            n.mapping.SetInitialize(myid, nproc, c);
+            n.counts.SetInitialize(myid, nproc, c);
           },
           py::arg("myid"), py::arg("nproc"), py::arg("com"), "Not collective.")
       .def(

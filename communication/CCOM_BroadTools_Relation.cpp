@@ -9,6 +9,7 @@
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
 #include "communication/KRZPlacementPlan.h"
+#include "communication/KRZSortedOrder.h"
 
 using namespace krz::detail;
 
@@ -38,9 +39,10 @@ void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
   m_DefaultRunStarts = other.m_DefaultRunStarts;
   m_bIfOwnMap = other.m_bIfOwnMap;
   m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
-  // Scratch arrays and the placement plan carry no state between transfers: the copy builds its
-  // own when needed.
-  m_pPlan.reset();
+  m_bSortedTransfers = other.m_bSortedTransfers;
+  // Scratch arrays and the placement orders carry no state between transfers: the copy builds
+  // its own when needed.
+  ForgetOrders();
 
   const bool ownsCounts =
       other.m_pNDimension_L != nullptr && other.m_pNDimension_L == other.m_OwnedCounts.data();
@@ -88,7 +90,8 @@ void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
     // relation it was given; copies received from rank 0 are dropped.
     m_nIfMapDataCorrect = 0;
     m_DistributedCounts.clear();
-    m_pPlan.reset();
+    m_bSortedTransfers = false;
+    ForgetOrders();
     if (m_nMyid != 0 || m_bIfOwnMap) {
       ReleaseCounts();
       ReleaseTable();
@@ -268,8 +271,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   int all = 0;
   m_pCom->AllMin(type, &ok, &all, 1, comm);
   if (all != 0) {
-    m_nIfMapDataCorrect = 1;
-    m_DistributedCounts.assign(m_pNDimension_L, m_pNDimension_L + m_nNProc);
+    Distributed();
     return 1;
   }
   int rootOk = m_nMyid == 0 ? ok : 0;
@@ -288,9 +290,26 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   COM_Barrier();
   for (int p = 0; p < m_nNProc; ++p)
     m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
+  Distributed();
+  return 1;
+}
+
+// Every rank holds the relation now: the counts messages go by, and whether transfers name their
+// order, are fixed alike on every rank until the relation is distributed again.
+void CCOM_BroadTools::Distributed() {
   m_nIfMapDataCorrect = 1;
   m_DistributedCounts.assign(m_pNDimension_L, m_pNDimension_L + m_nNProc);
-  return 1;
+  m_bSortedTransfers = CKRZPlacementPlan::MayServe(m_nDimension_G);
+  ForgetOrders();
+}
+
+// Plans and orders are dropped together on every rank (a plan's generations count on, so a
+// rank never mistakes an old order for a new one).
+void CCOM_BroadTools::ForgetOrders() {
+  if (m_pPlan)
+    m_pPlan->Forget();
+  m_pOrder.reset();
+  m_nOrderGeneration = 0;
 }
 
 int CCOM_BroadTools::GetDimension_Local(int p) {

@@ -11,6 +11,7 @@
 #include "base/KRZRowTable.h"
 #include "base/KRZTags.h"
 #include "communication/KRZPlacementPlan.h"
+#include "communication/KRZSortedOrder.h"
 
 using namespace krz::detail;
 
@@ -80,7 +81,7 @@ template <class T> T* CCOM_BroadTools::Staged(long long n) {
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
 const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
-  if (m_nIfOpenDebugMode != 0)
+  if (m_nIfOpenDebugMode != 0 || !CountsAsDistributed())
     return nullptr; // debug lines follow the item-by-item order
   const int rows = m_nNProc > 1 ? m_nNProc : 1;
   const int one[1] = {m_nDimension_G}; // a one-rank run moves n_G items
@@ -88,6 +89,33 @@ const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
   if (!m_pPlan)
     m_pPlan.reset(new CKRZPlacementPlan);
   return m_pPlan->For(rows, counts, m_pL2GArray, m_nDimension_G);
+}
+
+// Rank 0 names at every transfer the order the values travel in: its plan's generation, or 0 for
+// the local order. A rank that does not hold that generation's order receives its row as rank 0
+// holds it now and builds the order. Only relations that were large enough for a plan when they
+// were distributed take this step, alike on every rank. Returns the generation.
+int CCOM_BroadTools::AgreeOnOrder(const CKRZPlacementPlan* plan) {
+  if (!m_bSortedTransfers)
+    return 0;
+  int generation = m_nMyid == 0 && plan != nullptr ? plan->Generation() : 0;
+  BroadcastInt(m_pCom, m_nNProc, generation, 0);
+  if (generation == 0 || generation == m_nOrderGeneration)
+    return generation;
+  if (m_nMyid == 0) {
+    for (int p = 1; p < m_nNProc; ++p)
+      SendArray(p, m_pL2GArray[p], m_pNDimension_L[p]);
+  } else {
+    const int n = m_DistributedCounts[static_cast<size_t>(m_nMyid)];
+    std::vector<int> row(static_cast<size_t>(n) + 1);
+    ReceiveArray(0, row.data(), n);
+    const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
+    if (!m_pOrder)
+      m_pOrder.reset(new CKRZSortedOrder);
+    m_pOrder->Build(row.data(), n, largest, nullptr);
+  }
+  m_nOrderGeneration = generation;
+  return generation;
 }
 
 // Every rank's array travels with its element 0: n+1 elements.
@@ -183,7 +211,13 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
 
   if (m_nMyid != 0) {
     const int n = GetDimension_Local(m_nMyid);
-    SendArray(0, pLocal, n);
+    if (AgreeOnOrder(nullptr) != 0) {
+      T* out = Scratch<T>();
+      m_pOrder->Sort(pLocal, Staged<T>(n), out + 1);
+      SendArray(0, out, n);
+    } else {
+      SendArray(0, pLocal, n);
+    }
     COM_Barrier();
     return ok;
   }
@@ -196,12 +230,20 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     allocated.reset(new T[static_cast<size_t>(m_nDimension_G) + 1]());
     global = allocated.get();
   }
+  const CKRZPlacementPlan* plan = Plan();
+  AgreeOnOrder(plan);
+  if (plan != nullptr) {
+    // Rank 0's own items while the others sort theirs, then every rank's in turn.
+    const CKRZSortedOrder& own = plan->Own();
+    own.SortInto(pLocal, Staged<T>(own.Count()), plan->Sorted(0), global);
+    for (int p = 1; p < nproc; ++p) {
+      ReceiveArray(p, scratch, m_pNDimension_L[p]);
+      plan->Place(p, scratch + 1, global);
+    }
+  }
   const bool asDistributed = CountsAsDistributed();
-  const CKRZPlacementPlan* plan = asDistributed ? Plan() : nullptr;
-  T* staged = plan != nullptr ? Staged<T>(plan->Items()) : nullptr;
-
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
-  for (int p = 0; p < nproc; ++p) {
+  for (int p = 0; p < nproc && plan == nullptr; ++p) {
     T* source = pLocal;
     int sent = 0;
     if (p != 0) {
@@ -211,7 +253,7 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     const int n = Movable(p, GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
     // A row that is one run of global numbers is received straight into the global array (the
     // message's element 0 lands on element b, which keeps its value) or, for rank 0, copied.
-    const int b = plan == nullptr && !debug && (p == 0 || n == sent) ? RunStart<T>(p, n) : -1;
+    const int b = !debug && (p == 0 || n == sent) ? RunStart<T>(p, n) : -1;
     if (b >= 0) {
       if (p == 0) {
         std::copy(pLocal + 1, pLocal + n + 1, global + b + 1);
@@ -228,9 +270,7 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
     }
     const int* row = m_pL2GArray[p];
     bool reported = false;
-    if (plan != nullptr) {
-      plan->Stage(p, source, staged);
-    } else if (!debug) {
+    if (!debug) {
       for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
            i = PlaceItems(row, i + 1, n, source, global, nG))
         InRange(p, i, row[i], reported, "");
@@ -238,8 +278,6 @@ template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
       PlaceWithLines(p, n, source, global);
     }
   }
-  if (plan != nullptr)
-    plan->Apply(staged, global);
   COM_Barrier();
   if (allocated)
     pGlobal = allocated.release();
@@ -283,9 +321,15 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
       allocated.reset(new T[static_cast<size_t>(n) + 1]());
       local = allocated.get();
     }
-    const T kept = local[0]; // element 0 belongs to no item: it stays the caller's
-    ReceiveArray(0, local, n);
-    local[0] = kept;
+    if (AgreeOnOrder(nullptr) != 0) {
+      T* in = Scratch<T>();
+      ReceiveArray(0, in, n);
+      m_pOrder->Unsort(in + 1, Staged<T>(n), local);
+    } else {
+      const T kept = local[0]; // element 0 belongs to no item: it stays the caller's
+      ReceiveArray(0, local, n);
+      local[0] = kept;
+    }
     if (debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)
@@ -303,19 +347,11 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
                          "the global array", m_nMyid);
   const unsigned nG = static_cast<unsigned>(m_nDimension_G);
   const bool asDistributed = CountsAsDistributed();
-  const CKRZPlacementPlan* plan = asDistributed ? Plan() : nullptr;
-  T* staged = nullptr;
-  if (plan != nullptr) {
-    staged = Staged<T>(plan->Items());
-    plan->Pick(pGlobal, staged);
-  }
+  const CKRZPlacementPlan* plan = Plan();
+  AgreeOnOrder(plan);
   // Rank p's items into `target`; an item rank 0 cannot serve (a global number out of range, an
   // item past the table's count) receives 0, never what the buffer held before.
   auto pickOut = [&](int p, int n, int expected, T* target) {
-    if (plan != nullptr) {
-      plan->Unstage(p, staged, target);
-      return;
-    }
     const int* row = m_pL2GArray[p];
     const T* global = pGlobal;
     bool reported = false;
@@ -335,7 +371,22 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
     allocated.reset(new T[static_cast<size_t>(n0) + 1]());
     local0 = allocated.get();
   }
-  const int b0 = plan == nullptr && !debug ? RunStart<T>(0, n0) : -1;
+  if (plan != nullptr) {
+    // The other ranks' values first, so that they unsort them while rank 0 picks its own.
+    T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
+    for (int p = 1; p < nproc; ++p) {
+      plan->Pick(p, pGlobal, scratch + 1);
+      SendArray(p, scratch, m_pNDimension_L[p]);
+    }
+    const CKRZSortedOrder& own = plan->Own();
+    own.PickFrom(pGlobal, plan->Sorted(0), Staged<T>(own.Count()), local0);
+    COM_Barrier();
+    if (allocated)
+      pLocal = allocated.release();
+    return ok;
+  }
+
+  const int b0 = !debug ? RunStart<T>(0, n0) : -1;
   if (b0 >= 0)
     std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
   else
@@ -353,7 +404,7 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
       const int n = Movable(p, inTable, "GetLocalArrayFromGlobalArray", ok);
       // One run of global numbers goes out straight from the global array: the receiver keeps
       // its own element 0.
-      const int b = plan == nullptr && !debug && n == expected ? RunStart<T>(p, n) : -1;
+      const int b = !debug && n == expected ? RunStart<T>(p, n) : -1;
       if (b >= 0) {
         SendArray(p, pGlobal + b, n);
         continue;

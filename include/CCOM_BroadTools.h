@@ -21,11 +21,13 @@
 // pointers unchanged): every transfer uses the table as it is at that call.
 //
 // Placement order: when the same relation scatters its items over a global array of 2^20
-// elements or more, rank 0 prepares at the second transfer an order that groups the writes by
-// block of the global array, and uses it from then on (same results as item by item, last writer
-// included). It holds 20 bytes per item of all ranks plus one staged element per item and element
-// type transferred, on rank 0, for the object's life; the transfer that prepares it costs a few
-// steady transfers.
+// elements or more, rank 0 prepares at the second transfer an order in which every rank sends and
+// receives its values (sorted by global number), so that rank 0 writes and reads the global array
+// front to back; it is used from then on (same results as item by item, last writer included).
+// Rank 0 holds 8 bytes per item of all ranks, every rank 8 bytes per own item plus one staged
+// element per own item and element type transferred, for the object's life; the transfer that
+// prepares it costs a few steady transfers. Such relations (large when distributed) cost one
+// broadcast of an int per transfer.
 //
 // Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
 // are out of range, makes the check fail on every rank with a line on standard output; the
@@ -47,10 +49,11 @@
 #include "KRZ3DCOMTools_export.h"
 
 class CKRZCom;
-class CKRZPlacementPlan;
 
 namespace krz::detail {
 template <class T> class CKRZOwnedRows;
+class CKRZPlacementPlan;
+class CKRZSortedOrder;
 
 /// Owned scratch arrays of one element type, grown to the size a transfer needs: `data` holds one
 /// rank's array (`size` elements), `staged` every rank's items in the order of rank 0's placement
@@ -126,11 +129,14 @@ private:
   template <class T> krz::detail::CKRZScratch<T>& Buffer();
   template <class T> T* Scratch();
   template <class T> T* Staged(long long n);
-  const CKRZPlacementPlan* Plan();
+  const krz::detail::CKRZPlacementPlan* Plan();
+  int AgreeOnOrder(const krz::detail::CKRZPlacementPlan* plan);
   bool ValidateRelation() const;
   bool InRange(int p, int i, int g, bool& reported, const char* consequence) const;
   int Movable(int p, int inTable, const char* operation, int& ok) const;
   bool CountsAsDistributed() const;
+  void Distributed();
+  void ForgetOrders();
   template <class T> int RunStart(int p, int n) const;
   bool Initialized(const char* operation) const;
   void ReleaseCounts();
@@ -168,7 +174,13 @@ private:
   std::vector<int> m_DefaultRunStarts;
   std::unique_ptr<krz::detail::CKRZOwnedRows<int>> m_pOwnedRows;
   // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
-  std::unique_ptr<CKRZPlacementPlan> m_pPlan;
+  std::unique_ptr<krz::detail::CKRZPlacementPlan> m_pPlan;
+  // Whether the distributed relation was large enough for a placement order (alike on every
+  // rank); the generation of the plan whose order this rank holds (rank 0: last sent), 0 for
+  // none; ranks other than 0: their items' order under that plan.
+  bool m_bSortedTransfers = false;
+  int m_nOrderGeneration = 0;
+  std::unique_ptr<krz::detail::CKRZSortedOrder> m_pOrder;
 };
 
 #endif

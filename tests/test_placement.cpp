@@ -75,6 +75,40 @@ private:
   Array<T> m_Dense;
 };
 
+// One gather of ValueOf(round) and one scatter back through `tools`, both compared with the
+// literal results. `global` is rank 0's global array (null elsewhere).
+template <class T>
+void CheckedRound(CCOM_BroadTools& tools, const Scattered& rel, Literal<T>& reference, T* global,
+                  int myid, int round) {
+  const int n = rel.counts[static_cast<size_t>(myid)];
+  Array<T> local(new T[static_cast<size_t>(n) + 1]());
+  for (int i = 1; i <= n; ++i)
+    local[i] = ValueOf<T>(myid, i, round);
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), global), 1);
+  reference.Gather(rel, round);
+  if (myid == 0 && std::memcmp(global, reference.Dense(), sizeof(T) * (kGlobal + 1)) != 0) {
+    int wrong = 0;
+    for (int g = 0; g <= kGlobal; ++g)
+      wrong += global[g] != reference.Dense()[g];
+    ADD_FAILURE() << "round " << round << ": " << wrong << " global elements differing";
+  }
+  T* back = nullptr; // allocated by the scatter
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  Array<T> owned(back);
+  int wrong = 0;
+  const std::vector<int>& row = rel.rows[static_cast<size_t>(myid)];
+  for (int i = 1; i <= n; ++i)
+    wrong += back[i] != reference.At(row[static_cast<size_t>(i)]);
+  EXPECT_EQ(wrong, 0) << "round " << round << ": local items differing";
+}
+
+template <class T> Array<T> InitialGlobal(int myid, const Literal<T>& reference) {
+  Array<T> global(myid == 0 ? new T[kGlobal + 1] : nullptr);
+  if (myid == 0)
+    std::copy(reference.Dense(), reference.Dense() + kGlobal + 1, global.get());
+  return global;
+}
+
 // Rounds of gather then scatter on one object; between `editAfter` and the next round rank 0
 // edits its relation in place (every rank mirrors the edit in its reference).
 template <class T>
@@ -83,34 +117,10 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
-  const int n = rel.counts[static_cast<size_t>(myid)];
-
   Literal<T> reference;
-  Array<T> global(myid == 0 ? new T[kGlobal + 1] : nullptr);
-  if (myid == 0)
-    std::copy(reference.Dense(), reference.Dense() + kGlobal + 1, global.get());
-  T* target = global.get();
-  Array<T> local(new T[static_cast<size_t>(n) + 1]());
-  T* back = nullptr;
-
+  Array<T> global = InitialGlobal(myid, reference);
   for (int round = 0; round < rounds; ++round) {
-    for (int i = 1; i <= n; ++i)
-      local[i] = ValueOf<T>(myid, i, round);
-    ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), target), 1);
-    reference.Gather(rel, round);
-    if (myid == 0 && std::memcmp(global.get(), reference.Dense(), sizeof(T) * (kGlobal + 1)) != 0) {
-      int wrong = 0;
-      for (int g = 0; g <= kGlobal; ++g)
-        wrong += global[g] != reference.Dense()[g];
-      ADD_FAILURE() << "round " << round << ": " << wrong << " global elements differing";
-    }
-    ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(target, back), 1);
-    int wrong = 0;
-    const std::vector<int>& row = rel.rows[static_cast<size_t>(myid)];
-    for (int i = 1; i <= n; ++i)
-      wrong += back[i] != reference.At(row[static_cast<size_t>(i)]);
-    EXPECT_EQ(wrong, 0) << "round " << round << ": local items differing";
-
+    CheckedRound(tools, rel, reference, global.get(), myid, round);
     if (round == editAfter) {
       // Rank 0's table as the caller may change it: two entries swapped, one moved onto an
       // element another rank writes, one onto element 0. Only rank 0 reads its table again.
@@ -121,7 +131,6 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
       last[m / 3] = 0;
     }
   }
-  delete[] back;
 }
 
 } // namespace
@@ -147,6 +156,31 @@ KRZ_RANKS_TEST(Placement, RelationEditedInPlaceIsUsedAsItIsAtEachCall) {
   // edited table.
   Rounds<double>(com, myid, nproc, 21, 5, 2);
   Rounds<int>(com, myid, nproc, 22, 3, 0);
+  EXPECT_EQ(KRZTakeOutput(), "");
+}
+
+KRZ_RANKS_TEST(Placement, CopiesAndRedistributedRelationsBuildTheirOwnOrders) {
+  // An object whose order is in use, a copy of it (which builds its own), both used in turn; then
+  // the original takes a default relation and, on a new object, the scattered one again.
+  Scattered rel(nproc, 41);
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
+  Literal<double> reference;
+  Array<double> global = InitialGlobal(myid, reference);
+  for (int round = 0; round < 2; ++round)
+    CheckedRound(tools, rel, reference, global.get(), myid, round);
+  CCOM_BroadTools copy(tools);
+  for (int round = 2; round < 6; ++round)
+    CheckedRound(round % 2 == 0 ? copy : tools, rel, reference, global.get(), myid, round);
+  tools.SetMapRelation_DefaultRelation(rel.counts[static_cast<size_t>(myid)]);
+  std::vector<double> local(static_cast<size_t>(rel.counts[static_cast<size_t>(myid)]) + 1, 1.0);
+  double* whole = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), whole), 1);
+  delete[] whole;
+  tools = copy; // the scattered relation again, through an assignment
+  for (int round = 6; round < 9; ++round)
+    CheckedRound(tools, rel, reference, global.get(), myid, round);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 

@@ -52,7 +52,6 @@ void CCOM_BroadTools_CollectLocalArrayToMyid0::CopyFrom(
 }
 
 void CCOM_BroadTools_CollectLocalArrayToMyid0::FreeMemory() {
-  m_GatherBuffers = decltype(m_GatherBuffers)();
   m_pBroadTools.reset(); // first: it borrows the counts and the numbering on rank 0
   m_pNumber_Local.reset();
   free_imatrix(m_pL2GMapping, m_nNProc - 1);
@@ -114,7 +113,6 @@ CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Or
       return m_pBroadTools.get();
   }
   m_pBroadTools.reset();
-  m_GatherBuffers = decltype(m_GatherBuffers)();
   m_pNumber_Local = CreateNumber_Local(m_nMyid, m_nNProc, nLocal);
   m_nNumber_Global = 0;
   const long long total = KRZSumCounts(m_pNumber_Local, m_nNProc);
@@ -149,18 +147,10 @@ template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int 
   return global.release();
 }
 
-template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::GatherBuffer() {
-  CKRZScratch<T>& buffer = std::get<CKRZScratch<T>>(m_GatherBuffers);
-  const long long need = static_cast<long long>(m_nNumber_Global) + 1;
-  if (buffer.size != need) {
-    buffer.data.reset(new T[static_cast<size_t>(need)]());
-    buffer.size = need;
-  }
-  return buffer.data.get();
-}
-
 // The default numbering covers 1..GetNumber_Global() exactly, so a successful gather writes every
-// element of the buffer that the rows are copied from; after a refused gather the rows are zero.
+// element the rows are copied from (the gather target is not zeroed for that reason); after a
+// refused gather the rows are zero. The target is allocated per call: a kept one would hold n_G+1
+// elements per element type for the object's life, and glibc hands the same block back anyway.
 template <class T>
 T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal) {
   if (m_nNProc < 2)
@@ -168,7 +158,9 @@ T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal)
   CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
   if (tools == nullptr)
     return nullptr;
-  T* global = m_nMyid == 0 ? GatherBuffer<T>() : nullptr;
+  std::unique_ptr<T[]> target(m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]
+                                           : nullptr);
+  T* global = target.get();
   const int gathered = tools->GetGlobalArrayFromLocalArray(pLocal, global);
   if (m_nMyid != 0)
     return nullptr;

@@ -6,82 +6,94 @@
 #include "CKRZCom.h"
 #include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
+#include "base/KRZElementTypes.h"
 #include "base/KRZLine.h"
-#include "base/KRZRowTable.h"
-#include "communication/KRZPlacementPlan.h"
-#include "communication/KRZSortedOrder.h"
+#include "communication/KRZRelation.h"
 
 using namespace krz::detail;
 
 CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
-      m_pL2GArray(nullptr), m_nIfMapDataCorrect(0), m_bIfOwnMap(false), m_nIfOpenDebugMode(0) {}
+      m_pL2GArray(nullptr), m_pBufferDouble(nullptr), m_pBufferFloat(nullptr),
+      m_pBufferInt(nullptr), m_pBufferBool(nullptr), m_pBufferChar(nullptr), m_nIfMapDataCorrect(0),
+      m_bIfOwnMap(false), m_nIfOpenDebugMode(0), m_pImpl(new Impl) {}
 
 CCOM_BroadTools::~CCOM_BroadTools() = default;
 
 CCOM_BroadTools::CCOM_BroadTools(const CCOM_BroadTools& other) : CCOM_BroadTools() {
-  CopyFrom(other);
+  Impl::Copy(*this, other);
 }
 
 CCOM_BroadTools& CCOM_BroadTools::operator=(const CCOM_BroadTools& other) {
   if (this != &other)
-    CopyFrom(other);
+    Impl::Copy(*this, other);
   return *this;
 }
 
-void CCOM_BroadTools::CopyFrom(const CCOM_BroadTools& other) {
-  m_pCom = other.m_pCom;
-  m_nMyid = other.m_nMyid;
-  m_nNProc = other.m_nNProc;
-  m_nDimension_G = other.m_nDimension_G;
-  m_nIfMapDataCorrect = other.m_nIfMapDataCorrect;
-  m_DistributedCounts = other.m_DistributedCounts;
-  m_DefaultRunStarts = other.m_DefaultRunStarts;
-  m_bIfOwnMap = other.m_bIfOwnMap;
-  m_nIfOpenDebugMode = other.m_nIfOpenDebugMode;
-  m_bSortedTransfers = other.m_bSortedTransfers;
-  // Scratch arrays and the placement orders carry no state between transfers: the copy builds
-  // its own when needed.
-  ForgetOrders();
+void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& from) {
+  std::unique_ptr<Impl> fresh(new Impl);
+  const Impl& other = *from.m_pImpl;
+  fresh->m_DistributedCounts = other.m_DistributedCounts;
+  fresh->m_DefaultRunStarts = other.m_DefaultRunStarts;
+  fresh->m_bSortedTransfers = other.m_bSortedTransfers;
+  const bool ownsCounts = other.OwnsCounts(from);
+  if (ownsCounts)
+    fresh->m_OwnedCounts = other.m_OwnedCounts;
+  const bool ownsTable = other.OwnsTable(from);
+  if (ownsTable)
+    fresh->m_pOwnedRows.reset(new CKRZOwnedRows<int>(*other.m_pOwnedRows));
 
-  const bool ownsCounts =
-      other.m_pNDimension_L != nullptr && other.m_pNDimension_L == other.m_OwnedCounts.data();
-  m_OwnedCounts = ownsCounts ? other.m_OwnedCounts : std::vector<int>();
-  m_pNDimension_L = ownsCounts ? m_OwnedCounts.data() : other.m_pNDimension_L;
-
-  const bool ownsTable = other.m_pL2GArray != nullptr && other.m_pOwnedRows &&
-                         other.m_pL2GArray == other.m_pOwnedRows->Get();
-  m_pOwnedRows.reset(ownsTable ? new CKRZOwnedRows<int>(*other.m_pOwnedRows) : nullptr);
-  m_pL2GArray = ownsTable ? m_pOwnedRows->Get() : other.m_pL2GArray;
+  to.m_pCom = from.m_pCom;
+  to.m_nMyid = from.m_nMyid;
+  to.m_nNProc = from.m_nNProc;
+  to.m_nDimension_G = from.m_nDimension_G;
+  to.m_pNDimension_L = ownsCounts ? fresh->m_OwnedCounts.data() : from.m_pNDimension_L;
+  to.m_pL2GArray = ownsTable ? fresh->m_pOwnedRows->Get() : from.m_pL2GArray;
+#define KRZ_NO_SCRATCH_YET(T, Name) to.m_pBuffer##Name = nullptr;
+  KRZ_ELEMENT_TYPES(KRZ_NO_SCRATCH_YET)
+#undef KRZ_NO_SCRATCH_YET
+  to.m_nIfMapDataCorrect = from.m_nIfMapDataCorrect;
+  to.m_bIfOwnMap = from.m_bIfOwnMap;
+  to.m_nIfOpenDebugMode = from.m_nIfOpenDebugMode;
+  to.m_pImpl = std::move(fresh);
 }
 
-void CCOM_BroadTools::ReleaseCounts() {
+// Whether the views show the object's own storage (rather than a caller's arrays).
+bool CCOM_BroadTools::Impl::OwnsCounts(const CCOM_BroadTools& t) const {
+  return t.m_pNDimension_L != nullptr && t.m_pNDimension_L == m_OwnedCounts.data();
+}
+
+bool CCOM_BroadTools::Impl::OwnsTable(const CCOM_BroadTools& t) const {
+  return t.m_pL2GArray != nullptr && m_pOwnedRows && t.m_pL2GArray == m_pOwnedRows->Get();
+}
+
+void CCOM_BroadTools::Impl::ReleaseCounts(CCOM_BroadTools& t) {
   m_OwnedCounts.clear();
   m_OwnedCounts.shrink_to_fit();
-  m_pNDimension_L = nullptr;
+  t.m_pNDimension_L = nullptr;
 }
 
-void CCOM_BroadTools::ReleaseTable() {
+void CCOM_BroadTools::Impl::ReleaseTable(CCOM_BroadTools& t) {
   m_DefaultRunStarts.clear();
   m_pOwnedRows.reset();
-  m_pL2GArray = nullptr;
-  m_bIfOwnMap = false;
+  t.m_pL2GArray = nullptr;
+  t.m_bIfOwnMap = false;
 }
 
-void CCOM_BroadTools::OwnCounts(int n) {
+void CCOM_BroadTools::Impl::OwnCounts(CCOM_BroadTools& t, int n) {
   m_OwnedCounts.assign(static_cast<size_t>(n), 0);
-  m_pNDimension_L = m_OwnedCounts.data();
+  t.m_pNDimension_L = m_OwnedCounts.data();
 }
 
 // Allocates an owned, zeroed table whose row p has n_p+1 entries (n_p from m_pNDimension_L).
-void CCOM_BroadTools::OwnTable() {
-  const int rows = m_nNProc > 1 ? m_nNProc : 1;
+void CCOM_BroadTools::Impl::OwnTable(CCOM_BroadTools& t) {
+  const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
   std::vector<int> lengths;
   for (int p = 0; p < rows; ++p)
-    lengths.push_back(std::max(m_pNDimension_L[p], 0) + 1);
+    lengths.push_back(std::max(t.m_pNDimension_L[p], 0) + 1);
   m_pOwnedRows.reset(new CKRZOwnedRows<int>);
   m_pOwnedRows->Reset(lengths);
-  m_pL2GArray = m_pOwnedRows->Get();
+  t.m_pL2GArray = m_pOwnedRows->Get();
 }
 
 void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
@@ -89,12 +101,12 @@ void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
     // Another rank or rank count: what was distributed does not fit any more. Rank 0 keeps a
     // relation it was given; copies received from rank 0 are dropped.
     m_nIfMapDataCorrect = 0;
-    m_DistributedCounts.clear();
-    m_bSortedTransfers = false;
-    ForgetOrders();
+    m_pImpl->m_DistributedCounts.clear();
+    m_pImpl->m_bSortedTransfers = false;
+    m_pImpl->ForgetOrders();
     if (m_nMyid != 0 || m_bIfOwnMap) {
-      ReleaseCounts();
-      ReleaseTable();
+      m_pImpl->ReleaseCounts(*this);
+      m_pImpl->ReleaseTable(*this);
     }
   }
   m_nMyid = myid;
@@ -103,11 +115,11 @@ void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
 }
 
 // A transfer needs SetInitialize with 0 <= myid < nproc; without it the rank cannot take part.
-bool CCOM_BroadTools::Initialized(const char* operation) const {
-  if (m_nNProc >= 1 && m_nMyid >= 0 && m_nMyid < m_nNProc)
+bool CCOM_BroadTools::Impl::Initialized(const CCOM_BroadTools& t, const char* operation) const {
+  if (t.m_nNProc >= 1 && t.m_nMyid >= 0 && t.m_nMyid < t.m_nNProc)
     return true;
   CKRZLine() << operation << ": SetInitialize has not given this object a valid rank (myid "
-             << m_nMyid << ", nproc " << m_nNProc << "); nothing moved";
+             << t.m_nMyid << ", nproc " << t.m_nNProc << "); nothing moved";
   return false;
 }
 
@@ -120,9 +132,9 @@ void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2G
     return;
   // A relation the object built earlier is replaced by the caller's and released.
   if (m_pNDimension_L != pNDimension_L)
-    ReleaseCounts();
+    m_pImpl->ReleaseCounts(*this);
   if (m_pL2GArray != pL2GArray)
-    ReleaseTable();
+    m_pImpl->ReleaseTable(*this);
   m_nDimension_G = nGlobal;
   m_pNDimension_L = pNDimension_L;
   m_pL2GArray = pL2GArray;
@@ -137,21 +149,21 @@ void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2G
 }
 
 void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
-  ReleaseCounts();
-  ReleaseTable();
+  m_pImpl->ReleaseCounts(*this);
+  m_pImpl->ReleaseTable(*this);
   m_nIfMapDataCorrect = 0; // collective: every rank takes the new relation at the next check
   if (m_nNProc <= 1) {
     if (!KRZCountFits("SetMapRelation_DefaultRelation", nLocal, "item")) {
       m_nDimension_G = 0;
       return;
     }
-    OwnCounts(1);
+    m_pImpl->OwnCounts(*this, 1);
     m_pNDimension_L[0] = nLocal;
     m_nDimension_G = nLocal;
     return;
   }
   m_nDimension_G = 0;
-  OwnCounts(m_nNProc);
+  m_pImpl->OwnCounts(*this, m_nNProc);
   for (int p = 0; p < m_nNProc; ++p) {
     if (p == m_nMyid)
       m_pNDimension_L[p] = nLocal;
@@ -161,17 +173,17 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   // transfers then refuse.
   const long long total = KRZSumCounts(m_pNDimension_L, m_nNProc);
   if (!KRZCountFits("SetMapRelation_DefaultRelation", total, "item")) {
-    ReleaseCounts();
+    m_pImpl->ReleaseCounts(*this);
     return;
   }
   m_nDimension_G = static_cast<int>(total);
   if (m_nMyid != 0)
     return;
-  OwnTable();
+  m_pImpl->OwnTable(*this);
   int counter = 0;
-  m_DefaultRunStarts.assign(static_cast<size_t>(m_nNProc), 0);
+  m_pImpl->m_DefaultRunStarts.assign(static_cast<size_t>(m_nNProc), 0);
   for (int p = 0; p < m_nNProc; ++p) {
-    m_DefaultRunStarts[static_cast<size_t>(p)] = counter;
+    m_pImpl->m_DefaultRunStarts[static_cast<size_t>(p)] = counter;
     for (int i = 1; i <= m_pNDimension_L[p]; ++i)
       m_pL2GArray[p][i] = ++counter;
   }
@@ -181,44 +193,45 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
 // Rank 0's relation must have non-negative counts, a row for every rank, and every global
 // number in 0..n_G. A one-rank run uses n_G items (its local dimension is n_G), so its row must
 // hold at least that many.
-bool CCOM_BroadTools::ValidateRelation() const {
-  if (m_nDimension_G < 0) {
-    CKRZLine() << "L2G relation error: global dimension " << m_nDimension_G << " is negative";
+bool CCOM_BroadTools::Impl::ValidateRelation(const CCOM_BroadTools& t) const {
+  if (t.m_nDimension_G < 0) {
+    CKRZLine() << "L2G relation error: global dimension " << t.m_nDimension_G << " is negative";
     return false;
   }
-  const int rows = m_nNProc > 1 ? m_nNProc : 1;
-  if (m_nNProc <= 1 && m_pNDimension_L[0] < m_nDimension_G) {
-    CKRZLine() << "L2G relation error: process 0 has local dimension " << m_pNDimension_L[0]
-               << " but a one-process run uses the global dimension " << m_nDimension_G;
+  const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
+  if (t.m_nNProc <= 1 && t.m_pNDimension_L[0] < t.m_nDimension_G) {
+    CKRZLine() << "L2G relation error: process 0 has local dimension " << t.m_pNDimension_L[0]
+               << " but a one-process run uses the global dimension " << t.m_nDimension_G;
     return false;
   }
   for (int p = 0; p < rows; ++p) {
-    const int n = m_pNDimension_L[p];
+    const int n = t.m_pNDimension_L[p];
     if (n < 0) {
       CKRZLine() << "L2G relation error: process " << p << " has local dimension " << n;
       return false;
     }
-    if (n > 0 && m_pL2GArray[p] == nullptr) {
+    if (n > 0 && t.m_pL2GArray[p] == nullptr) {
       CKRZLine() << "L2G relation error: process " << p << " has " << n << " items but no row";
       return false;
     }
-    const int* row = m_pL2GArray[p];
-    const unsigned nG = static_cast<unsigned>(m_nDimension_G);
+    const int* row = t.m_pL2GArray[p];
+    const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
     const int* bad =
         std::find_if(row + 1, row + n + 1, [nG](int g) { return static_cast<unsigned>(g) > nG; });
     bool reported = false;
-    if (bad != row + n + 1 && !InRange(p, static_cast<int>(bad - row), *bad, reported, ""))
+    if (bad != row + n + 1 && !InRange(t, p, static_cast<int>(bad - row), *bad, reported, ""))
       return false;
   }
   return true;
 }
 
-bool CCOM_BroadTools::InRange(int p, int i, int g, bool& reported, const char* consequence) const {
-  if (g >= 0 && g <= m_nDimension_G)
+bool CCOM_BroadTools::Impl::InRange(const CCOM_BroadTools& t, int p, int i, int g, bool& reported,
+                                    const char* consequence) const {
+  if (g >= 0 && g <= t.m_nDimension_G)
     return true;
   if (!reported)
     CKRZLine() << "L2G relation error: process " << p << ", local item " << i << ", global number "
-               << g << " outside 0 to " << m_nDimension_G << consequence;
+               << g << " outside 0 to " << t.m_nDimension_G << consequence;
   reported = true;
   return false;
 }
@@ -236,16 +249,16 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   if (m_nNProc <= 1) {
     // Completed locally at every call; the object never reaches the distributed state.
     if (m_pNDimension_L == nullptr) {
-      OwnCounts(1);
+      m_pImpl->OwnCounts(*this, 1);
       m_pNDimension_L[0] = m_nDimension_G;
     }
     if (m_pL2GArray == nullptr) {
-      OwnTable();
+      m_pImpl->OwnTable(*this);
       for (int i = 1; i <= m_nDimension_G; ++i)
         m_pL2GArray[0][i] = i;
       m_bIfOwnMap = true;
     }
-    return ValidateRelation() ? 1 : 0;
+    return m_pImpl->ValidateRelation(*this) ? 1 : 0;
   }
 
   if (m_pCom == nullptr) {
@@ -263,7 +276,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
     if (m_nMyid == 0)
       CKRZLine() << "Not Set L2GArray";
   }
-  if (ok != 0 && m_nMyid == 0 && !ValidateRelation())
+  if (ok != 0 && m_nMyid == 0 && !m_pImpl->ValidateRelation(*this))
     ok = 0;
 
   const int type = m_pCom->m_nTypeInt;
@@ -271,7 +284,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   int all = 0;
   m_pCom->AllMin(type, &ok, &all, 1, comm);
   if (all != 0) {
-    Distributed();
+    m_pImpl->Distributed(*this);
     return 1;
   }
   int rootOk = m_nMyid == 0 ? ok : 0;
@@ -282,30 +295,30 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   }
   m_pCom->Broadcast(type, &m_nDimension_G, 1, 0, comm);
   if (m_nMyid != 0 && m_pNDimension_L == nullptr)
-    OwnCounts(m_nNProc);
+    m_pImpl->OwnCounts(*this, m_nNProc);
   COM_Barrier();
   m_pCom->Broadcast(type, m_pNDimension_L, m_nNProc, 0, comm);
   if (m_nMyid != 0 && m_pL2GArray == nullptr)
-    OwnTable();
+    m_pImpl->OwnTable(*this);
   COM_Barrier();
   for (int p = 0; p < m_nNProc; ++p)
     m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
-  Distributed();
+  m_pImpl->Distributed(*this);
   return 1;
 }
 
 // Every rank holds the relation now: the counts messages go by, and whether transfers name their
 // order, are fixed alike on every rank until the relation is distributed again.
-void CCOM_BroadTools::Distributed() {
-  m_nIfMapDataCorrect = 1;
-  m_DistributedCounts.assign(m_pNDimension_L, m_pNDimension_L + m_nNProc);
-  m_bSortedTransfers = CKRZPlacementPlan::MayServe(m_nDimension_G);
+void CCOM_BroadTools::Impl::Distributed(CCOM_BroadTools& t) {
+  t.m_nIfMapDataCorrect = 1;
+  m_DistributedCounts.assign(t.m_pNDimension_L, t.m_pNDimension_L + t.m_nNProc);
+  m_bSortedTransfers = CKRZPlacementPlan::MayServe(t.m_nDimension_G);
   ForgetOrders();
 }
 
 // Plans and orders are dropped together on every rank (a plan's generations count on, so a
 // rank never mistakes an old order for a new one).
-void CCOM_BroadTools::ForgetOrders() {
+void CCOM_BroadTools::Impl::ForgetOrders() {
   if (m_pPlan)
     m_pPlan->Forget();
   m_pOrder.reset();

@@ -7,11 +7,10 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
 #include "base/KRZComTyped.h"
+#include "base/KRZElementTypes.h"
 #include "base/KRZLine.h"
-#include "base/KRZRowTable.h"
 #include "base/KRZTags.h"
-#include "communication/KRZPlacementPlan.h"
-#include "communication/KRZSortedOrder.h"
+#include "communication/KRZRelation.h"
 
 using namespace krz::detail;
 
@@ -42,73 +41,64 @@ int PickItems(const int* row, int from, int n, const T* global, T* target, unsig
   return 0;
 }
 
-// An owned array of at least `need` elements, reallocated (zeroed if asked) when smaller.
-template <class T>
-T* Grown(std::unique_ptr<T[]>& data, long long& size, long long need, bool zeroed) {
-  if (size < need) {
-    data.reset(zeroed ? new T[static_cast<size_t>(need)]() : new T[static_cast<size_t>(need)]);
-    size = need;
-  }
-  return data.get();
-}
 } // namespace
 
-template <> CKRZScratch<double>& CCOM_BroadTools::Buffer<double>() { return m_pBufferDouble; }
-template <> CKRZScratch<float>& CCOM_BroadTools::Buffer<float>() { return m_pBufferFloat; }
-template <> CKRZScratch<int>& CCOM_BroadTools::Buffer<int>() { return m_pBufferInt; }
-template <> CKRZScratch<bool>& CCOM_BroadTools::Buffer<bool>() { return m_pBufferBool; }
-template <> CKRZScratch<char>& CCOM_BroadTools::Buffer<char>() { return m_pBufferChar; }
+#define KRZ_SCRATCH_VIEW(T, Name)                                                                  \
+  template <> T*& CCOM_BroadTools::Impl::View<T>(CCOM_BroadTools & t) { return t.m_pBuffer##Name; }
+KRZ_ELEMENT_TYPES(KRZ_SCRATCH_VIEW)
+#undef KRZ_SCRATCH_VIEW
 
-// Rank 0's scratch array holds the array of one other rank at a time: it is sized for the largest
-// of them (n_p+1 elements) in the current relation and in the distributed one, so neither a
-// replaced relation nor a message can overflow it.
-template <class T> T* CCOM_BroadTools::Scratch() {
+// Rank 0's scratch array holds the array of one other rank at a time (on other ranks: their own
+// message): it is sized for the largest of them (n_p+1 elements) in the current relation and in
+// the distributed one, so neither a replaced relation nor a message can overflow it.
+template <class T> T* CCOM_BroadTools::Impl::Scratch(CCOM_BroadTools& t) {
   int largest = 0;
-  for (int p = 1; p < m_nNProc; ++p)
-    largest = std::max(largest, m_pNDimension_L[p]);
+  for (int p = 1; p < t.m_nNProc; ++p)
+    largest = std::max(largest, t.m_pNDimension_L[p]);
   for (size_t p = 1; p < m_DistributedCounts.size(); ++p)
     largest = std::max(largest, m_DistributedCounts[p]);
-  CKRZScratch<T>& s = Buffer<T>();
-  return Grown(s.data, s.size, static_cast<long long>(largest) + 1, true);
+  T* data =
+      std::get<CKRZScratch<T>>(m_Scratch).data.Grow(static_cast<long long>(largest) + 1, true);
+  View<T>(t) = data;
+  return data;
 }
 
-// Every rank's items in placement order (rank 0, scattered relations). Written in full before it
-// is read, so it is not zeroed.
-template <class T> T* CCOM_BroadTools::Staged(long long n) {
-  CKRZScratch<T>& s = Buffer<T>();
-  return Grown(s.staged, s.stagedSize, n, false);
+// This rank's values between local and sorted order (scattered relations). Written in full
+// before it is read, so it is not zeroed.
+template <class T> T* CCOM_BroadTools::Impl::Staged(long long n) {
+  return std::get<CKRZScratch<T>>(m_Scratch).staged.Grow(n, false);
 }
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
-const CKRZPlacementPlan* CCOM_BroadTools::Plan() {
-  if (m_nIfOpenDebugMode != 0 || !CountsAsDistributed())
+const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
+  if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t))
     return nullptr; // debug lines follow the item-by-item order
-  const int rows = m_nNProc > 1 ? m_nNProc : 1;
-  const int one[1] = {m_nDimension_G}; // a one-rank run moves n_G items
-  const int* counts = m_nNProc > 1 ? m_pNDimension_L : one;
+  const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
+  const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
+  const int* counts = t.m_nNProc > 1 ? t.m_pNDimension_L : one;
   if (!m_pPlan)
     m_pPlan.reset(new CKRZPlacementPlan);
-  return m_pPlan->For(rows, counts, m_pL2GArray, m_nDimension_G);
+  return m_pPlan->For(rows, counts, t.m_pL2GArray, t.m_nDimension_G);
 }
 
 // Rank 0 names at every transfer the order the values travel in: its plan's generation, or 0 for
 // the local order. A rank that does not hold that generation's order receives its row as rank 0
 // holds it now and builds the order. Only relations that were large enough for a plan when they
 // were distributed take this step, alike on every rank. Returns the generation.
-int CCOM_BroadTools::AgreeOnOrder(const CKRZPlacementPlan* plan) {
+int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementPlan* plan) {
   if (!m_bSortedTransfers)
     return 0;
-  int generation = m_nMyid == 0 && plan != nullptr ? plan->Generation() : 0;
-  BroadcastInt(m_pCom, m_nNProc, generation, 0);
+  int generation = t.m_nMyid == 0 && plan != nullptr ? plan->Generation() : 0;
+  BroadcastInt(t.m_pCom, t.m_nNProc, generation, 0);
   if (generation == 0 || generation == m_nOrderGeneration)
     return generation;
-  if (m_nMyid == 0) {
-    for (int p = 1; p < m_nNProc; ++p)
-      SendArray(p, m_pL2GArray[p], m_pNDimension_L[p]);
+  if (t.m_nMyid == 0) {
+    for (int p = 1; p < t.m_nNProc; ++p)
+      t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
   } else {
-    const int n = m_DistributedCounts[static_cast<size_t>(m_nMyid)];
+    const int n = m_DistributedCounts[static_cast<size_t>(t.m_nMyid)];
     std::vector<int> row(static_cast<size_t>(n) + 1);
-    ReceiveArray(0, row.data(), n);
+    t.ReceiveArray(0, row.data(), n);
     const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
     if (!m_pOrder)
       m_pOrder.reset(new CKRZSortedOrder);
@@ -120,11 +110,11 @@ int CCOM_BroadTools::AgreeOnOrder(const CKRZPlacementPlan* plan) {
 
 // Every rank's array travels with its element 0: n+1 elements.
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
-  krz::detail::SendArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_WireInts);
+  krz::detail::SendArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_pImpl->m_WireInts);
 }
 
 template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T* pArray, int n) {
-  krz::detail::RecvArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_WireInts);
+  krz::detail::RecvArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_pImpl->m_WireInts);
 }
 
 namespace {
@@ -145,8 +135,9 @@ T* ZerosForNull(T* array, int n, std::unique_ptr<T[]>& zeros, const char* operat
 // The items of rank p that rank 0 can move: what rank p sends or expects (the count distributed
 // by the check) and what rank 0's table holds for it now must agree; where they do not, the line
 // names both and only the items both cover are moved, and the call fails (`ok` = 0).
-int CCOM_BroadTools::Movable(int p, int inTable, const char* operation, int& ok) const {
-  if (m_nNProc <= 1 || static_cast<size_t>(p) >= m_DistributedCounts.size())
+int CCOM_BroadTools::Impl::Movable(const CCOM_BroadTools& t, int p, int inTable,
+                                   const char* operation, int& ok) const {
+  if (t.m_nNProc <= 1 || static_cast<size_t>(p) >= m_DistributedCounts.size())
     return inTable;
   const int sent = m_DistributedCounts[static_cast<size_t>(p)];
   if (sent == inTable)
@@ -161,12 +152,12 @@ int CCOM_BroadTools::Movable(int p, int inTable, const char* operation, int& ok)
 
 // Whether rank 0's table still has the counts that were distributed (so the placement plan,
 // which follows the table, and the messages agree).
-bool CCOM_BroadTools::CountsAsDistributed() const {
-  if (m_nNProc <= 1)
+bool CCOM_BroadTools::Impl::CountsAsDistributed(const CCOM_BroadTools& t) const {
+  if (t.m_nNProc <= 1)
     return true;
-  for (int p = 0; p < m_nNProc; ++p)
+  for (int p = 0; p < t.m_nNProc; ++p)
     if (static_cast<size_t>(p) >= m_DistributedCounts.size() ||
-        m_DistributedCounts[static_cast<size_t>(p)] != m_pNDimension_L[p])
+        m_DistributedCounts[static_cast<size_t>(p)] != t.m_pNDimension_L[p])
       return false;
   return true;
 }
@@ -175,16 +166,17 @@ bool CCOM_BroadTools::CountsAsDistributed() const {
 // The default relation the object built is known to be such runs; a caller's row is scanned at
 // every transfer, since rank 0 may edit it in place. bool travels as int and is never moved in
 // place.
-template <class T> int CCOM_BroadTools::RunStart(int p, int n) const {
+template <class T>
+int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) const {
   if (std::is_same_v<T, bool> || n < 1)
     return -1;
-  if (!m_DefaultRunStarts.empty() && m_pOwnedRows && m_pL2GArray == m_pOwnedRows->Get())
+  if (!m_DefaultRunStarts.empty() && m_pOwnedRows && t.m_pL2GArray == m_pOwnedRows->Get())
     return m_DefaultRunStarts[static_cast<size_t>(p)];
-  const int* row = m_pL2GArray[p];
+  const int* row = t.m_pL2GArray[p];
   if (row == nullptr)
     return -1;
   const int b = row[1] - 1;
-  if (b < 0 || static_cast<long long>(b) + n > m_nDimension_G)
+  if (b < 0 || static_cast<long long>(b) + n > t.m_nDimension_G)
     return -1;
   for (int i = 2; i <= n; ++i)
     if (row[i] != b + i)
@@ -192,106 +184,108 @@ template <class T> int CCOM_BroadTools::RunStart(int p, int n) const {
   return b;
 }
 
-template <class T> int CCOM_BroadTools::Gather(T* pLocal, T*& pGlobal) {
-  if (!Initialized("GetGlobalArrayFromLocalArray"))
+template <class T> int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal) {
+  if (!Initialized(t, "GetGlobalArrayFromLocalArray"))
     return 0;
-  if (CheckMapDataCorrect() == 0) {
+  if (t.CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
   }
   std::unique_ptr<T[]> zeros;
   int ok = pLocal != nullptr ? 1 : 0;
   if (pLocal == nullptr) // sized only then: GetDimension_Local prints in debug mode
-    pLocal = ZerosForNull(pLocal, GetDimension_Local(m_nMyid), zeros,
-                          "GetGlobalArrayFromLocalArray", "the local array", m_nMyid);
-  const bool debug = m_nIfOpenDebugMode != 0;
+    pLocal = ZerosForNull(pLocal, t.GetDimension_Local(t.m_nMyid), zeros,
+                          "GetGlobalArrayFromLocalArray", "the local array", t.m_nMyid);
+  const bool debug = t.m_nIfOpenDebugMode != 0;
   if (debug)
-    CKRZLine() << "Global dim =" << m_nDimension_G;
-  const int nproc = m_nNProc > 1 ? m_nNProc : 1;
+    CKRZLine() << "Global dim =" << t.m_nDimension_G;
+  const int nproc = t.m_nNProc > 1 ? t.m_nNProc : 1;
 
-  if (m_nMyid != 0) {
-    const int n = GetDimension_Local(m_nMyid);
-    if (AgreeOnOrder(nullptr) != 0) {
-      T* out = Scratch<T>();
+  if (t.m_nMyid != 0) {
+    const int n = t.GetDimension_Local(t.m_nMyid);
+    if (AgreeOnOrder(t, nullptr) != 0) {
+      T* out = Scratch<T>(t);
       m_pOrder->Sort(pLocal, Staged<T>(n), out + 1);
-      SendArray(0, out, n);
+      t.SendArray(0, out, n);
     } else {
-      SendArray(0, pLocal, n);
+      t.SendArray(0, pLocal, n);
     }
-    COM_Barrier();
+    t.COM_Barrier();
     return ok;
   }
 
-  T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
+  T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
   // An array allocated for a null argument stays owned here until the gather is done.
   std::unique_ptr<T[]> allocated;
   T* global = pGlobal;
   if (global == nullptr) {
-    allocated.reset(new T[static_cast<size_t>(m_nDimension_G) + 1]());
+    allocated.reset(new T[static_cast<size_t>(t.m_nDimension_G) + 1]());
     global = allocated.get();
   }
-  const CKRZPlacementPlan* plan = Plan();
-  AgreeOnOrder(plan);
+  const CKRZPlacementPlan* plan = Plan(t);
+  AgreeOnOrder(t, plan);
   if (plan != nullptr) {
     // Rank 0's own items while the others sort theirs, then every rank's in turn.
     const CKRZSortedOrder& own = plan->Own();
     own.SortInto(pLocal, Staged<T>(own.Count()), plan->Sorted(0), global);
     for (int p = 1; p < nproc; ++p) {
-      ReceiveArray(p, scratch, m_pNDimension_L[p]);
+      t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
       plan->Place(p, scratch + 1, global);
     }
   }
-  const bool asDistributed = CountsAsDistributed();
-  const unsigned nG = static_cast<unsigned>(m_nDimension_G);
+  const bool asDistributed = CountsAsDistributed(t);
+  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
   for (int p = 0; p < nproc && plan == nullptr; ++p) {
     T* source = pLocal;
     int sent = 0;
     if (p != 0) {
-      const int inTable = GetDimension_Local(p);
+      const int inTable = t.GetDimension_Local(p);
       sent = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
     }
-    const int n = Movable(p, GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
+    const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
     // A row that is one run of global numbers is received straight into the global array (the
     // message's element 0 lands on element b, which keeps its value) or, for rank 0, copied.
-    const int b = !debug && (p == 0 || n == sent) ? RunStart<T>(p, n) : -1;
+    const int b = !debug && (p == 0 || n == sent) ? RunStart<T>(t, p, n) : -1;
     if (b >= 0) {
       if (p == 0) {
         std::copy(pLocal + 1, pLocal + n + 1, global + b + 1);
       } else {
         const T kept = global[b];
-        ReceiveArray(p, global + b, n);
+        t.ReceiveArray(p, global + b, n);
         global[b] = kept;
       }
       continue;
     }
     if (p != 0) {
-      ReceiveArray(p, scratch, sent);
+      t.ReceiveArray(p, scratch, sent);
       source = scratch;
     }
-    const int* row = m_pL2GArray[p];
+    const int* row = t.m_pL2GArray[p];
     bool reported = false;
     if (!debug) {
       for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
            i = PlaceItems(row, i + 1, n, source, global, nG))
-        InRange(p, i, row[i], reported, "");
+        InRange(t, p, i, row[i], reported, "");
     } else {
-      PlaceWithLines(p, n, source, global);
+      PlaceWithLines(t, p, n, source, global);
     }
   }
-  COM_Barrier();
+  t.COM_Barrier();
   if (allocated)
     pGlobal = allocated.release();
   return ok;
 }
 
 // The gather's placement of rank p's items in debug mode, with its lines.
-template <class T> void CCOM_BroadTools::PlaceWithLines(int p, int n, const T* source, T* pGlobal) {
-  const unsigned nG = static_cast<unsigned>(m_nDimension_G);
-  const int* row = m_pL2GArray[p];
+template <class T>
+void CCOM_BroadTools::Impl::PlaceWithLines(CCOM_BroadTools& t, int p, int n, const T* source,
+                                           T* pGlobal) {
+  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
+  const int* row = t.m_pL2GArray[p];
   bool reported = false;
   for (int i = 1; i <= n; ++i) {
     const int g = row[i];
-    if (static_cast<unsigned>(g) > nG && !InRange(p, i, g, reported, ""))
+    if (static_cast<unsigned>(g) > nG && !InRange(t, p, i, g, reported, ""))
       continue;
     pGlobal[g] = source[i];
     if (i < 10 || i > n - 10)
@@ -300,42 +294,42 @@ template <class T> void CCOM_BroadTools::PlaceWithLines(int p, int n, const T* s
   }
 }
 
-template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
-  if (!Initialized("GetLocalArrayFromGlobalArray"))
+template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal) {
+  if (!Initialized(t, "GetLocalArrayFromGlobalArray"))
     return 0;
-  if (CheckMapDataCorrect() == 0) {
-    if (m_nIfOpenDebugMode > 0)
+  if (t.CheckMapDataCorrect() == 0) {
+    if (t.m_nIfOpenDebugMode > 0)
       CKRZLine() << "Check G2L DataCorrect Fail";
     return 0;
   }
-  const bool debug = m_nIfOpenDebugMode != 0;
+  const bool debug = t.m_nIfOpenDebugMode != 0;
   if (debug)
-    CKRZLine() << "Global dim =" << m_nDimension_G;
-  const int nproc = m_nNProc > 1 ? m_nNProc : 1;
+    CKRZLine() << "Global dim =" << t.m_nDimension_G;
+  const int nproc = t.m_nNProc > 1 ? t.m_nNProc : 1;
 
-  if (m_nMyid != 0) {
-    const int n = GetDimension_Local(m_nMyid);
+  if (t.m_nMyid != 0) {
+    const int n = t.GetDimension_Local(t.m_nMyid);
     std::unique_ptr<T[]> allocated;
     T* local = pLocal;
     if (local == nullptr) {
       allocated.reset(new T[static_cast<size_t>(n) + 1]());
       local = allocated.get();
     }
-    if (AgreeOnOrder(nullptr) != 0) {
-      T* in = Scratch<T>();
-      ReceiveArray(0, in, n);
+    if (AgreeOnOrder(t, nullptr) != 0) {
+      T* in = Scratch<T>(t);
+      t.ReceiveArray(0, in, n);
       m_pOrder->Unsort(in + 1, Staged<T>(n), local);
     } else {
       const T kept = local[0]; // element 0 belongs to no item: it stays the caller's
-      ReceiveArray(0, local, n);
+      t.ReceiveArray(0, local, n);
       local[0] = kept;
     }
     if (debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)
-          CKRZLine() << "CPU " << m_nMyid << " GetFrom Global pLocalArray[" << i
+          CKRZLine() << "CPU " << t.m_nMyid << " GetFrom Global pLocalArray[" << i
                      << "] = " << local[i];
-    COM_Barrier();
+    t.COM_Barrier();
     if (allocated)
       pLocal = allocated.release();
     return 1;
@@ -343,28 +337,28 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
 
   std::unique_ptr<T[]> zeros;
   int ok = pGlobal != nullptr ? 1 : 0;
-  pGlobal = ZerosForNull(pGlobal, m_nDimension_G, zeros, "GetLocalArrayFromGlobalArray",
-                         "the global array", m_nMyid);
-  const unsigned nG = static_cast<unsigned>(m_nDimension_G);
-  const bool asDistributed = CountsAsDistributed();
-  const CKRZPlacementPlan* plan = Plan();
-  AgreeOnOrder(plan);
+  pGlobal = ZerosForNull(pGlobal, t.m_nDimension_G, zeros, "GetLocalArrayFromGlobalArray",
+                         "the global array", t.m_nMyid);
+  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
+  const bool asDistributed = CountsAsDistributed(t);
+  const CKRZPlacementPlan* plan = Plan(t);
+  AgreeOnOrder(t, plan);
   // Rank p's items into `target`; an item rank 0 cannot serve (a global number out of range, an
   // item past the table's count) receives 0, never what the buffer held before.
   auto pickOut = [&](int p, int n, int expected, T* target) {
-    const int* row = m_pL2GArray[p];
+    const int* row = t.m_pL2GArray[p];
     const T* global = pGlobal;
     bool reported = false;
     for (int i = PickItems(row, 1, n, global, target, nG); i != 0;
          i = PickItems(row, i + 1, n, global, target, nG)) {
-      InRange(p, i, row[i], reported, "; it receives 0");
+      InRange(t, p, i, row[i], reported, "; it receives 0");
       target[i] = T();
     }
     std::fill(target + n + 1, target + std::max(n, expected) + 1, T());
   };
 
-  const int inTable0 = GetDimension_Local(0);
-  const int n0 = Movable(0, inTable0, "GetLocalArrayFromGlobalArray", ok);
+  const int inTable0 = t.GetDimension_Local(0);
+  const int n0 = Movable(t, 0, inTable0, "GetLocalArrayFromGlobalArray", ok);
   std::unique_ptr<T[]> allocated;
   T* local0 = pLocal;
   if (local0 == nullptr) {
@@ -373,20 +367,20 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
   }
   if (plan != nullptr) {
     // The other ranks' values first, so that they unsort them while rank 0 picks its own.
-    T* scratch = nproc > 1 ? Scratch<T>() : nullptr;
+    T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
     for (int p = 1; p < nproc; ++p) {
       plan->Pick(p, pGlobal, scratch + 1);
-      SendArray(p, scratch, m_pNDimension_L[p]);
+      t.SendArray(p, scratch, t.m_pNDimension_L[p]);
     }
     const CKRZSortedOrder& own = plan->Own();
     own.PickFrom(pGlobal, plan->Sorted(0), Staged<T>(own.Count()), local0);
-    COM_Barrier();
+    t.COM_Barrier();
     if (allocated)
       pLocal = allocated.release();
     return ok;
   }
 
-  const int b0 = !debug ? RunStart<T>(0, n0) : -1;
+  const int b0 = !debug ? RunStart<T>(t, 0, n0) : -1;
   if (b0 >= 0)
     std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
   else
@@ -397,56 +391,34 @@ template <class T> int CCOM_BroadTools::Scatter(T* pGlobal, T*& pLocal) {
         CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
 
   if (nproc > 1) {
-    T* scratch = Scratch<T>();
+    T* scratch = Scratch<T>(t);
     for (int p = 1; p < nproc; ++p) {
-      const int inTable = GetDimension_Local(p);
+      const int inTable = t.GetDimension_Local(p);
       const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
-      const int n = Movable(p, inTable, "GetLocalArrayFromGlobalArray", ok);
+      const int n = Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", ok);
       // One run of global numbers goes out straight from the global array: the receiver keeps
       // its own element 0.
-      const int b = !debug && n == expected ? RunStart<T>(p, n) : -1;
+      const int b = !debug && n == expected ? RunStart<T>(t, p, n) : -1;
       if (b >= 0) {
-        SendArray(p, pGlobal + b, n);
+        t.SendArray(p, pGlobal + b, n);
         continue;
       }
       pickOut(p, n, expected, scratch);
-      SendArray(p, scratch, expected);
+      t.SendArray(p, scratch, expected);
     }
   }
-  COM_Barrier();
+  t.COM_Barrier();
   if (allocated)
     pLocal = allocated.release();
   return ok;
 }
 
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(double* pLocal, double*& pGlobal) {
-  return Gather(pLocal, pGlobal);
-}
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(float* pLocal, float*& pGlobal) {
-  return Gather(pLocal, pGlobal);
-}
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(int* pLocal, int*& pGlobal) {
-  return Gather(pLocal, pGlobal);
-}
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(bool* pLocal, bool*& pGlobal) {
-  return Gather(pLocal, pGlobal);
-}
-int CCOM_BroadTools::GetGlobalArrayFromLocalArray(char* pLocal, char*& pGlobal) {
-  return Gather(pLocal, pGlobal);
-}
-
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(double* pGlobal, double*& pLocal) {
-  return Scatter(pGlobal, pLocal);
-}
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(float* pGlobal, float*& pLocal) {
-  return Scatter(pGlobal, pLocal);
-}
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal) {
-  return Scatter(pGlobal, pLocal);
-}
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal) {
-  return Scatter(pGlobal, pLocal);
-}
-int CCOM_BroadTools::GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal) {
-  return Scatter(pGlobal, pLocal);
-}
+#define KRZ_TRANSFERS(T, Name)                                                                     \
+  int CCOM_BroadTools::GetGlobalArrayFromLocalArray(T* pLocal, T*& pGlobal) {                      \
+    return m_pImpl->Gather(*this, pLocal, pGlobal);                                                \
+  }                                                                                                \
+  int CCOM_BroadTools::GetLocalArrayFromGlobalArray(T* pGlobal, T*& pLocal) {                      \
+    return m_pImpl->Scatter(*this, pGlobal, pLocal);                                               \
+  }
+KRZ_ELEMENT_TYPES(KRZ_TRANSFERS)
+#undef KRZ_TRANSFERS

@@ -44,27 +44,10 @@
 #define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 
 #include <memory>
-#include <vector>
 
 #include "KRZ3DCOMTools_export.h"
 
 class CKRZCom;
-
-namespace krz::detail {
-template <class T> class CKRZOwnedRows;
-class CKRZPlacementPlan;
-class CKRZSortedOrder;
-
-/// Owned scratch arrays of one element type, grown to the size a transfer needs: `data` holds one
-/// rank's array (`size` elements), `staged` every rank's items in the order of rank 0's placement
-/// plan (`stagedSize` elements).
-template <class T> struct CKRZScratch {
-  std::unique_ptr<T[]> data;
-  long long size = 0;
-  std::unique_ptr<T[]> staged;
-  long long stagedSize = 0;
-};
-} // namespace krz::detail
 
 class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
 public:
@@ -118,32 +101,12 @@ public:
   int GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal);
 
 private:
+  struct Impl; // everything else the object holds, and the steps behind the operations
+
   int CheckMapDataCorrect();
   void COM_Barrier();
   template <class T> void SendArray(int nProc, T* pArray, int n);
   template <class T> void ReceiveArray(int nProc, T* pArray, int n);
-
-  template <class T> int Gather(T* pLocal, T*& pGlobal);
-  template <class T> int Scatter(T* pGlobal, T*& pLocal);
-  template <class T> void PlaceWithLines(int p, int n, const T* source, T* pGlobal);
-  template <class T> krz::detail::CKRZScratch<T>& Buffer();
-  template <class T> T* Scratch();
-  template <class T> T* Staged(long long n);
-  const krz::detail::CKRZPlacementPlan* Plan();
-  int AgreeOnOrder(const krz::detail::CKRZPlacementPlan* plan);
-  bool ValidateRelation() const;
-  bool InRange(int p, int i, int g, bool& reported, const char* consequence) const;
-  int Movable(int p, int inTable, const char* operation, int& ok) const;
-  bool CountsAsDistributed() const;
-  void Distributed();
-  void ForgetOrders();
-  template <class T> int RunStart(int p, int n) const;
-  bool Initialized(const char* operation) const;
-  void ReleaseCounts();
-  void ReleaseTable();
-  void OwnCounts(int n);
-  void OwnTable();
-  void CopyFrom(const CCOM_BroadTools& other);
 
   CKRZCom* m_pCom;
   int m_nMyid;
@@ -151,36 +114,17 @@ private:
   int m_nDimension_G;
   int* m_pNDimension_L; ///< nproc counts, 0-based by rank (a one-rank run: 1)
   int** m_pL2GArray;    ///< nproc rows; row p has m_pNDimension_L[p]+1 entries, 1-based
-  // Scratch per element type: `data` the largest other rank's array (n_p+1), `staged` every item
-  // of the placement order (rank 0).
-  krz::detail::CKRZScratch<double> m_pBufferDouble;
-  krz::detail::CKRZScratch<float> m_pBufferFloat;
-  krz::detail::CKRZScratch<int> m_pBufferInt;
-  krz::detail::CKRZScratch<bool> m_pBufferBool;
-  krz::detail::CKRZScratch<char> m_pBufferChar;
+  /// Scratch per element type, owned (null until first used): the largest other rank's array,
+  /// n_p+1 elements.
+  double* m_pBufferDouble;
+  float* m_pBufferFloat;
+  int* m_pBufferInt;
+  bool* m_pBufferBool;
+  char* m_pBufferChar;
   int m_nIfMapDataCorrect;
   bool m_bIfOwnMap;
   int m_nIfOpenDebugMode;
-
-  // Storage behind m_pNDimension_L (nproc counts) / m_pL2GArray when the object owns them.
-  std::vector<int> m_OwnedCounts;
-  // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
-  std::vector<int> m_WireInts;
-  // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
-  // and receives by; empty until then.
-  std::vector<int> m_DistributedCounts;
-  // Rank 0, default relation: nproc run starts (rank p's items are b_p+1..b_p+n_p); empty for a
-  // caller's relation.
-  std::vector<int> m_DefaultRunStarts;
-  std::unique_ptr<krz::detail::CKRZOwnedRows<int>> m_pOwnedRows;
-  // Rank 0's placement order for scattered relations; rebuilt when the relation changes.
-  std::unique_ptr<krz::detail::CKRZPlacementPlan> m_pPlan;
-  // Whether the distributed relation was large enough for a placement order (alike on every
-  // rank); the generation of the plan whose order this rank holds (rank 0: last sent), 0 for
-  // none; ranks other than 0: their items' order under that plan.
-  bool m_bSortedTransfers = false;
-  int m_nOrderGeneration = 0;
-  std::unique_ptr<krz::detail::CKRZSortedOrder> m_pOrder;
+  std::unique_ptr<Impl> m_pImpl;
 };
 
 #endif

@@ -20,7 +20,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <tuple>
 
 #include "CCOM_BroadTools.h"
 #include "KRZ3DCOMTools_export.h"
@@ -67,7 +66,6 @@ private:
   CCOM_BroadTools* ArrangeMapRelation_Org(int nLocal);
   template <class T> T* CollectFlat(int nLocal, T* pLocal);
   template <class T> T** CollectRows(int nLocal, T* pLocal);
-  template <class T> T* GatherBuffer();
   void CopyFrom(const CCOM_BroadTools_CollectLocalArrayToMyid0& other);
 
   CKRZCom* m_pCom;
@@ -77,11 +75,6 @@ private:
   std::unique_ptr<int[]> m_pNumber_Local; ///< nproc counts, 0-based by rank
   int** m_pL2GMapping; ///< default numbering, rank 0 only; owned: nproc rows of n_p+1 entries
   std::unique_ptr<CCOM_BroadTools> m_pBroadTools;
-  /// Rank 0's gather target of the row-table collections, one per element type, kept while
-  /// the counts stay (GetNumber_Global()+1 elements); a repeated collection reuses it.
-  std::tuple<krz::detail::CKRZScratch<int>, krz::detail::CKRZScratch<bool>,
-             krz::detail::CKRZScratch<double>, krz::detail::CKRZScratch<float>>
-      m_GatherBuffers;
 };
 
 #endif

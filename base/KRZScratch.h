@@ -1,0 +1,38 @@
+// Owned scratch arrays grown to what an operation needs, with one growth rule: an array is
+// replaced by a larger one when it is too small, never shrunk, and a replacement starts zeroed
+// where asked.
+#ifndef KRZ3DCOMTOOLS_KRZSCRATCH_H
+#define KRZ3DCOMTOOLS_KRZSCRATCH_H
+
+#include <cstddef>
+#include <memory>
+
+namespace krz::detail {
+
+/// One owned array of `T` and its length in elements.
+template <class T> struct CKRZGrowable {
+  std::unique_ptr<T[]> data;
+  long long size = 0;
+
+  /// At least `need` elements (zeroed when newly allocated and `zeroed`); the old contents are
+  /// not kept.
+  T* Grow(long long need, bool zeroed) {
+    if (size < need) {
+      data.reset(zeroed ? new T[static_cast<std::size_t>(need)]()
+                        : new T[static_cast<std::size_t>(need)]);
+      size = need;
+    }
+    return data.get();
+  }
+};
+
+/// The transfers' scratch of one element type: `data` holds one rank's array (a message),
+/// `staged` the rank's values between their local and their sorted order.
+template <class T> struct CKRZScratch {
+  CKRZGrowable<T> data;
+  CKRZGrowable<T> staged;
+};
+
+} // namespace krz::detail
+
+#endif

@@ -1,0 +1,80 @@
+// What a CCOM_BroadTools holds beyond the members its interface names: the storage behind the
+// relation when the object owns it, what the check distributed, the orders of scattered relations
+// and the transfers' scratch arrays; and the steps of the relation's life and of the transfers.
+//
+// The interface's members (m_pNDimension_L, m_pL2GArray, m_pBufferDouble, ...) stay views: they
+// point into this storage when the object owns what they show, and at the caller's arrays when it
+// borrows them. Every step takes the object it serves (`t`), so nothing here points back at it.
+#ifndef KRZ3DCOMTOOLS_KRZRELATION_H
+#define KRZ3DCOMTOOLS_KRZRELATION_H
+
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "CCOM_BroadTools.h"
+#include "base/KRZRowTable.h"
+#include "base/KRZScratch.h"
+#include "communication/KRZPlacementPlan.h"
+#include "communication/KRZSortedOrder.h"
+
+struct CCOM_BroadTools::Impl {
+  /// `to` becomes a copy of `from`: what `from` owns is duplicated, what it borrows is shared;
+  /// scratch arrays and orders are not copied (the copy builds its own when needed).
+  static void Copy(CCOM_BroadTools& to, const CCOM_BroadTools& from);
+
+  // The relation's life (CCOM_BroadTools_Relation.cpp).
+  bool Initialized(const CCOM_BroadTools& t, const char* operation) const;
+  bool ValidateRelation(const CCOM_BroadTools& t) const;
+  bool InRange(const CCOM_BroadTools& t, int p, int i, int g, bool& reported,
+               const char* consequence) const;
+  bool OwnsCounts(const CCOM_BroadTools& t) const;
+  bool OwnsTable(const CCOM_BroadTools& t) const;
+  void ReleaseCounts(CCOM_BroadTools& t);
+  void ReleaseTable(CCOM_BroadTools& t);
+  void OwnCounts(CCOM_BroadTools& t, int n);
+  void OwnTable(CCOM_BroadTools& t);
+  void Distributed(CCOM_BroadTools& t);
+  void ForgetOrders();
+
+  // The transfers (CCOM_BroadTools_Transfer.cpp).
+  int Movable(const CCOM_BroadTools& t, int p, int inTable, const char* operation, int& ok) const;
+  bool CountsAsDistributed(const CCOM_BroadTools& t) const;
+  template <class T> int RunStart(const CCOM_BroadTools& t, int p, int n) const;
+  const krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
+  int AgreeOnOrder(CCOM_BroadTools& t, const krz::detail::CKRZPlacementPlan* plan);
+  template <class T> static T*& View(CCOM_BroadTools& t);
+  template <class T> T* Scratch(CCOM_BroadTools& t);
+  template <class T> T* Staged(long long n);
+  template <class T> int Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal);
+  template <class T> int Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal);
+  template <class T>
+  void PlaceWithLines(CCOM_BroadTools& t, int p, int n, const T* source, T* pGlobal);
+
+  // Storage behind m_pNDimension_L (nproc counts) and m_pL2GArray when the object owns them.
+  std::vector<int> m_OwnedCounts;
+  std::unique_ptr<krz::detail::CKRZOwnedRows<int>> m_pOwnedRows;
+  // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
+  // and receives by; empty until then.
+  std::vector<int> m_DistributedCounts;
+  // Rank 0, default relation: nproc run starts (rank p's items are b_p+1..b_p+n_p); empty for a
+  // caller's relation.
+  std::vector<int> m_DefaultRunStarts;
+  // Whether the distributed relation was large enough for a placement order (alike on every
+  // rank); the generation of the plan whose order this rank holds (rank 0: last sent), 0 for
+  // none; rank 0's plan; the other ranks' order of their own items under it.
+  bool m_bSortedTransfers = false;
+  int m_nOrderGeneration = 0;
+  std::unique_ptr<krz::detail::CKRZPlacementPlan> m_pPlan;
+  std::unique_ptr<krz::detail::CKRZSortedOrder> m_pOrder;
+  // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
+  std::vector<int> m_WireInts;
+  // Scratch per element type, behind the views m_pBufferDouble, ...: `data` the largest other
+  // rank's array (n_p+1 elements), `staged` this rank's items between local and sorted order.
+  std::tuple<krz::detail::CKRZScratch<double>, krz::detail::CKRZScratch<float>,
+             krz::detail::CKRZScratch<int>, krz::detail::CKRZScratch<bool>,
+             krz::detail::CKRZScratch<char>>
+      m_Scratch;
+};
+
+#endif

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Writes krz3dcomtools.f90, the Fortran module over the C API (krz3dcomtools.h).
 
-The module is kept in the repository; run this script after changing the C API:
-    python3 bindings/fortran/make_module.py
+The build runs it (bindings/fortran/CMakeLists.txt); by hand:
+    python3 bindings/fortran/make_module.py OUTPUT.f90
 """
-import os
+import sys
 
 H = "type(c_ptr), value :: h"
 IMPORTS = "      import :: c_int, c_double, c_float, c_bool, c_char, c_ptr, c_funptr"
@@ -208,6 +208,5 @@ end module krz3dcomtools
 
 
 if __name__ == "__main__":
-    here = os.path.dirname(os.path.abspath(__file__))
-    with open(os.path.join(here, "krz3dcomtools.f90"), "w") as f:
+    with open(sys.argv[1], "w") as f:
         f.write(module())

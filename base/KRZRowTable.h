@@ -13,12 +13,7 @@ namespace krz::detail {
 
 /// A new zero-filled table of nRows rows, row p holding counts[p]+1 elements (negative counts
 /// count as 0).
-template <class T> T** KRZNewRowTable(int nRows, const int* counts) {
-  T** table = new T*[static_cast<size_t>(nRows)]();
-  for (int p = 0; p < nRows; ++p)
-    table[p] = new T[static_cast<size_t>(std::max(counts[p], 0)) + 1]();
-  return table;
-}
+template <class T> T** KRZNewRowTable(int nRows, const int* counts);
 
 /// Releases rows 0..nRows-1 (those not null) and the row array; sets table to null.
 template <class T> void KRZDeleteRowTable(T**& table, int nRows) {
@@ -39,6 +34,38 @@ template <class T> T** KRZCopyRowTable(T* const* source, int nRows, const int* c
     if (source[p] != nullptr)
       std::copy(source[p], source[p] + std::max(counts[p], 0) + 1, table[p]);
   return table;
+}
+
+/// A table in the interface's shape on its way to a caller: the destructor releases it unless
+/// Release() handed it over, so a rank unwound on the way leaks nothing. Rows are zero-filled
+/// when asked; otherwise the filler must write elements 0..counts[p] of every row.
+template <class T> class CKRZRowsForCaller {
+public:
+  CKRZRowsForCaller(int nRows, const int* counts, bool zeroed) : m_nRows(nRows) {
+    m_pTable = new T*[static_cast<size_t>(nRows)]();
+    for (int p = 0; p < nRows; ++p) {
+      const size_t n = static_cast<size_t>(std::max(counts[p], 0)) + 1;
+      m_pTable[p] = zeroed ? new T[n]() : new T[n];
+    }
+  }
+  CKRZRowsForCaller(const CKRZRowsForCaller&) = delete;
+  CKRZRowsForCaller& operator=(const CKRZRowsForCaller&) = delete;
+  ~CKRZRowsForCaller() { KRZDeleteRowTable(m_pTable, m_nRows); }
+  T** Get() const { return m_pTable; }
+  /// The table, now the caller's (release with KRZDeleteRowTable or row by row with delete[]).
+  T** Release() {
+    T** table = m_pTable;
+    m_pTable = nullptr;
+    return table;
+  }
+
+private:
+  int m_nRows;
+  T** m_pTable;
+};
+
+template <class T> T** KRZNewRowTable(int nRows, const int* counts) {
+  return CKRZRowsForCaller<T>(nRows, counts, true).Release();
 }
 
 /// An owned table of rows in the same shape, for members: all rows live in one zero-filled

@@ -6,6 +6,7 @@
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
+#include "communication/KRZRelation.h"
 
 using namespace krz::detail;
 
@@ -147,10 +148,9 @@ template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int 
   return global.release();
 }
 
-// The default numbering covers 1..GetNumber_Global() exactly, so a successful gather writes every
-// element the rows are copied from (the gather target is not zeroed for that reason); after a
-// refused gather the rows are zero. The target is allocated per call: a kept one would hold n_G+1
-// elements per element type for the object's life, and glibc hands the same block back anyway.
+// The default numbering takes every rank's items in local order, so rank p's values are row p
+// as it arrives: rank 0 receives every message straight into the caller's new rows. After a
+// refused gather the rows are zero.
 template <class T>
 T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal) {
   if (m_nNProc < 2)
@@ -158,25 +158,17 @@ T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal)
   CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
   if (tools == nullptr)
     return nullptr;
-  std::unique_ptr<T[]> target(m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]
-                                           : nullptr);
-  T* global = target.get();
-  const int gathered = tools->GetGlobalArrayFromLocalArray(pLocal, global);
-  if (m_nMyid != 0)
+  if (m_nMyid != 0) {
+    T* none = nullptr;
+    tools->GetGlobalArrayFromLocalArray(pLocal, none);
     return nullptr;
-  T** rows = new T*[static_cast<size_t>(m_nNProc)]();
-  const T* next = global + 1;
-  for (int p = 0; p < m_nNProc; ++p) {
-    const int n = m_pNumber_Local[p];
-    rows[p] = new T[static_cast<size_t>(n) + 1];
-    rows[p][0] = T();
-    if (gathered != 0)
-      std::copy(next, next + n, rows[p] + 1);
-    else
-      std::fill(rows[p] + 1, rows[p] + n + 1, T());
-    next += n;
   }
-  return rows;
+  CKRZRowsForCaller<T> rows(m_nNProc, m_pNumber_Local.get(), false);
+  T* none = nullptr;
+  if (tools->m_pImpl->Gather(*tools, pLocal, none, rows.Get()) == 0)
+    for (int p = 0; p < m_nNProc; ++p)
+      std::fill_n(rows.Get()[p], m_pNumber_Local[p] + 1, T());
+  return rows.Release();
 }
 
 int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,

@@ -184,7 +184,8 @@ int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) cons
   return b;
 }
 
-template <class T> int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal) {
+template <class T>
+int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows) {
   if (!Initialized(t, "GetGlobalArrayFromLocalArray"))
     return 0;
   if (t.CheckMapDataCorrect() == 0) {
@@ -210,6 +211,17 @@ template <class T> int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLoc
     } else {
       t.SendArray(0, pLocal, n);
     }
+    t.COM_Barrier();
+    return ok;
+  }
+  if (rows != nullptr && nproc > 1) {
+    // Each rank's message straight into its row, in the counts every rank sends by.
+    AgreeOnOrder(t, nullptr);
+    std::copy(pLocal + 1, pLocal + m_DistributedCounts[0] + 1, rows[0] + 1);
+    for (int p = 1; p < nproc; ++p)
+      t.ReceiveArray(p, rows[p], m_DistributedCounts[static_cast<size_t>(p)]);
+    for (int p = 0; p < nproc; ++p)
+      rows[p][0] = T();
     t.COM_Barrier();
     return ok;
   }

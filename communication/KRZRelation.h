@@ -46,7 +46,10 @@ struct CCOM_BroadTools::Impl {
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);
   template <class T> T* Staged(long long n);
-  template <class T> int Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal);
+  /// The gather. With `rows` (rank 0 of a collection, whose relation numbers rank by rank), every
+  /// rank's values land in local order in rows[p][1..n_p] instead of a global array; rows[p]
+  /// holds n_p+1 elements, element 0 set to 0. The other ranks take part as in any gather.
+  template <class T> int Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows = nullptr);
   template <class T> int Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal);
   template <class T>
   void PlaceWithLines(CCOM_BroadTools& t, int p, int n, const T* source, T* pGlobal);

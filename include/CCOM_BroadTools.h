@@ -102,6 +102,7 @@ public:
 
 private:
   struct Impl; // everything else the object holds, and the steps behind the operations
+  friend class CCOM_BroadTools_CollectLocalArrayToMyid0; // gathers into its row tables
 
   int CheckMapDataCorrect();
   void COM_Barrier();

@@ -11,40 +11,33 @@
 #include "CCOM_BroadTools.h"
 #include "KRZFuzzInput.h"
 #include "KRZRunRanks.h"
+#include "testing/KRZTestRelation.h"
+
+using namespace krz::testing;
 
 namespace {
 
 using Input = KRZFuzzInput;
 
-struct Relation {
-  std::vector<int> counts;
-  std::vector<std::vector<int>> rows;
-  std::vector<int*> table;
-  int nGlobal = 0;
-
-  void Build(Input& in, int nproc) {
-    counts.clear();
-    rows.clear();
-    table.clear();
-    nGlobal = in.Next(24, 1);
-    for (int p = 0; p < nproc; ++p) {
-      counts.push_back(in.Next(8));
-      rows.emplace_back(1, 0);
-      for (int i = 1; i <= counts.back(); ++i)
-        rows.back().push_back(in.Next(nGlobal + 1)); // in range when first handed in
-    }
-    for (auto& row : rows)
-      table.push_back(row.data());
+// Up to 24 global elements, up to 8 items per rank, every number in range when first handed in.
+KRZTestRelation FromInput(Input& in, int nproc) {
+  const int nGlobal = in.Next(24, 1);
+  Rows rows;
+  for (int p = 0; p < nproc; ++p) {
+    rows.emplace_back(1, 0);
+    const int n = in.Next(8);
+    for (int i = 1; i <= n; ++i)
+      rows.back().push_back(in.Next(nGlobal + 1));
   }
-};
+  return KRZTestRelation(nGlobal, rows);
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in{data, size};
-  Relation relation, replacement;
-  relation.Build(in, 2);
-  replacement.Build(in, 2);
+  KRZTestRelation relation = FromInput(in, 2);
+  KRZTestRelation replacement = FromInput(in, 2);
   const int edit = in.Next(5);
   const int editRank = in.Next(2);
   const int editItem = in.Next(8, 1);
@@ -55,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CCOM_BroadTools tools;
     tools.SetInitialize(myid, nproc, &com);
     if (myid == 0)
-      tools.SetMapRelation(relation.nGlobal, relation.counts.data(), relation.table.data());
+      tools.SetMapRelation(relation.nGlobal, relation.Counts(), relation.Table());
     const int n = relation.counts[static_cast<size_t>(myid)];
     std::vector<double> local(static_cast<size_t>(n) + 1, 0.0);
     for (int i = 1; i <= n; ++i)
@@ -73,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               std::min(editItem - 1, static_cast<int>(row.size()) - 1);
           break;
         case 2: // a new relation with other counts
-          tools.SetMapRelation(replacement.nGlobal, replacement.counts.data(),
-                               replacement.table.data());
+          tools.SetMapRelation(replacement.nGlobal, replacement.Counts(), replacement.Table());
           break;
         default: break;
         }
@@ -84,17 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int gathered =
           tools.GetGlobalArrayFromLocalArray(nullLocal ? nullptr : local.data(), global);
       if (myid == 0 && gathered == 1 && round == 0) {
-        for (int p = 0; p < nproc; ++p) // the last writer of each element, item by item
-          for (int i = 1; i <= relation.counts[static_cast<size_t>(p)]; ++i) {
-            const int g = relation.rows[static_cast<size_t>(p)][static_cast<size_t>(i)];
-            bool last = true;
-            for (int q = p; q < nproc && last; ++q)
-              for (int j = q == p ? i + 1 : 1; j <= relation.counts[static_cast<size_t>(q)]; ++j)
-                if (relation.rows[static_cast<size_t>(q)][static_cast<size_t>(j)] == g)
-                  last = false;
-            if (last && global[g] != 100.0 * p + i)
-              std::abort();
-          }
+        std::vector<double> expected(static_cast<size_t>(relation.nGlobal) + 1, 0.0);
+        LiteralGather(relation, expected, [](int p, int i) { return 100.0 * p + i; });
+        for (int g = 0; g <= relation.nGlobal; ++g)
+          if (global[g] != expected[static_cast<size_t>(g)])
+            std::abort();
       }
       double* back = local.data();
       tools.GetLocalArrayFromGlobalArray(global, back);

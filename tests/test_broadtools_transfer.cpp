@@ -7,57 +7,35 @@
 
 #include "CCOM_BroadTools.h"
 #include "KRZTestHarness.h"
+#include "testing/KRZTestRelation.h"
+
+using namespace krz::testing;
 
 namespace {
-
-// A relation every rank can build alike; only rank 0 hands it to the object.
-struct TestRelation {
-  int nGlobal = 0;
-  std::vector<int> counts;
-  std::vector<std::vector<int>> rows;
-  std::vector<int*> table;
-
-  void Finish() {
-    table.clear();
-    for (auto& row : rows)
-      table.push_back(row.data());
-  }
-};
 
 // Counts 3, 0, 2, 4, 1 for ranks 0..4: odd sizes and a rank without items.
 int CountOf(int p) { return (p * 7 + 3) % 5; }
 
-TestRelation RandomPermutation(int nproc, unsigned seed) {
-  TestRelation r;
+KRZTestRelation RandomPermutation(int nproc, unsigned seed) {
+  std::vector<int> counts;
   for (int p = 0; p < nproc; ++p)
-    r.counts.push_back(CountOf(p) * 3);
-  r.nGlobal = std::accumulate(r.counts.begin(), r.counts.end(), 0);
-  std::vector<int> numbers(static_cast<size_t>(r.nGlobal));
-  std::iota(numbers.begin(), numbers.end(), 1);
-  std::shuffle(numbers.begin(), numbers.end(), std::mt19937(seed));
-  size_t next = 0;
-  for (int p = 0; p < nproc; ++p) {
-    r.rows.emplace_back(1, 0);
-    for (int i = 1; i <= r.counts[static_cast<size_t>(p)]; ++i)
-      r.rows.back().push_back(numbers[next++]);
-  }
-  r.Finish();
-  return r;
+    counts.push_back(CountOf(p) * 3);
+  return Permutation(counts, true, seed);
 }
 
-template <class T> T ValueOf(int p, int i) { return static_cast<T>(p * 17 + i * 3 + 1); }
-template <> bool ValueOf<bool>(int p, int i) { return (p + i) % 3 != 0; }
-template <> char ValueOf<char>(int p, int i) { return static_cast<char>('a' + (p * 5 + i) % 26); }
+// Every rank maps `row` (entries 1..n) alike.
+KRZTestRelation SameRowEverywhere(int nproc, int nGlobal, const std::vector<int>& row) {
+  return KRZTestRelation(nGlobal, Rows(static_cast<size_t>(nproc), row));
+}
 
-template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, const TestRelation& rel) {
+template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, KRZTestRelation rel) {
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(rel.nGlobal, const_cast<int*>(rel.counts.data()),
-                       const_cast<int**>(rel.table.data()));
+  tools.SetMapRelation(rel.nGlobal, rel.Counts(), rel.Table());
   const int n = rel.counts[static_cast<size_t>(myid)];
   std::unique_ptr<T[]> local(new T[static_cast<size_t>(n) + 1]()); // not vector<bool>
   for (int i = 1; i <= n; ++i)
-    local[static_cast<size_t>(i)] = ValueOf<T>(myid, i);
+    local[static_cast<size_t>(i)] = TestValue<T>(myid, i);
 
   T* global = nullptr;
   EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), global), 1);
@@ -66,7 +44,7 @@ template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, const TestR
     for (int p = 0; p < nproc; ++p)
       for (int i = 1; i <= rel.counts[static_cast<size_t>(p)]; ++i)
         EXPECT_EQ(global[rel.rows[static_cast<size_t>(p)][static_cast<size_t>(i)]],
-                  ValueOf<T>(p, i));
+                  TestValue<T>(p, i));
   } else {
     EXPECT_EQ(global, nullptr);
   }
@@ -83,7 +61,7 @@ template <class T> void RoundTrip(CKRZCom& com, int myid, int nproc, const TestR
 } // namespace
 
 KRZ_RANKS_TEST(Transfer, RoundTripAllTypesWithRandomRelation) {
-  const TestRelation rel = RandomPermutation(nproc, 7);
+  const KRZTestRelation rel = RandomPermutation(nproc, 7);
   RoundTrip<double>(com, myid, nproc, rel);
   RoundTrip<float>(com, myid, nproc, rel);
   RoundTrip<int>(com, myid, nproc, rel);
@@ -121,13 +99,10 @@ KRZ_RANKS_TEST(Transfer, DefaultRelationNumbersRanksInOrder) {
 
 KRZ_RANKS_TEST(Transfer, SharedItemsLastWriterWinsAndUnmappedKeepTheirValue) {
   // Every rank maps items 1 and 2 to global 1 and item 3 to global p+3; global 2 is unmapped.
-  TestRelation rel;
-  rel.nGlobal = nproc + 2;
-  for (int p = 0; p < nproc; ++p) {
-    rel.counts.push_back(3);
-    rel.rows.push_back({0, 1, 1, p + 3});
-  }
-  rel.Finish();
+  Rows rows;
+  for (int p = 0; p < nproc; ++p)
+    rows.push_back({0, 1, 1, p + 3});
+  KRZTestRelation rel(nproc + 2, rows);
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
@@ -156,13 +131,7 @@ KRZ_RANKS_TEST(Transfer, MoreLocalItemsThanGlobalOnes) {
   // moves n_G items, its local dimension, and is covered elsewhere.)
   if (nproc == 1)
     return;
-  TestRelation rel;
-  rel.nGlobal = 2;
-  for (int p = 0; p < nproc; ++p) {
-    rel.counts.push_back(6);
-    rel.rows.push_back({0, 1, 2, 1, 2, 1, 2});
-  }
-  rel.Finish();
+  KRZTestRelation rel = SameRowEverywhere(nproc, 2, {0, 1, 2, 1, 2, 1, 2});
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
   tools.SetMapRelation(rel.nGlobal, rel.counts.data(), rel.table.data());
@@ -208,8 +177,8 @@ KRZ_RANKS_TEST(Transfer, BoolElementZeroIsLeftAsItWas) {
 KRZ_RANKS_TEST(Transfer, ReplacedRelationOnRankZeroMayGrowTheGlobalArray) {
   // After the first transfer rank 0 switches to a relation with twice the global dimension;
   // the counts stay, so the other ranks' copies still fit, and the scratch array follows.
-  TestRelation first = RandomPermutation(nproc, 3);
-  TestRelation second = first;
+  KRZTestRelation first = RandomPermutation(nproc, 3);
+  KRZTestRelation second = first;
   second.nGlobal = 2 * first.nGlobal;
   for (auto& row : second.rows)
     for (size_t i = 1; i < row.size(); ++i)
@@ -287,21 +256,13 @@ KRZ_RANKS_TEST(Transfer, RandomRelationsWithDuplicatesMatchTheLiteralPlacement) 
   for (unsigned seed = 1; seed <= 4; ++seed) {
     std::mt19937 rng(seed * 7919u + static_cast<unsigned>(nproc));
     const int nGlobal = 5 + static_cast<int>(rng() % 40);
-    TestRelation rel;
-    rel.nGlobal = nGlobal;
-    for (int p = 0; p < nproc; ++p) {
-      rel.counts.push_back(static_cast<int>(rng() % 60));
-      rel.rows.emplace_back(1, 0);
-      for (int i = 1; i <= rel.counts.back(); ++i)
-        rel.rows.back().push_back(static_cast<int>(rng() % static_cast<unsigned>(nGlobal + 1)));
-    }
-    rel.Finish();
+    std::vector<int> counts;
+    for (int p = 0; p < nproc; ++p)
+      counts.push_back(static_cast<int>(rng() % 60));
+    KRZTestRelation rel = RandomNumbers(counts, nGlobal, rng);
     auto value = [](int p, int i) { return 1000.0 * p + i; };
     std::vector<double> reference(static_cast<size_t>(nGlobal) + 1, -1.0);
-    for (int p = 0; p < nproc; ++p)
-      for (int i = 1; i <= rel.counts[static_cast<size_t>(p)]; ++i)
-        reference[static_cast<size_t>(rel.rows[static_cast<size_t>(p)][static_cast<size_t>(i)])] =
-            value(p, i);
+    LiteralGather(rel, reference.data(), value);
 
     CCOM_BroadTools tools;
     tools.SetInitialize(myid, nproc, &com);

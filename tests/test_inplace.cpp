@@ -8,10 +8,13 @@
 
 #include "CCOM_BroadTools.h"
 #include "KRZTestHarness.h"
+#include "testing/KRZTestRelation.h"
+
+using krz::testing::KRZTestRelation;
+using krz::testing::LiteralGather;
+using krz::testing::Rows;
 
 namespace {
-
-using Rows = std::vector<std::vector<int>>; // row p: entry 0 unused, then global numbers
 
 struct Pattern {
   const char* name;
@@ -72,31 +75,22 @@ template <class T> T Sentinel() { return static_cast<T>(99); }
 template <> bool Sentinel<bool>() { return true; }
 
 // The item-by-item gather onto `global`.
-template <class T> void PlaceLiterally(const Rows& rows, int nG, std::vector<T>& global) {
-  for (size_t p = 0; p < rows.size(); ++p)
-    for (size_t i = 1; i < rows[p].size(); ++i)
-      if (rows[p][i] >= 0 && rows[p][i] <= nG)
-        global[static_cast<size_t>(rows[p][i])] =
-            ValueOf<T>(static_cast<int>(p), static_cast<int>(i));
+template <class T> void PlaceLiterally(const KRZTestRelation& rel, std::vector<T>& global) {
+  LiteralGather(rel, global, [](int p, int i) { return ValueOf<T>(p, i); });
 }
 
 // Gathers and scatters through `rows`, then edits the rows in place (`edit`, counts unchanged)
 // and does it again; each transfer is compared with the literal loops.
 template <class T>
-void CheckPattern(CKRZCom& com, int myid, int nproc, Rows rows, int nG,
+void CheckPattern(CKRZCom& com, int myid, int nproc, const Rows& rows, int nG,
                   const std::function<void(Rows&)>& edit) {
-  std::vector<int> counts;
-  std::vector<int*> table;
-  for (auto& row : rows) {
-    counts.push_back(static_cast<int>(row.size()) - 1);
-    table.push_back(row.data());
-  }
-  if (nproc == 1 && counts[0] != nG)
+  KRZTestRelation rel(nG, rows);
+  if (nproc == 1 && rel.Count(0) != nG)
     return; // a one-rank run moves n_G items: its relation must have exactly that many
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(nG, counts.data(), table.data());
-  const int n = counts[static_cast<size_t>(myid)];
+  tools.SetMapRelation(nG, rel.Counts(), rel.Table());
+  const int n = rel.Count(myid);
   std::unique_ptr<T[]> local(new T[static_cast<size_t>(n) + 1]);
   for (int round = 0; round < 3; ++round) {
     local[0] = ValueOf<T>(myid, 0) == Sentinel<T>() ? T() : Sentinel<T>(); // must not travel
@@ -109,7 +103,7 @@ void CheckPattern(CKRZCom& com, int myid, int nproc, Rows rows, int nG,
     T* g = global.get();
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), g), 1);
     if (myid == 0) {
-      PlaceLiterally(rows, nG, expected);
+      PlaceLiterally(rel, expected);
       for (int k = 0; k <= nG; ++k)
         EXPECT_EQ(global[static_cast<size_t>(k)], expected[static_cast<size_t>(k)])
             << "round " << round << ", global element " << k;
@@ -119,15 +113,13 @@ void CheckPattern(CKRZCom& com, int myid, int nproc, Rows rows, int nG,
     T* l = local.get();
     ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(g, l), 1);
     EXPECT_EQ(local[0], kept) << "round " << round;
-    const std::vector<int>& row = rows[static_cast<size_t>(myid)];
     if (myid != 0)
-      PlaceLiterally(rows, nG, expected); // every rank knows the relation and the values
+      PlaceLiterally(rel, expected); // every rank knows the relation and the values
     for (int i = 1; i <= n; ++i)
-      EXPECT_EQ(local[static_cast<size_t>(i)],
-                expected[static_cast<size_t>(row[static_cast<size_t>(i)])])
+      EXPECT_EQ(local[static_cast<size_t>(i)], expected[static_cast<size_t>(rel.At(myid, i))])
           << "round " << round << ", item " << i;
-    edit(rows); // in place on rank 0 (the table the object reads); every rank follows for its
-                // expectations
+    edit(rel.rows); // in place on rank 0 (the table the object reads); every rank follows for
+                    // its expectations
   }
 }
 

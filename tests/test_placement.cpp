@@ -11,6 +11,9 @@
 
 #include "CCOM_BroadTools.h"
 #include "KRZTestHarness.h"
+#include "testing/KRZTestRelation.h"
+
+using namespace krz::testing;
 
 namespace {
 
@@ -19,35 +22,17 @@ constexpr int kGlobal = 1100000;
 
 // Random numbers in 0..kGlobal: duplicates within and across ranks, items on element 0, global
 // elements nobody maps to. Every rank builds the same relation; only rank 0 hands it in.
-struct Scattered {
+KRZTestRelation Scattered(int nproc, unsigned seed) {
+  std::mt19937 rng(seed);
   std::vector<int> counts;
-  std::vector<std::vector<int>> rows;
-  std::vector<int*> table;
-
-  Scattered(int nproc, unsigned seed) {
-    std::mt19937 rng(seed);
-    for (int p = 0; p < nproc; ++p) {
-      // A one-rank run moves n_G items, so its row must hold that many.
-      counts.push_back(nproc == 1 ? kGlobal : 5000 + static_cast<int>(rng() % 5000));
-      rows.emplace_back(1, 0);
-      for (int i = 1; i <= counts.back(); ++i)
-        rows.back().push_back(static_cast<int>(rng() % (kGlobal + 1)));
-      table.push_back(rows.back().data());
-    }
-  }
-};
-
-template <class T> T ValueOf(int p, int i, int round) {
-  return static_cast<T>((p * 131 + i * 7 + round * 29) % 1000);
-}
-template <> bool ValueOf<bool>(int p, int i, int round) { return (p + i + round) % 3 != 0; }
-template <> char ValueOf<char>(int p, int i, int round) {
-  return static_cast<char>('a' + (p * 5 + i + round) % 26);
+  for (int p = 0; p < nproc; ++p) // a one-rank run moves n_G items: its row must hold that many
+    counts.push_back(nproc == 1 ? kGlobal : 5000 + static_cast<int>(rng() % 5000));
+  return RandomNumbers(counts, kGlobal, rng);
 }
 
 template <class T> using Array = std::unique_ptr<T[]>; // not vector<bool>
 
-// What global elements hold before any gather: a value ValueOf never gives (bool: any).
+// What global elements hold before any gather: a value TestValue never gives (bool: any).
 template <class T> T Initial() { return static_cast<T>(-1); }
 template <> bool Initial<bool>() { return true; }
 template <> char Initial<char>() { return '#'; }
@@ -58,14 +43,8 @@ template <class T> class Literal {
 public:
   Literal() : m_Dense(new T[kGlobal + 1]) { std::fill_n(m_Dense.get(), kGlobal + 1, Initial<T>()); }
 
-  void Gather(const Scattered& rel, int round) {
-    for (size_t p = 0; p < rel.rows.size(); ++p)
-      for (int i = 1; i <= rel.counts[p]; ++i) {
-        const int g = rel.rows[p][static_cast<size_t>(i)];
-        if (g < 0 || g > kGlobal)
-          continue;
-        m_Dense[g] = ValueOf<T>(static_cast<int>(p), i, round);
-      }
+  void Gather(const KRZTestRelation& rel, int round) {
+    LiteralGather(rel, m_Dense.get(), [round](int p, int i) { return TestValue<T>(p, i, round); });
   }
 
   T At(int g) const { return m_Dense[g]; }
@@ -75,15 +54,15 @@ private:
   Array<T> m_Dense;
 };
 
-// One gather of ValueOf(round) and one scatter back through `tools`, both compared with the
+// One gather of TestValue(round) and one scatter back through `tools`, both compared with the
 // literal results. `global` is rank 0's global array (null elsewhere).
 template <class T>
-void CheckedRound(CCOM_BroadTools& tools, const Scattered& rel, Literal<T>& reference, T* global,
-                  int myid, int round) {
+void CheckedRound(CCOM_BroadTools& tools, const KRZTestRelation& rel, Literal<T>& reference,
+                  T* global, int myid, int round) {
   const int n = rel.counts[static_cast<size_t>(myid)];
   Array<T> local(new T[static_cast<size_t>(n) + 1]());
   for (int i = 1; i <= n; ++i)
-    local[i] = ValueOf<T>(myid, i, round);
+    local[i] = TestValue<T>(myid, i, round);
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.get(), global), 1);
   reference.Gather(rel, round);
   if (myid == 0 && std::memcmp(global, reference.Dense(), sizeof(T) * (kGlobal + 1)) != 0) {
@@ -113,10 +92,10 @@ template <class T> Array<T> InitialGlobal(int myid, const Literal<T>& reference)
 // edits its relation in place (every rank mirrors the edit in its reference).
 template <class T>
 void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int editAfter) {
-  Scattered rel(nproc, seed);
+  KRZTestRelation rel = Scattered(nproc, seed);
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
+  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
   Literal<T> reference;
   Array<T> global = InitialGlobal(myid, reference);
   for (int round = 0; round < rounds; ++round) {
@@ -162,10 +141,10 @@ KRZ_RANKS_TEST(Placement, RelationEditedInPlaceIsUsedAsItIsAtEachCall) {
 KRZ_RANKS_TEST(Placement, CopiesAndRedistributedRelationsBuildTheirOwnOrders) {
   // An object whose order is in use, a copy of it (which builds its own), both used in turn; then
   // the original takes a default relation and, on a new object, the scattered one again.
-  Scattered rel(nproc, 41);
+  KRZTestRelation rel = Scattered(nproc, 41);
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
+  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
   Literal<double> reference;
   Array<double> global = InitialGlobal(myid, reference);
   for (int round = 0; round < 2; ++round)
@@ -187,10 +166,10 @@ KRZ_RANKS_TEST(Placement, CopiesAndRedistributedRelationsBuildTheirOwnOrders) {
 KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
   if (nproc == 1)
     return; // one rank checks its relation at every call and refuses it whole (tested elsewhere)
-  Scattered rel(nproc, 31);
+  KRZTestRelation rel = Scattered(nproc, 31);
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(kGlobal, rel.counts.data(), rel.table.data());
+  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
   const int n = rel.counts[static_cast<size_t>(myid)];
   std::vector<double> local(static_cast<size_t>(n) + 1);
   Literal<double> reference;
@@ -204,7 +183,7 @@ KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
       KRZTakeOutput();
     }
     for (int i = 1; i <= n; ++i)
-      local[static_cast<size_t>(i)] = ValueOf<double>(myid, i, round);
+      local[static_cast<size_t>(i)] = TestValue<double>(myid, i, round);
     ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), target), 1);
     reference.Gather(rel, round);
   }

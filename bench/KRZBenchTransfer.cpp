@@ -69,38 +69,37 @@ public:
   }
 
   void Gather(CKRZCom& com, int myid, double*, double* global) override {
-    com.Barrier(com.m_nCommHandle);
-    if (myid == 0) {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      double* scratch = Scratch();
-      for (size_t p = 0; p < m_Locals.size(); ++p) {
-        const int n = m_Relation->counts[p];
-        const int* row = m_Relation->table[p];
-        std::memcpy(scratch, m_Locals[p], (static_cast<size_t>(n) + 1) * sizeof(double));
-        for (int i = 1; i <= n; ++i)
-          global[row[i]] = scratch[i];
-      }
-    }
-    com.Barrier(com.m_nCommHandle);
+    Move(com, myid, global, true);
   }
-
   void Scatter(CKRZCom& com, int myid, double*, double* global) override {
-    com.Barrier(com.m_nCommHandle);
-    if (myid == 0) {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      double* scratch = Scratch();
-      for (size_t p = 0; p < m_Locals.size(); ++p) {
-        const int n = m_Relation->counts[p];
-        const int* row = m_Relation->table[p];
-        for (int i = 1; i <= n; ++i)
-          scratch[i] = global[row[i]];
-        std::memcpy(m_Locals[p] + 1, scratch + 1, static_cast<size_t>(n) * sizeof(double));
-      }
-    }
-    com.Barrier(com.m_nCommHandle);
+    Move(com, myid, global, false);
   }
 
 private:
+  // Rank 0 alone moves every rank's array through the scratch array (one memcpy each) and places
+  // or picks its items one by one.
+  void Move(CKRZCom& com, int myid, double* global, bool gather) {
+    com.Barrier(com.m_nCommHandle);
+    if (myid == 0) {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      double* scratch = Scratch();
+      for (size_t p = 0; p < m_Locals.size(); ++p) {
+        const int n = m_Relation->counts[p];
+        const int* row = m_Relation->table[p];
+        if (gather) {
+          std::memcpy(scratch, m_Locals[p], (static_cast<size_t>(n) + 1) * sizeof(double));
+          for (int i = 1; i <= n; ++i)
+            global[row[i]] = scratch[i];
+        } else {
+          for (int i = 1; i <= n; ++i)
+            scratch[i] = global[row[i]];
+          std::memcpy(m_Locals[p] + 1, scratch + 1, static_cast<size_t>(n) * sizeof(double));
+        }
+      }
+    }
+    com.Barrier(com.m_nCommHandle);
+  }
+
   double* Scratch() {
     if (!m_Scratch)
       m_Scratch.reset(new double[static_cast<size_t>(m_nItems) + 1]());

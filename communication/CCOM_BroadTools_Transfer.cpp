@@ -16,31 +16,28 @@ using namespace krz::detail;
 
 namespace {
 
-// The plain loops over items from..n of one rank, in local order. Each stops at the first global
-// number outside 0..nG and returns its index (0 when there is none): the caller reports that item
-// and goes on after it.
-template <class T>
-int PlaceItems(const int* row, int from, int n, const T* source, T* global, unsigned nG) {
+// The plain loops over items from..n of one rank, in local order: move(i, g) for item i and its
+// global number g. They stop at the first global number outside 0..nG and return its index (0
+// when there is none): the caller reports that item and goes on after it.
+template <class Move> int ForItems(const int* row, int from, int n, unsigned nG, Move move) {
   for (int i = from; i <= n; ++i) {
     const int g = row[i];
     if (static_cast<unsigned>(g) > nG)
       return i;
-    global[g] = source[i];
+    move(i, g);
   }
   return 0;
+}
+
+template <class T>
+int PlaceItems(const int* row, int from, int n, const T* source, T* global, unsigned nG) {
+  return ForItems(row, from, n, nG, [=](int i, int g) { global[g] = source[i]; });
 }
 
 template <class T>
 int PickItems(const int* row, int from, int n, const T* global, T* target, unsigned nG) {
-  for (int i = from; i <= n; ++i) {
-    const int g = row[i];
-    if (static_cast<unsigned>(g) > nG)
-      return i;
-    target[i] = global[g];
-  }
-  return 0;
+  return ForItems(row, from, n, nG, [=](int i, int g) { target[i] = global[g]; });
 }
-
 } // namespace
 
 #define KRZ_SCRATCH_VIEW(T, Name)                                                                  \
@@ -115,6 +112,14 @@ template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) 
 
 template <class T> void CCOM_BroadTools::ReceiveArray(int nProc, T* pArray, int n) {
   krz::detail::RecvArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_pImpl->m_WireInts);
+}
+
+// Whether the transfer prints its debug lines; the first of them.
+bool CCOM_BroadTools::Impl::DebugLines(const CCOM_BroadTools& t) {
+  if (t.m_nIfOpenDebugMode == 0)
+    return false;
+  CKRZLine() << "Global dim =" << t.m_nDimension_G;
+  return true;
 }
 
 namespace {
@@ -197,10 +202,8 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
   if (pLocal == nullptr) // sized only then: GetDimension_Local prints in debug mode
     pLocal = ZerosForNull(pLocal, t.GetDimension_Local(t.m_nMyid), zeros,
                           "GetGlobalArrayFromLocalArray", "the local array", t.m_nMyid);
-  const bool debug = t.m_nIfOpenDebugMode != 0;
-  if (debug)
-    CKRZLine() << "Global dim =" << t.m_nDimension_G;
-  const int nproc = t.m_nNProc > 1 ? t.m_nNProc : 1;
+  const bool debug = DebugLines(t);
+  const int nproc = std::max(t.m_nNProc, 1);
 
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);
@@ -314,10 +317,8 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
       CKRZLine() << "Check G2L DataCorrect Fail";
     return 0;
   }
-  const bool debug = t.m_nIfOpenDebugMode != 0;
-  if (debug)
-    CKRZLine() << "Global dim =" << t.m_nDimension_G;
-  const int nproc = t.m_nNProc > 1 ? t.m_nNProc : 1;
+  const bool debug = DebugLines(t);
+  const int nproc = std::max(t.m_nNProc, 1);
 
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);

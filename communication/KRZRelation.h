@@ -43,6 +43,7 @@ struct CCOM_BroadTools::Impl {
   template <class T> int RunStart(const CCOM_BroadTools& t, int p, int n) const;
   const krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
   int AgreeOnOrder(CCOM_BroadTools& t, const krz::detail::CKRZPlacementPlan* plan);
+  static bool DebugLines(const CCOM_BroadTools& t);
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);
   template <class T> T* Staged(long long n);

@@ -14,8 +14,9 @@
 // Ownership: the communicator and a relation handed to SetMapRelation are borrowed (the caller
 // keeps and frees them, and they must outlive the object's use of them). Everything the object
 // allocates itself (the default relation, the copies received by ranks other than 0, the scratch
-// arrays, rank 0's placement order) is owned and released by it. Arrays that a transfer
-// allocates for a null argument belong to the caller (release with delete[]).
+// arrays, the orders of scattered relations) is owned and released by it. Arrays that a transfer
+// allocates for a null argument belong to the caller (release with delete[]). Copies duplicate
+// what the object owns and share what it borrows; not collective.
 //
 // Rank 0 may edit the entries of its relation table in place between transfers (counts and row
 // pointers unchanged): every transfer uses the table as it is at that call.

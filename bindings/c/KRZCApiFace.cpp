@@ -5,17 +5,7 @@
 #include "KRZCApiSupport.h"
 #include "exchange/KRZA2BTransferList.h"
 
-using krz::capi::Create;
-using krz::capi::Destroy;
-using krz::capi::Fail;
-using krz::capi::Get;
-using krz::capi::Guarded;
-using krz::capi::Initialize;
-using krz::capi::NullArrays;
-using krz::capi::NullHandle;
-using krz::capi::Out;
-using krz::capi::SetUp;
-using krz::capi::With;
+using namespace krz::capi;
 
 namespace {
 

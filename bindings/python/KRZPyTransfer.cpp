@@ -54,56 +54,61 @@ void SetMapRelation(PyBroadTools& b, int nGlobal, const py::object& counts,
   b.tools.SetMapRelation(nGlobal, c, b.rows.pointers.data());
 }
 
-py::object Gather(PyBroadTools& b, const py::object& local, const py::object& global,
-                  const py::object& dtype) {
-  const std::string where = "GetGlobalArrayFromLocalArray";
+// A gather or scatter through `b`: the element type from the arrays given (or `dtype`), then
+// body(tag, nLocal) with this rank's local count; a failed relation check raises.
+template <class Body>
+py::object Transferred(PyBroadTools& b, const std::string& where, const py::object& local,
+                       const py::object& global, const py::object& dtype, Body body) {
   const char* typed = py::isinstance<py::array>(local) ? "pLocal" : "pGlobal";
   return Dispatch<KRZ_ALL_TYPES>(
       DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
       where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
-        using T = decltype(tag);
         const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
-        T* l = Data<T>(local, nLocal + 1, where + ": argument 'pLocal'", false, true);
-        py::object result = py::none();
-        T* g = nullptr;
-        if (b.myid == 0) {
-          const long long nG = b.tools.GetDimension_Global();
-          result = global.is_none() ? py::object(Zeros<T>(nG + 1)) : global;
-          g = Data<T>(result, nG + 1, where + ": argument 'pGlobal'", true);
-        }
-        const int done = Released([&] { return b.tools.GetGlobalArrayFromLocalArray(l, g); });
-        if (l == nullptr)
-          throw py::value_error(where + ": argument 'pLocal' is None; the call took part with "
-                                        "zeros");
+        int done = 0;
+        py::object result = body(tag, nLocal, done);
         if (done == 0)
           throw std::runtime_error(where + ": the relation check failed (see the line printed)");
         return result;
       });
 }
 
+py::object Gather(PyBroadTools& b, const py::object& local, const py::object& global,
+                  const py::object& dtype) {
+  const std::string where = "GetGlobalArrayFromLocalArray";
+  return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
+    using T = decltype(tag);
+    T* l = Data<T>(local, nLocal + 1, where + ": argument 'pLocal'", false, true);
+    py::object result = py::none();
+    T* g = nullptr;
+    if (b.myid == 0) {
+      const long long nG = b.tools.GetDimension_Global();
+      result = global.is_none() ? py::object(Zeros<T>(nG + 1)) : global;
+      g = Data<T>(result, nG + 1, where + ": argument 'pGlobal'", true);
+    }
+    done = Released([&] { return b.tools.GetGlobalArrayFromLocalArray(l, g); });
+    if (l == nullptr)
+      throw py::value_error(where + ": argument 'pLocal' is None; the call took part with zeros");
+    return result;
+  });
+}
+
 py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& local,
                    const py::object& dtype) {
   const std::string where = "GetLocalArrayFromGlobalArray";
-  const char* typed = py::isinstance<py::array>(local) ? "pLocal" : "pGlobal";
-  return Dispatch<KRZ_ALL_TYPES>(
-      DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
-      where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
-        using T = decltype(tag);
-        const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
-        T* g = nullptr;
-        if (b.myid == 0)
-          g = Data<T>(global, static_cast<long long>(b.tools.GetDimension_Global()) + 1,
-                      where + ": argument 'pGlobal'", false, true);
-        py::object result = local.is_none() ? py::object(Zeros<T>(nLocal + 1)) : local;
-        T* l = Data<T>(result, nLocal + 1, where + ": argument 'pLocal'", true);
-        const int done = Released([&] { return b.tools.GetLocalArrayFromGlobalArray(g, l); });
-        if (b.myid == 0 && g == nullptr)
-          throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank "
-                                        "received zeros");
-        if (done == 0)
-          throw std::runtime_error(where + ": the relation check failed (see the line printed)");
-        return result;
-      });
+  return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
+    using T = decltype(tag);
+    T* g = nullptr;
+    if (b.myid == 0)
+      g = Data<T>(global, static_cast<long long>(b.tools.GetDimension_Global()) + 1,
+                  where + ": argument 'pGlobal'", false, true);
+    py::object result = local.is_none() ? py::object(Zeros<T>(nLocal + 1)) : local;
+    T* l = Data<T>(result, nLocal + 1, where + ": argument 'pLocal'", true);
+    done = Released([&] { return b.tools.GetLocalArrayFromGlobalArray(g, l); });
+    if (b.myid == 0 && g == nullptr)
+      throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank "
+                                    "received zeros");
+    return result;
+  });
 }
 
 // ---- CCOM_BroadTools_CollectLocalArrayToMyid0 ---------------------------------------------------

@@ -5,6 +5,13 @@
 // The interface's members (m_pNDimension_L, m_pL2GArray, m_pBufferDouble, ...) stay views: they
 // point into this storage when the object owns what they show, and at the caller's arrays when it
 // borrows them. Every step takes the object it serves (`t`), so nothing here points back at it.
+//
+// The relation's states: unset (no counts or rows); on rank 0 (handed in or built, not yet
+// checked); distributed (multi-rank runs: the check succeeded on every rank, m_nIfMapDataCorrect
+// is 1, m_DistributedCounts holds what every rank sends and receives by, and every rank holds a
+// copy). The step between them is the check, CheckMapDataCorrect, the one collective set-up; a
+// one-rank relation is checked at every call and never distributed. Transfers with the relation
+// distributed add the orders of scattered relations (built at the second transfer).
 #ifndef KRZ3DCOMTOOLS_KRZRELATION_H
 #define KRZ3DCOMTOOLS_KRZRELATION_H
 

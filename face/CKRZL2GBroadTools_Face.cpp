@@ -16,48 +16,61 @@ namespace {
 constexpr int kSlots = 5; // node count and up to four nodes
 }
 
-struct CKRZL2GBroadTools_Face::Owned {
+// What the face object holds beyond the members its interface names (the storage behind
+// m_ppFace20_G and m_ppL2GFace, which view it), and the steps behind its operations. Every step
+// takes the object it serves (`t`).
+struct CKRZL2GBroadTools_Face::Impl {
+  static void Copy(CKRZL2GBroadTools_Face& to, const CKRZL2GBroadTools_Face& from);
+  static void NewBroadTools(CKRZL2GBroadTools_Face& t);
+  static bool ValidRecord(const CKRZL2GBroadTools_Face& t, int face, bool& toldMissing,
+                          bool& toldCount);
+  static std::vector<int> FaceMapLengths(const CKRZL2GBroadTools_Face& t);
+  static bool HasRelation(const CKRZL2GBroadTools_Face& t);
+  template <class T> static void Gather(CKRZL2GBroadTools_Face& t, T* pLocal, T* pGlobal);
+  template <class T> static void Scatter(CKRZL2GBroadTools_Face& t, T* pGlobal, T* pLocal);
+
   CKRZOwnedRows<int> globalTable; // rank 0: entry 0 null, entries 1..n_G five-int records
   CKRZOwnedRows<int> faceMap;     // rank 0: row p has n_p+1 entries
   long long setUps = 0;           // SetLocalFace20 and SetL2GMapRelation calls so far
 };
 
-long long CKRZL2GBroadTools_Face::SetUpCount() const { return m_pOwned->setUps; }
+long long CKRZL2GBroadTools_Face::SetUpCount() const { return m_pImpl->setUps; }
 
 CKRZL2GBroadTools_Face::CKRZL2GBroadTools_Face()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_ppFace20_G(nullptr), m_nFaceNumber_G(0),
       m_nFaceNumber_L(0), m_ppFace20_L(nullptr), m_ppL2GNode(nullptr), m_ppL2GFace(nullptr),
-      m_pOwned(new Owned) {}
+      m_pImpl(new Impl) {}
 
 CKRZL2GBroadTools_Face::~CKRZL2GBroadTools_Face() = default;
 
 CKRZL2GBroadTools_Face::CKRZL2GBroadTools_Face(const CKRZL2GBroadTools_Face& other)
     : CKRZL2GBroadTools_Face() {
-  CopyFrom(other);
+  Impl::Copy(*this, other);
 }
 
 CKRZL2GBroadTools_Face& CKRZL2GBroadTools_Face::operator=(const CKRZL2GBroadTools_Face& other) {
   if (this != &other)
-    CopyFrom(other);
+    Impl::Copy(*this, other);
   return *this;
 }
 
-void CKRZL2GBroadTools_Face::CopyFrom(const CKRZL2GBroadTools_Face& other) {
-  m_pCom = other.m_pCom;
-  m_nMyid = other.m_nMyid;
-  m_nNProc = other.m_nNProc;
-  m_nFaceNumber_G = other.m_nFaceNumber_G;
-  m_pFaceNumber_L = other.m_pFaceNumber_L;
-  m_nFaceNumber_L = other.m_nFaceNumber_L;
-  m_ppFace20_L = other.m_ppFace20_L;
-  m_ppL2GNode = other.m_ppL2GNode;
-  *m_pOwned = *other.m_pOwned;
-  m_ppFace20_G = other.m_ppFace20_G != nullptr ? m_pOwned->globalTable.Get() : nullptr;
-  m_ppL2GFace = other.m_ppL2GFace != nullptr ? m_pOwned->faceMap.Get() : nullptr;
-  m_pBroadTools.reset(other.m_pBroadTools ? new CCOM_BroadTools(*other.m_pBroadTools) : nullptr);
+void CKRZL2GBroadTools_Face::Impl::Copy(CKRZL2GBroadTools_Face& t,
+                                        const CKRZL2GBroadTools_Face& other) {
+  t.m_pCom = other.m_pCom;
+  t.m_nMyid = other.m_nMyid;
+  t.m_nNProc = other.m_nNProc;
+  t.m_nFaceNumber_G = other.m_nFaceNumber_G;
+  t.m_pFaceNumber_L = other.m_pFaceNumber_L;
+  t.m_nFaceNumber_L = other.m_nFaceNumber_L;
+  t.m_ppFace20_L = other.m_ppFace20_L;
+  t.m_ppL2GNode = other.m_ppL2GNode;
+  *t.m_pImpl = *other.m_pImpl;
+  t.m_ppFace20_G = other.m_ppFace20_G != nullptr ? t.m_pImpl->globalTable.Get() : nullptr;
+  t.m_ppL2GFace = other.m_ppL2GFace != nullptr ? t.m_pImpl->faceMap.Get() : nullptr;
+  t.m_pBroadTools.reset(other.m_pBroadTools ? new CCOM_BroadTools(*other.m_pBroadTools) : nullptr);
   // Rank 0's transfer object borrows the counts and the face map: point it at this copy's.
-  if (m_pBroadTools && m_nMyid == 0 && m_ppL2GFace != nullptr)
-    m_pBroadTools->SetMapRelation(m_nFaceNumber_G, m_pFaceNumber_L.data(), m_ppL2GFace);
+  if (t.m_pBroadTools && t.m_nMyid == 0 && t.m_ppL2GFace != nullptr)
+    t.m_pBroadTools->SetMapRelation(t.m_nFaceNumber_G, t.m_pFaceNumber_L.data(), t.m_ppL2GFace);
 }
 
 void CKRZL2GBroadTools_Face::SetInitialize(int myid, int nproc, CKRZCom* pCom) {
@@ -78,7 +91,7 @@ void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local
   }
   // New faces: the relation, the global table and the transfer object made for the old ones go
   // (on every rank alike), and transfers are refused until SetL2GMapRelation is called again.
-  ++m_pOwned->setUps;
+  ++m_pImpl->setUps;
   m_pBroadTools.reset();
   m_ppL2GFace = nullptr;
   m_ppFace20_G = nullptr;
@@ -113,16 +126,16 @@ int CKRZL2GBroadTools_Face::GetFaceNumber_Local(int iProc) {
 
 int CKRZL2GBroadTools_Face::Getmyid() { return m_nMyid; }
 
-std::vector<int> CKRZL2GBroadTools_Face::FaceMapLengths() const {
+std::vector<int> CKRZL2GBroadTools_Face::Impl::FaceMapLengths(const CKRZL2GBroadTools_Face& t) {
   std::vector<int> lengths;
-  for (int count : m_pFaceNumber_L)
+  for (int count : t.m_pFaceNumber_L)
     lengths.push_back(count + 1);
   return lengths;
 }
 
 int** CKRZL2GBroadTools_Face::Copy_L2GFaceMapping(int** ppL2GFace) {
-  m_pOwned->faceMap.Reset(FaceMapLengths());
-  int** map = m_pOwned->faceMap.Get();
+  m_pImpl->faceMap.Reset(Impl::FaceMapLengths(*this));
+  int** map = m_pImpl->faceMap.Get();
   for (size_t p = 0; p < m_pFaceNumber_L.size(); ++p) {
     if (ppL2GFace[p] == nullptr) {
       if (m_pFaceNumber_L[p] > 0)
@@ -136,8 +149,8 @@ int** CKRZL2GBroadTools_Face::Copy_L2GFaceMapping(int** ppL2GFace) {
 }
 
 int** CKRZL2GBroadTools_Face::CreateDefault_L2GFaceMapping() {
-  m_pOwned->faceMap.Reset(FaceMapLengths());
-  int** map = m_pOwned->faceMap.Get();
+  m_pImpl->faceMap.Reset(Impl::FaceMapLengths(*this));
+  int** map = m_pImpl->faceMap.Get();
   int next = 1;
   for (size_t p = 0; p < m_pFaceNumber_L.size(); ++p)
     for (int i = 1; i <= m_pFaceNumber_L[p]; ++i)
@@ -151,27 +164,28 @@ void CKRZL2GBroadTools_Face::Rearrange_L2GFaceMapping(int** ppL2GFace, const int
       ppL2GFace[p][i] = pA2B[ppL2GFace[p][i]];
 }
 
-void CKRZL2GBroadTools_Face::NewBroadTools() {
-  m_pBroadTools.reset(new CCOM_BroadTools());
-  m_pBroadTools->SetInitialize(m_nMyid, m_nNProc, m_pCom);
-  if (m_nMyid == 0)
-    m_pBroadTools->SetMapRelation(m_nFaceNumber_G, m_pFaceNumber_L.data(), m_ppL2GFace);
+void CKRZL2GBroadTools_Face::Impl::NewBroadTools(CKRZL2GBroadTools_Face& t) {
+  t.m_pBroadTools.reset(new CCOM_BroadTools());
+  t.m_pBroadTools->SetInitialize(t.m_nMyid, t.m_nNProc, t.m_pCom);
+  if (t.m_nMyid == 0)
+    t.m_pBroadTools->SetMapRelation(t.m_nFaceNumber_G, t.m_pFaceNumber_L.data(), t.m_ppL2GFace);
 }
 
 // A record must exist and hold a node count of 1 to 4; the first fault of each kind on this rank
 // is reported and the face is taken as empty.
-bool CKRZL2GBroadTools_Face::ValidRecord(int face, bool& toldMissing, bool& toldCount) const {
-  if (m_ppFace20_L == nullptr || m_ppFace20_L[face] == nullptr) {
+bool CKRZL2GBroadTools_Face::Impl::ValidRecord(const CKRZL2GBroadTools_Face& t, int face,
+                                               bool& toldMissing, bool& toldCount) {
+  if (t.m_ppFace20_L == nullptr || t.m_ppFace20_L[face] == nullptr) {
     if (!toldMissing)
-      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid
+      CKRZLine() << "CKRZL2GBroadTools_Face: process " << t.m_nMyid
                  << " has no record for local face " << face << "; it is taken as empty";
     toldMissing = true;
     return false;
   }
-  const int k = m_ppFace20_L[face][0];
+  const int k = t.m_ppFace20_L[face][0];
   if (k < 1 || k > kSlots - 1) {
     if (!toldCount)
-      CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid << ", local face " << face
+      CKRZLine() << "CKRZL2GBroadTools_Face: process " << t.m_nMyid << ", local face " << face
                  << " has node count " << k << " (1 to 4 allowed); it is taken as empty";
     toldCount = true;
     return false;
@@ -185,14 +199,14 @@ int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& br
   std::vector<int> recordLengths(static_cast<size_t>(nFace) + 1, kSlots);
   recordLengths[0] = -1;
   if (root)
-    m_pOwned->globalTable.Reset(recordLengths);
-  int** table = root ? m_pOwned->globalTable.Get() : nullptr;
+    m_pImpl->globalTable.Reset(recordLengths);
+  int** table = root ? m_pImpl->globalTable.Get() : nullptr;
 
   // A missing or invalid local record reads as a face of zeros.
   std::vector<char> valid(static_cast<size_t>(m_nFaceNumber_L) + 1, 0);
   bool toldMissing = false, toldCount = false;
   for (int i = 1; i <= m_nFaceNumber_L; ++i)
-    valid[static_cast<size_t>(i)] = ValidRecord(i, toldMissing, toldCount) ? 1 : 0;
+    valid[static_cast<size_t>(i)] = Impl::ValidRecord(*this, i, toldMissing, toldCount) ? 1 : 0;
   auto slot = [&](int face, int s) {
     return valid[static_cast<size_t>(face)] != 0 ? m_ppFace20_L[face][s] : 0;
   };
@@ -247,13 +261,13 @@ int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& br
 }
 
 void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace) {
-  ++m_pOwned->setUps;
+  ++m_pImpl->setUps;
   if (m_nMyid == 0) {
     m_ppL2GNode = ppL2GNode;
     m_ppL2GFace =
         ppL2GFace != nullptr ? Copy_L2GFaceMapping(ppL2GFace) : CreateDefault_L2GFaceMapping();
   }
-  NewBroadTools();
+  Impl::NewBroadTools(*this);
   m_ppFace20_G = CreateFace20_Global(m_nFaceNumber_G, *m_pBroadTools, m_ppL2GNode);
 }
 
@@ -272,7 +286,7 @@ void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber
     matching.CreateMapping();
     Rearrange_L2GFaceMapping(m_ppL2GFace, matching.m_pA2B.data());
   }
-  NewBroadTools();
+  Impl::NewBroadTools(*this);
 }
 
 void CKRZL2GBroadTools_Face::GetGlobalFace20(int& nFace, int**& ppFace20) {
@@ -281,39 +295,41 @@ void CKRZL2GBroadTools_Face::GetGlobalFace20(int& nFace, int**& ppFace20) {
 }
 
 // Every rank alike lacks the transfer object before SetL2GMapRelation: none moves anything.
-bool CKRZL2GBroadTools_Face::HasRelation() const {
-  if (!m_pBroadTools && m_nMyid == 0)
+bool CKRZL2GBroadTools_Face::Impl::HasRelation(const CKRZL2GBroadTools_Face& t) {
+  if (!t.m_pBroadTools && t.m_nMyid == 0)
     CKRZLine() << "CKRZL2GBroadTools_Face: no face relation (SetL2GMapRelation); nothing moved";
-  return m_pBroadTools != nullptr;
+  return t.m_pBroadTools != nullptr;
 }
 
-template <class T> void CKRZL2GBroadTools_Face::Gather(T* pLocal, T* pGlobal) {
-  if (!HasRelation())
+template <class T>
+void CKRZL2GBroadTools_Face::Impl::Gather(CKRZL2GBroadTools_Face& t, T* pLocal, T* pGlobal) {
+  if (!HasRelation(t))
     return;
   T* global = pGlobal;
-  m_pBroadTools->GetGlobalArrayFromLocalArray(pLocal, global);
+  t.m_pBroadTools->GetGlobalArrayFromLocalArray(pLocal, global);
   if (global != pGlobal)
     delete[] global; // allocated for a null argument: the caller never sees it
 }
 
-template <class T> void CKRZL2GBroadTools_Face::Scatter(T* pGlobal, T* pLocal) {
-  if (!HasRelation())
+template <class T>
+void CKRZL2GBroadTools_Face::Impl::Scatter(CKRZL2GBroadTools_Face& t, T* pGlobal, T* pLocal) {
+  if (!HasRelation(t))
     return;
   T* local = pLocal;
-  m_pBroadTools->GetLocalArrayFromGlobalArray(pGlobal, local);
+  t.m_pBroadTools->GetLocalArrayFromGlobalArray(pGlobal, local);
   if (local != pLocal)
     delete[] local;
 }
 
 void CKRZL2GBroadTools_Face::GetValue_FromLocalFaceToGloblaFace(double* pLocal, double* pGlobal) {
-  Gather(pLocal, pGlobal);
+  Impl::Gather(*this, pLocal, pGlobal);
 }
 void CKRZL2GBroadTools_Face::GetValue_FromLocalFaceToGloblaFace(int* pLocal, int* pGlobal) {
-  Gather(pLocal, pGlobal);
+  Impl::Gather(*this, pLocal, pGlobal);
 }
 void CKRZL2GBroadTools_Face::GetValue_FromGlobalFaceToLocalFace(double* pGlobal, double* pLocal) {
-  Scatter(pGlobal, pLocal);
+  Impl::Scatter(*this, pGlobal, pLocal);
 }
 void CKRZL2GBroadTools_Face::GetValue_FromGlobalFaceToLocalFace(int* pGlobal, int* pLocal) {
-  Scatter(pGlobal, pLocal);
+  Impl::Scatter(*this, pGlobal, pLocal);
 }

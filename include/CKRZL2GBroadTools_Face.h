@@ -77,20 +77,13 @@ private:
 
   /// How many times this object was set up (SetLocalFace20, SetL2GMapRelation) so far.
   long long SetUpCount() const;
-  bool ValidRecord(int face, bool& toldMissing, bool& toldCount) const;
   int** Copy_L2GFaceMapping(int** ppL2GFace);
   int** CreateDefault_L2GFaceMapping();
   void Rearrange_L2GFaceMapping(int** ppL2GFace, const int* pA2B);
   int COM_AllSumValue(int value);
   int** CreateFace20_Global(int nFace, CCOM_BroadTools& broadTools, int** ppL2GNode);
-  void NewBroadTools();
-  std::vector<int> FaceMapLengths() const;
-  bool HasRelation() const;
-  template <class T> void Gather(T* pLocal, T* pGlobal);
-  template <class T> void Scatter(T* pGlobal, T* pLocal);
-  void CopyFrom(const CKRZL2GBroadTools_Face& other);
 
-  struct Owned; // storage behind m_ppFace20_G and m_ppL2GFace
+  struct Impl; // the storage behind m_ppFace20_G and m_ppL2GFace, and the steps behind the calls
 
   CKRZCom* m_pCom;
   int m_nMyid;
@@ -103,7 +96,7 @@ private:
   std::unique_ptr<CCOM_BroadTools> m_pBroadTools;
   int** m_ppL2GNode; ///< rank 0; borrowed
   int** m_ppL2GFace; ///< rank 0: the face map; owned
-  std::unique_ptr<Owned> m_pOwned;
+  std::unique_ptr<Impl> m_pImpl;
 };
 
 #endif

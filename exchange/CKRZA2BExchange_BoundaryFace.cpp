@@ -8,9 +8,40 @@
 
 using namespace krz::detail;
 
+// What the exchange holds beyond the members its interface names, and the steps of a transfer.
+// Every step takes the object it serves (`t`).
+struct CKRZA2BExchange_BoundaryFace::Impl {
+  enum class Domain { A, B };
+  enum class Source { OwnerCell, NeighborCell, Face };
+  enum class Target { NeighborCell, Face };
+  struct Step {
+    Domain from;
+    Source source;
+    Target target;
+  };
+
+  static bool RefuseRelation(const int* relation, int n, int limit, const char* name);
+  template <class T>
+  static void Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step, T* pIn, T* pOut);
+  template <class T> static std::vector<T>& Work(CKRZA2BExchange_BoundaryFace& t, Domain domain);
+  template <class T> static T* WorkFor(CKRZA2BExchange_BoundaryFace& t, Domain domain, bool root);
+  static bool Ready(CKRZA2BExchange_BoundaryFace& t);
+  static CKRZL2GBroadTools_BoundaryFace* BoundaryOf(CKRZA2BExchange_BoundaryFace& t, Domain domain,
+                                                    int myid);
+  template <class T>
+  void Pull(CKRZA2BExchange_BoundaryFace& t, Domain to, std::vector<T>& source,
+            std::vector<T>& target);
+  void DropStaleRelation(CKRZA2BExchange_BoundaryFace& t);
+
+  bool m_bToldNoRelation = false;
+  long long m_nFaceSetUps_A =
+      -1; ///< rank 0: face object A's set-up count when the relation was made
+  long long m_nFaceSetUps_B = -1; ///< the same for face object B
+};
+
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
     : m_pBoundaryFace_A(nullptr), m_pBoundaryFace_B(nullptr), m_pFace_A(nullptr),
-      m_pFace_B(nullptr), m_bToldNoRelation(false), m_nFaceSetUps_A(-1), m_nFaceSetUps_B(-1) {}
+      m_pFace_B(nullptr), m_pImpl(new Impl) {}
 
 CKRZA2BExchange_BoundaryFace::~CKRZA2BExchange_BoundaryFace() = default;
 
@@ -33,9 +64,7 @@ CKRZA2BExchange_BoundaryFace::operator=(const CKRZA2BExchange_BoundaryFace& othe
     m_pFaceValueDouble_G_B.clear();
     m_pFaceValueInt_G_A.clear();
     m_pFaceValueInt_G_B.clear();
-    m_bToldNoRelation = other.m_bToldNoRelation;
-    m_nFaceSetUps_A = other.m_nFaceSetUps_A;
-    m_nFaceSetUps_B = other.m_nFaceSetUps_B;
+    *m_pImpl = *other.m_pImpl;
   }
   return *this;
 }
@@ -68,8 +97,8 @@ int CKRZA2BExchange_BoundaryFace::GetBoundaryFaceNumber_Local_B() {
 
 // A caller's relation indexes the other domain's global face array: entries 1..n must lie in
 // 0..limit.
-bool CKRZA2BExchange_BoundaryFace::RefuseRelation(const int* relation, int n, int limit,
-                                                  const char* name) {
+bool CKRZA2BExchange_BoundaryFace::Impl::RefuseRelation(const int* relation, int n, int limit,
+                                                        const char* name) {
   for (int i = 1; i <= n; ++i)
     if (relation[i] < 0 || relation[i] > limit) {
       CKRZLine() << "CKRZA2BExchange_BoundaryFace: " << name << "[" << i << "] = " << relation[i]
@@ -88,22 +117,22 @@ void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
     return;
   m_pA2BRelation.clear();
   m_pB2ARelation.clear();
-  m_bToldNoRelation = false;
+  m_pImpl->m_bToldNoRelation = false;
   if (m_pFace_B == nullptr) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: SetL2G_Face() was given no face object B; "
                   "no A/B relation";
     return;
   }
   // The relation holds for the face objects as they are now; setting one up again makes it stale.
-  m_nFaceSetUps_A = m_pFace_A->SetUpCount();
-  m_nFaceSetUps_B = m_pFace_B->SetUpCount();
+  m_pImpl->m_nFaceSetUps_A = m_pFace_A->SetUpCount();
+  m_pImpl->m_nFaceSetUps_B = m_pFace_B->SetUpCount();
   if (pA2B == nullptr || pB2A == nullptr) {
     CreateA2BRelation();
     return;
   }
   const int nA = m_pFace_A->GetFaceNumber_Global();
   const int nB = m_pFace_B->GetFaceNumber_Global();
-  if (RefuseRelation(pA2B, nA, nB, "pA2B") || RefuseRelation(pB2A, nB, nA, "pB2A"))
+  if (Impl::RefuseRelation(pA2B, nA, nB, "pA2B") || Impl::RefuseRelation(pB2A, nB, nA, "pB2A"))
     return;
   m_pA2BRelation.assign(pA2B, pA2B + nA + 1);
   m_pB2ARelation.assign(pB2A, pB2A + nB + 1);
@@ -114,16 +143,16 @@ void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
 // Rank 0: a relation made before a face object was set up again pairs faces that may no longer
 // exist; it is dropped (with one line) and the faces count as unpaired until the next
 // SetA2BRelation.
-void CKRZA2BExchange_BoundaryFace::DropStaleRelation() {
-  if (m_pA2BRelation.empty() && m_pB2ARelation.empty())
+void CKRZA2BExchange_BoundaryFace::Impl::DropStaleRelation(CKRZA2BExchange_BoundaryFace& t) {
+  if (t.m_pA2BRelation.empty() && t.m_pB2ARelation.empty())
     return;
-  if (m_pFace_A->SetUpCount() == m_nFaceSetUps_A && m_pFace_B->SetUpCount() == m_nFaceSetUps_B)
+  if (t.m_pFace_A->SetUpCount() == m_nFaceSetUps_A && t.m_pFace_B->SetUpCount() == m_nFaceSetUps_B)
     return;
   CKRZLine() << "CKRZA2BExchange_BoundaryFace: a face object was set up again after the A/B "
                 "relation was made; every target face is taken as unpaired until "
                 "SetA2BRelation is called again";
-  m_pA2BRelation.clear();
-  m_pB2ARelation.clear();
+  t.m_pA2BRelation.clear();
+  t.m_pB2ARelation.clear();
   m_bToldNoRelation = true;
 }
 
@@ -145,27 +174,33 @@ void CKRZA2BExchange_BoundaryFace::CreateA2BRelation() {
   }
 }
 
-template <> std::vector<double>& CKRZA2BExchange_BoundaryFace::Work<double>(Domain domain) {
-  return domain == Domain::A ? m_pFaceValueDouble_G_A : m_pFaceValueDouble_G_B;
+template <>
+std::vector<double>&
+CKRZA2BExchange_BoundaryFace::Impl::Work<double>(CKRZA2BExchange_BoundaryFace& t, Domain domain) {
+  return domain == Domain::A ? t.m_pFaceValueDouble_G_A : t.m_pFaceValueDouble_G_B;
 }
-template <> std::vector<int>& CKRZA2BExchange_BoundaryFace::Work<int>(Domain domain) {
-  return domain == Domain::A ? m_pFaceValueInt_G_A : m_pFaceValueInt_G_B;
+template <>
+std::vector<int>& CKRZA2BExchange_BoundaryFace::Impl::Work<int>(CKRZA2BExchange_BoundaryFace& t,
+                                                                Domain domain) {
+  return domain == Domain::A ? t.m_pFaceValueInt_G_A : t.m_pFaceValueInt_G_B;
 }
 
 // Rank 0's work array of a domain, sized by its face object's current global count.
-template <class T> T* CKRZA2BExchange_BoundaryFace::WorkFor(Domain domain, bool root) {
+template <class T>
+T* CKRZA2BExchange_BoundaryFace::Impl::WorkFor(CKRZA2BExchange_BoundaryFace& t, Domain domain,
+                                               bool root) {
   if (!root)
     return nullptr;
-  std::vector<T>& work = Work<T>(domain);
-  const int n = (domain == Domain::A ? m_pFace_A : m_pFace_B)->GetFaceNumber_Global();
+  std::vector<T>& work = Work<T>(t, domain);
+  const int n = (domain == Domain::A ? t.m_pFace_A : t.m_pFace_B)->GetFaceNumber_Global();
   if (work.size() != static_cast<size_t>(n) + 1)
     work.assign(static_cast<size_t>(n) + 1, T());
   return work.data();
 }
 
 // The face objects carry the communicator: a rank without both cannot take part at all.
-bool CKRZA2BExchange_BoundaryFace::Ready() {
-  if (m_pFace_A != nullptr && m_pFace_B != nullptr)
+bool CKRZA2BExchange_BoundaryFace::Impl::Ready(CKRZA2BExchange_BoundaryFace& t) {
+  if (t.m_pFace_A != nullptr && t.m_pFace_B != nullptr)
     return true;
   CKRZLine() << "CKRZA2BExchange_BoundaryFace: the face objects of both domains must be set "
                 "(SetL2G_Face) before a transfer; this rank moves nothing";
@@ -174,8 +209,11 @@ bool CKRZA2BExchange_BoundaryFace::Ready() {
 
 // A domain's boundary-face object, or null (with a line) where it is missing or not tied to a face
 // object on this rank: the rank then still takes part in the face transfers, with zeros.
-CKRZL2GBroadTools_BoundaryFace* CKRZA2BExchange_BoundaryFace::BoundaryOf(Domain domain, int myid) {
-  CKRZL2GBroadTools_BoundaryFace* b = domain == Domain::A ? m_pBoundaryFace_A : m_pBoundaryFace_B;
+CKRZL2GBroadTools_BoundaryFace*
+CKRZA2BExchange_BoundaryFace::Impl::BoundaryOf(CKRZA2BExchange_BoundaryFace& t, Domain domain,
+                                               int myid) {
+  CKRZL2GBroadTools_BoundaryFace* b =
+      domain == Domain::A ? t.m_pBoundaryFace_A : t.m_pBoundaryFace_B;
   if (b != nullptr && b->Getmyid() >= 0)
     return b;
   CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid << " has no boundary-face object "
@@ -187,8 +225,9 @@ CKRZL2GBroadTools_BoundaryFace* CKRZA2BExchange_BoundaryFace::BoundaryOf(Domain 
 // Target entry g = source entry rel[g]; without a relation entry (none held, or g beyond it)
 // or with one beyond the source array, the face counts as unpaired and takes source entry 0.
 template <class T>
-void CKRZA2BExchange_BoundaryFace::Pull(Domain to, std::vector<T>& source, std::vector<T>& target) {
-  const std::vector<int>& relation = to == Domain::B ? m_pB2ARelation : m_pA2BRelation;
+void CKRZA2BExchange_BoundaryFace::Impl::Pull(CKRZA2BExchange_BoundaryFace& t, Domain to,
+                                              std::vector<T>& source, std::vector<T>& target) {
+  const std::vector<int>& relation = to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation;
   if (relation.empty() && !m_bToldNoRelation) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: no A/B relation (SetA2BRelation); every "
                   "target face is taken as unpaired";
@@ -204,21 +243,23 @@ void CKRZA2BExchange_BoundaryFace::Pull(Domain to, std::vector<T>& source, std::
     target[g] = source[0];
 }
 
-template <class T> void CKRZA2BExchange_BoundaryFace::Transfer(const Step& step, T* pIn, T* pOut) {
-  if (!Ready())
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                                  T* pIn, T* pOut) {
+  if (!Ready(t))
     return;
-  const int myid = m_pFace_A->Getmyid();
+  const int myid = t.m_pFace_A->Getmyid();
   const bool root = myid == 0;
   const Domain from = step.from;
   const Domain to = from == Domain::A ? Domain::B : Domain::A;
-  T* source = WorkFor<T>(from, root);
-  T* target = WorkFor<T>(to, root);
-  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? m_pFace_A : m_pFace_B);
-  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? m_pFace_A : m_pFace_B);
+  T* source = WorkFor<T>(t, from, root);
+  T* target = WorkFor<T>(t, to, root);
+  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? t.m_pFace_A : t.m_pFace_B);
+  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? t.m_pFace_A : t.m_pFace_B);
 
   if (step.source == Source::Face) {
     faceFrom.GetValue_FromLocalFaceToGloblaFace(pIn, source);
-  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(from, myid)) {
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, from, myid)) {
     if (step.source == Source::OwnerCell)
       boundary->GetGlobalFaceValue_FromLocalOwnerCell(pIn, source);
     else
@@ -228,12 +269,12 @@ template <class T> void CKRZA2BExchange_BoundaryFace::Transfer(const Step& step,
     faceFrom.GetValue_FromLocalFaceToGloblaFace(zeros.data(), source);
   }
   if (root) {
-    DropStaleRelation();
-    Pull(to, Work<T>(from), Work<T>(to));
+    t.m_pImpl->DropStaleRelation(t);
+    t.m_pImpl->Pull(t, to, Work<T>(t, from), Work<T>(t, to));
   }
   if (step.target == Target::Face) {
     faceTo.GetValue_FromGlobalFaceToLocalFace(target, pOut);
-  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(to, myid)) {
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
     boundary->GetLocalNeighborCellValue_FromGlobalFaceValue(target, pOut);
   } else {
     std::vector<T> unused(static_cast<size_t>(faceTo.GetFaceNumber_Local(myid)) + 1, T());
@@ -248,10 +289,14 @@ using E = CKRZA2BExchange_BoundaryFace;
 // The eleven transfers: which domain the values come from, where they are read and written.
 #define KRZ_A2B_TRANSFER(name, from, source, target)                                               \
   void E::name(double* pIn, double* pOut) {                                                        \
-    Transfer(Step{Domain::from, Source::source, Target::target}, pIn, pOut);                       \
+    Impl::Transfer(*this,                                                                          \
+                   Impl::Step{Impl::Domain::from, Impl::Source::source, Impl::Target::target},     \
+                   pIn, pOut);                                                                     \
   }                                                                                                \
   void E::name(int* pIn, int* pOut) {                                                              \
-    Transfer(Step{Domain::from, Source::source, Target::target}, pIn, pOut);                       \
+    Impl::Transfer(*this,                                                                          \
+                   Impl::Step{Impl::Domain::from, Impl::Source::source, Impl::Target::target},     \
+                   pIn, pOut);                                                                     \
   }
 
 KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B_TRANSFER)

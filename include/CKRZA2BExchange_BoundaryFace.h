@@ -21,6 +21,7 @@
 #ifndef KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 #define KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 
+#include <memory>
 #include <vector>
 
 #include "KRZ3DCOMTools_export.h"
@@ -89,24 +90,9 @@ public:
   void GetFaceValue_B2A_FromFace2Face(int* pFaceB, int* pFaceA);
 
 private:
-  enum class Domain { A, B };
-  enum class Source { OwnerCell, NeighborCell, Face };
-  enum class Target { NeighborCell, Face };
-  struct Step {
-    Domain from;
-    Source source;
-    Target target;
-  };
+  struct Impl; // the steps of the transfers and the relation's bookkeeping
 
   void CreateA2BRelation();
-  bool RefuseRelation(const int* relation, int n, int limit, const char* name);
-  template <class T> void Transfer(const Step& step, T* pIn, T* pOut);
-  template <class T> void Pull(Domain to, std::vector<T>& source, std::vector<T>& target);
-  template <class T> std::vector<T>& Work(Domain domain);
-  template <class T> T* WorkFor(Domain domain, bool root);
-  bool Ready();
-  CKRZL2GBroadTools_BoundaryFace* BoundaryOf(Domain domain, int myid);
-  void DropStaleRelation();
 
   CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_A;
   CKRZL2GBroadTools_BoundaryFace* m_pBoundaryFace_B;
@@ -119,9 +105,7 @@ private:
   std::vector<double> m_pFaceValueDouble_G_B;
   std::vector<int> m_pFaceValueInt_G_A;
   std::vector<int> m_pFaceValueInt_G_B;
-  bool m_bToldNoRelation;
-  long long m_nFaceSetUps_A; ///< rank 0: face object A's set-up count when the relation was made
-  long long m_nFaceSetUps_B; ///< the same for face object B
+  std::unique_ptr<Impl> m_pImpl;
 };
 
 #endif

@@ -9,6 +9,18 @@
 
 namespace krz::detail {
 
+/// The growth rule: `data` (holding `size` elements) is replaced by an array of `need` elements
+/// (zeroed when `zeroed`) when it is smaller; the old contents are not kept.
+template <class T, class Size>
+T* KRZGrow(std::unique_ptr<T[]>& data, Size& size, long long need, bool zeroed) {
+  if (size < need) {
+    data.reset(zeroed ? new T[static_cast<std::size_t>(need)]()
+                      : new T[static_cast<std::size_t>(need)]);
+    size = static_cast<Size>(need);
+  }
+  return data.get();
+}
+
 /// One owned array of `T` and its length in elements.
 template <class T> struct CKRZGrowable {
   std::unique_ptr<T[]> data;
@@ -16,14 +28,7 @@ template <class T> struct CKRZGrowable {
 
   /// At least `need` elements (zeroed when newly allocated and `zeroed`); the old contents are
   /// not kept.
-  T* Grow(long long need, bool zeroed) {
-    if (size < need) {
-      data.reset(zeroed ? new T[static_cast<std::size_t>(need)]()
-                        : new T[static_cast<std::size_t>(need)]);
-      size = need;
-    }
-    return data.get();
-  }
+  T* Grow(long long need, bool zeroed) { return KRZGrow(data, size, need, zeroed); }
 };
 
 /// The transfers' scratch of one element type: `data` holds one rank's array (a message),

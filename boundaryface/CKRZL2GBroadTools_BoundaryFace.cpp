@@ -4,8 +4,21 @@
 
 #include "CKRZL2GBroadTools_Face.h"
 #include "base/KRZLine.h"
+#include "base/KRZScratch.h"
 
 using namespace krz::detail;
+
+// The steps behind the boundary-face transfers; they take the object they serve (`t`).
+struct CKRZL2GBroadTools_BoundaryFace::Impl {
+  template <class T> static T* Buffer(CKRZL2GBroadTools_BoundaryFace& t, int nFace);
+  template <class T>
+  static void GatherCells(CKRZL2GBroadTools_BoundaryFace& t, const int* pCellID, T* pCellValue,
+                          T* pGlobalFaceValue);
+  template <class T>
+  static void ScatterCells(CKRZL2GBroadTools_BoundaryFace& t, T* pGlobalFaceValue, T* pCellValue);
+  static bool HasFace(const CKRZL2GBroadTools_BoundaryFace& t);
+  static int CurrentLocalCount(CKRZL2GBroadTools_BoundaryFace& t, const char* operation);
+};
 
 CKRZL2GBroadTools_BoundaryFace::CKRZL2GBroadTools_BoundaryFace()
     : m_pFace(nullptr), m_nBoundaryFaceNumber_G(0), m_nBoundaryFaceNumber_L(0),
@@ -71,50 +84,48 @@ int CKRZL2GBroadTools_BoundaryFace::Getmyid() {
   return m_pFace != nullptr ? m_pFace->Getmyid() : -1;
 }
 
-template <> double* CKRZL2GBroadTools_BoundaryFace::Buffer<double>(int nFace) {
-  if (m_nDoubleBufferSize < nFace + 1) {
-    m_pDoubleBuffer.reset(new double[static_cast<size_t>(nFace) + 1]());
-    m_nDoubleBufferSize = nFace + 1;
-  }
-  return m_pDoubleBuffer.get();
+template <>
+double* CKRZL2GBroadTools_BoundaryFace::Impl::Buffer<double>(CKRZL2GBroadTools_BoundaryFace& t,
+                                                             int nFace) {
+  return KRZGrow(t.m_pDoubleBuffer, t.m_nDoubleBufferSize, nFace + 1LL, true);
 }
 
-template <> int* CKRZL2GBroadTools_BoundaryFace::Buffer<int>(int nFace) {
-  if (m_nIntBufferSize < nFace + 1) {
-    m_pIntBuffer.reset(new int[static_cast<size_t>(nFace) + 1]());
-    m_nIntBufferSize = nFace + 1;
-  }
-  return m_pIntBuffer.get();
+template <>
+int* CKRZL2GBroadTools_BoundaryFace::Impl::Buffer<int>(CKRZL2GBroadTools_BoundaryFace& t,
+                                                       int nFace) {
+  return KRZGrow(t.m_pIntBuffer, t.m_nIntBufferSize, nFace + 1LL, true);
 }
 
-bool CKRZL2GBroadTools_BoundaryFace::HasFace() const {
-  if (m_pFace == nullptr)
+bool CKRZL2GBroadTools_BoundaryFace::Impl::HasFace(const CKRZL2GBroadTools_BoundaryFace& t) {
+  if (t.m_pFace == nullptr)
     CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: no face object (SetBoundaryFaceRelation); "
                   "nothing moved";
-  return m_pFace != nullptr;
+  return t.m_pFace != nullptr;
 }
 
 // The face object's current local count. It equals the count taken by SetBoundaryFaceRelation
 // unless the face object was set up anew since; then the cell ids cover only the faces both know.
-int CKRZL2GBroadTools_BoundaryFace::CurrentLocalCount(const char* operation) {
-  const int n = m_pFace->GetFaceNumber_Local(m_pFace->Getmyid());
-  if (n != m_nBoundaryFaceNumber_L)
+int CKRZL2GBroadTools_BoundaryFace::Impl::CurrentLocalCount(CKRZL2GBroadTools_BoundaryFace& t,
+                                                            const char* operation) {
+  const int n = t.m_pFace->GetFaceNumber_Local(t.m_pFace->Getmyid());
+  if (n != t.m_nBoundaryFaceNumber_L)
     CKRZLine() << "CKRZL2GBroadTools_BoundaryFace::" << operation << ": the face object holds " << n
-               << " local faces but the relation was set for " << m_nBoundaryFaceNumber_L
+               << " local faces but the relation was set for " << t.m_nBoundaryFaceNumber_L
                << "; call SetBoundaryFaceRelation again";
   return n;
 }
 
 template <class T>
-void CKRZL2GBroadTools_BoundaryFace::GatherCells(const int* pCellID, T* pCellValue,
-                                                 T* pGlobalFaceValue) {
-  if (!HasFace())
+void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_BoundaryFace& t,
+                                                       const int* pCellID, T* pCellValue,
+                                                       T* pGlobalFaceValue) {
+  if (!HasFace(t))
     return;
-  const int n = CurrentLocalCount("gather");
-  T* buffer = Buffer<T>(std::max(n, m_nBoundaryFaceNumber_L));
-  int usable = std::min(n, m_nBoundaryFaceNumber_L);
+  const int n = CurrentLocalCount(t, "gather");
+  T* buffer = Buffer<T>(t, std::max(n, t.m_nBoundaryFaceNumber_L));
+  int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
   if (usable > 0 && (pCellID == nullptr || pCellValue == nullptr)) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << m_pFace->Getmyid()
+    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << t.m_pFace->Getmyid()
                << " has no cell ids or cell values; it sends zeros";
     usable = 0;
   }
@@ -129,25 +140,26 @@ void CKRZL2GBroadTools_BoundaryFace::GatherCells(const int* pCellID, T* pCellVal
     buffer[i] = cell >= 0 ? pCellValue[cell] : T();
   }
   std::fill(buffer + usable + 1, buffer + std::max(n, usable) + 1, T());
-  m_pFace->GetValue_FromLocalFaceToGloblaFace(buffer, pGlobalFaceValue);
+  t.m_pFace->GetValue_FromLocalFaceToGloblaFace(buffer, pGlobalFaceValue);
 }
 
 template <class T>
-void CKRZL2GBroadTools_BoundaryFace::ScatterCells(T* pGlobalFaceValue, T* pCellValue) {
-  if (!HasFace())
+void CKRZL2GBroadTools_BoundaryFace::Impl::ScatterCells(CKRZL2GBroadTools_BoundaryFace& t,
+                                                        T* pGlobalFaceValue, T* pCellValue) {
+  if (!HasFace(t))
     return;
-  const int n = CurrentLocalCount("scatter");
-  T* buffer = Buffer<T>(std::max(n, m_nBoundaryFaceNumber_L));
-  m_pFace->GetValue_FromGlobalFaceToLocalFace(pGlobalFaceValue, buffer);
-  const int usable = std::min(n, m_nBoundaryFaceNumber_L);
-  if (usable > 0 && (m_pNeighborCellID == nullptr || pCellValue == nullptr)) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << m_pFace->Getmyid()
+  const int n = CurrentLocalCount(t, "scatter");
+  T* buffer = Buffer<T>(t, std::max(n, t.m_nBoundaryFaceNumber_L));
+  t.m_pFace->GetValue_FromGlobalFaceToLocalFace(pGlobalFaceValue, buffer);
+  const int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
+  if (usable > 0 && (t.m_pNeighborCellID == nullptr || pCellValue == nullptr)) {
+    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << t.m_pFace->Getmyid()
                << " has no cell ids or cell values; nothing written";
     return;
   }
   bool reported = false;
   for (int i = 1; i <= usable; ++i) {
-    const int cell = m_pNeighborCellID[i];
+    const int cell = t.m_pNeighborCellID[i];
     if (cell >= 0) {
       pCellValue[cell] = buffer[i];
     } else if (!reported) {
@@ -160,25 +172,25 @@ void CKRZL2GBroadTools_BoundaryFace::ScatterCells(T* pGlobalFaceValue, T* pCellV
 
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalOwnerCell(int* pCellValue,
                                                                            int* pGlobalFaceValue) {
-  GatherCells(m_pOwnerCellID, pCellValue, pGlobalFaceValue);
+  Impl::GatherCells(*this, m_pOwnerCellID, pCellValue, pGlobalFaceValue);
 }
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalOwnerCell(
     double* pCellValue, double* pGlobalFaceValue) {
-  GatherCells(m_pOwnerCellID, pCellValue, pGlobalFaceValue);
+  Impl::GatherCells(*this, m_pOwnerCellID, pCellValue, pGlobalFaceValue);
 }
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalNeighborCell(
     int* pCellValue, int* pGlobalFaceValue) {
-  GatherCells(m_pNeighborCellID, pCellValue, pGlobalFaceValue);
+  Impl::GatherCells(*this, m_pNeighborCellID, pCellValue, pGlobalFaceValue);
 }
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalNeighborCell(
     double* pCellValue, double* pGlobalFaceValue) {
-  GatherCells(m_pNeighborCellID, pCellValue, pGlobalFaceValue);
+  Impl::GatherCells(*this, m_pNeighborCellID, pCellValue, pGlobalFaceValue);
 }
 void CKRZL2GBroadTools_BoundaryFace::GetLocalNeighborCellValue_FromGlobalFaceValue(
     int* pGlobalFaceValue, int* pCellValue) {
-  ScatterCells(pGlobalFaceValue, pCellValue);
+  Impl::ScatterCells(*this, pGlobalFaceValue, pCellValue);
 }
 void CKRZL2GBroadTools_BoundaryFace::GetLocalNeighborCellValue_FromGlobalFaceValue(
     double* pGlobalFaceValue, double* pCellValue) {
-  ScatterCells(pGlobalFaceValue, pCellValue);
+  Impl::ScatterCells(*this, pGlobalFaceValue, pCellValue);
 }

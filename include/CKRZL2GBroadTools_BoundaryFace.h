@@ -52,12 +52,9 @@ public:
   void GetLocalNeighborCellValue_FromGlobalFaceValue(double* pGlobalFaceValue, double* pCellValue);
 
 private:
+  struct Impl; // the steps behind the transfers
+
   void FreeMemory();
-  template <class T> T* Buffer(int nFace);
-  template <class T> void GatherCells(const int* pCellID, T* pCellValue, T* pGlobalFaceValue);
-  template <class T> void ScatterCells(T* pGlobalFaceValue, T* pCellValue);
-  bool HasFace() const;
-  int CurrentLocalCount(const char* operation);
 
   CKRZL2GBroadTools_Face* m_pFace;
   int m_nBoundaryFaceNumber_G;

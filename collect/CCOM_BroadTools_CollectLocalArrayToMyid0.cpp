@@ -10,6 +10,16 @@
 
 using namespace krz::detail;
 
+// The steps behind the collections; they take the object they serve (`t`).
+struct CCOM_BroadTools_CollectLocalArrayToMyid0::Impl {
+  static void Copy(CCOM_BroadTools_CollectLocalArrayToMyid0& to,
+                   const CCOM_BroadTools_CollectLocalArrayToMyid0& from);
+  template <class T>
+  static T* CollectFlat(CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal);
+  template <class T>
+  static T** CollectRows(CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal);
+};
+
 CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nNumber_Global(0), m_pL2GMapping(nullptr) {}
 
@@ -20,35 +30,36 @@ CCOM_BroadTools_CollectLocalArrayToMyid0::~CCOM_BroadTools_CollectLocalArrayToMy
 CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0(
     const CCOM_BroadTools_CollectLocalArrayToMyid0& other)
     : CCOM_BroadTools_CollectLocalArrayToMyid0() {
-  CopyFrom(other);
+  Impl::Copy(*this, other);
 }
 
 CCOM_BroadTools_CollectLocalArrayToMyid0& CCOM_BroadTools_CollectLocalArrayToMyid0::operator=(
     const CCOM_BroadTools_CollectLocalArrayToMyid0& other) {
   if (this != &other) {
     FreeMemory();
-    CopyFrom(other);
+    Impl::Copy(*this, other);
   }
   return *this;
 }
 
-void CCOM_BroadTools_CollectLocalArrayToMyid0::CopyFrom(
+void CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::Copy(
+    CCOM_BroadTools_CollectLocalArrayToMyid0& t,
     const CCOM_BroadTools_CollectLocalArrayToMyid0& other) {
-  m_pCom = other.m_pCom;
-  m_nMyid = other.m_nMyid;
-  m_nNProc = other.m_nNProc;
-  m_nNumber_Global = other.m_nNumber_Global;
+  t.m_pCom = other.m_pCom;
+  t.m_nMyid = other.m_nMyid;
+  t.m_nNProc = other.m_nNProc;
+  t.m_nNumber_Global = other.m_nNumber_Global;
   if (other.m_pNumber_Local) {
-    m_pNumber_Local.reset(new int[static_cast<size_t>(m_nNProc)]);
-    std::copy(other.m_pNumber_Local.get(), other.m_pNumber_Local.get() + m_nNProc,
-              m_pNumber_Local.get());
-    m_pL2GMapping = KRZCopyRowTable(other.m_pL2GMapping, m_nNProc, m_pNumber_Local.get());
+    t.m_pNumber_Local.reset(new int[static_cast<size_t>(t.m_nNProc)]);
+    std::copy(other.m_pNumber_Local.get(), other.m_pNumber_Local.get() + t.m_nNProc,
+              t.m_pNumber_Local.get());
+    t.m_pL2GMapping = KRZCopyRowTable(other.m_pL2GMapping, t.m_nNProc, t.m_pNumber_Local.get());
   }
   if (other.m_pBroadTools) {
-    m_pBroadTools.reset(new CCOM_BroadTools(*other.m_pBroadTools));
+    t.m_pBroadTools.reset(new CCOM_BroadTools(*other.m_pBroadTools));
     // Rank 0's transfer object borrows the numbering: point it at this object's copy.
-    if (m_nMyid == 0 && m_pL2GMapping != nullptr)
-      m_pBroadTools->SetMapRelation(m_nNumber_Global, m_pNumber_Local.get(), m_pL2GMapping);
+    if (t.m_nMyid == 0 && t.m_pL2GMapping != nullptr)
+      t.m_pBroadTools->SetMapRelation(t.m_nNumber_Global, t.m_pNumber_Local.get(), t.m_pL2GMapping);
   }
 }
 
@@ -134,15 +145,17 @@ CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Or
   return m_pBroadTools.get();
 }
 
-template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int nLocal, T* pLocal) {
-  if (m_nNProc < 2)
+template <class T>
+T* CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectFlat(
+    CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
+  if (t.m_nNProc < 2)
     return nullptr;
-  CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
+  CCOM_BroadTools* tools = t.ArrangeMapRelation_Org(nLocal);
   if (tools == nullptr)
     return nullptr;
   // Owned here until handed over: a rank unwound inside the gather leaks nothing.
-  std::unique_ptr<T[]> global(m_nMyid == 0 ? new T[static_cast<size_t>(m_nNumber_Global) + 1]()
-                                           : nullptr);
+  std::unique_ptr<T[]> global(t.m_nMyid == 0 ? new T[static_cast<size_t>(t.m_nNumber_Global) + 1]()
+                                             : nullptr);
   T* target = global.get();
   tools->GetGlobalArrayFromLocalArray(pLocal, target);
   return global.release();
@@ -152,57 +165,58 @@ template <class T> T* CCOM_BroadTools_CollectLocalArrayToMyid0::CollectFlat(int 
 // as it arrives: rank 0 receives every message straight into the caller's new rows. After a
 // refused gather the rows are zero.
 template <class T>
-T** CCOM_BroadTools_CollectLocalArrayToMyid0::CollectRows(int nLocal, T* pLocal) {
-  if (m_nNProc < 2)
+T** CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectRows(
+    CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
+  if (t.m_nNProc < 2)
     return nullptr;
-  CCOM_BroadTools* tools = ArrangeMapRelation_Org(nLocal);
+  CCOM_BroadTools* tools = t.ArrangeMapRelation_Org(nLocal);
   if (tools == nullptr)
     return nullptr;
-  if (m_nMyid != 0) {
+  if (t.m_nMyid != 0) {
     T* none = nullptr;
     tools->GetGlobalArrayFromLocalArray(pLocal, none);
     return nullptr;
   }
-  CKRZRowsForCaller<T> rows(m_nNProc, m_pNumber_Local.get(), false);
+  CKRZRowsForCaller<T> rows(t.m_nNProc, t.m_pNumber_Local.get(), false);
   T* none = nullptr;
   if (tools->m_pImpl->Gather(*tools, pLocal, none, rows.Get()) == 0)
-    for (int p = 0; p < m_nNProc; ++p)
-      std::fill_n(rows.Get()[p], m_pNumber_Local[p] + 1, T());
+    for (int p = 0; p < t.m_nNProc; ++p)
+      std::fill_n(rows.Get()[p], t.m_pNumber_Local[p] + 1, T());
   return rows.Release();
 }
 
 int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
                                                                                int* pLocal) {
-  return CollectRows(nLocal, pLocal);
+  return Impl::CollectRows(*this, nLocal, pLocal);
 }
 bool** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
                                                                                 bool* pLocal) {
-  return CollectRows(nLocal, pLocal);
+  return Impl::CollectRows(*this, nLocal, pLocal);
 }
 double** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
                                                                                   double* pLocal) {
-  return CollectRows(nLocal, pLocal);
+  return Impl::CollectRows(*this, nLocal, pLocal);
 }
 float** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
                                                                                  float* pLocal) {
-  return CollectRows(nLocal, pLocal);
+  return Impl::CollectRows(*this, nLocal, pLocal);
 }
 
 int* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
                                                                                 int* pLocal) {
-  return CollectFlat(nLocal, pLocal);
+  return Impl::CollectFlat(*this, nLocal, pLocal);
 }
 bool* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
                                                                                  bool* pLocal) {
-  return CollectFlat(nLocal, pLocal);
+  return Impl::CollectFlat(*this, nLocal, pLocal);
 }
 double* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
                                                                                    double* pLocal) {
-  return CollectFlat(nLocal, pLocal);
+  return Impl::CollectFlat(*this, nLocal, pLocal);
 }
 float* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
                                                                                   float* pLocal) {
-  return CollectFlat(nLocal, pLocal);
+  return Impl::CollectFlat(*this, nLocal, pLocal);
 }
 
 int CCOM_BroadTools_CollectLocalArrayToMyid0::GetNumber_Local(int iProc) {

@@ -57,6 +57,8 @@ public:
   int GetNumber_Global();
 
 private:
+  struct Impl; // the steps behind the collections
+
   void FreeMemory();
   static void free_imatrix(int**& table, std::int32_t nLast);
   void COM_Broadi(int& value, int root);
@@ -64,9 +66,6 @@ private:
   std::unique_ptr<int[]> CreateNumber_Local(int myid, int nproc, int nLocal);
   int** CreateDefault_L2GMapping();
   CCOM_BroadTools* ArrangeMapRelation_Org(int nLocal);
-  template <class T> T* CollectFlat(int nLocal, T* pLocal);
-  template <class T> T** CollectRows(int nLocal, T* pLocal);
-  void CopyFrom(const CCOM_BroadTools_CollectLocalArrayToMyid0& other);
 
   CKRZCom* m_pCom;
   int m_nMyid;

@@ -185,39 +185,21 @@ T** CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectRows(
   return rows.Release();
 }
 
-int** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
-                                                                               int* pLocal) {
-  return Impl::CollectRows(*this, nLocal, pLocal);
-}
-bool** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
-                                                                                bool* pLocal) {
-  return Impl::CollectRows(*this, nLocal, pLocal);
-}
-double** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
-                                                                                  double* pLocal) {
-  return Impl::CollectRows(*this, nLocal, pLocal);
-}
-float** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,
-                                                                                 float* pLocal) {
-  return Impl::CollectRows(*this, nLocal, pLocal);
-}
-
-int* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
-                                                                                int* pLocal) {
-  return Impl::CollectFlat(*this, nLocal, pLocal);
-}
-bool* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
-                                                                                 bool* pLocal) {
-  return Impl::CollectFlat(*this, nLocal, pLocal);
-}
-double* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
-                                                                                   double* pLocal) {
-  return Impl::CollectFlat(*this, nLocal, pLocal);
-}
-float* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,
-                                                                                  float* pLocal) {
-  return Impl::CollectFlat(*this, nLocal, pLocal);
-}
+// The collections' four element types.
+#define KRZ_COLLECTIONS(T)                                                                         \
+  T** CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0ArrayFromLocalArray(int nLocal,         \
+                                                                               T* pLocal) {        \
+    return Impl::CollectRows(*this, nLocal, pLocal);                                               \
+  }                                                                                                \
+  T* CCOM_BroadTools_CollectLocalArrayToMyid0::CreateMyid0Array1DFromLocalArray(int nLocal,        \
+                                                                                T* pLocal) {       \
+    return Impl::CollectFlat(*this, nLocal, pLocal);                                               \
+  }
+KRZ_COLLECTIONS(int)
+KRZ_COLLECTIONS(bool)
+KRZ_COLLECTIONS(double)
+KRZ_COLLECTIONS(float)
+#undef KRZ_COLLECTIONS
 
 int CCOM_BroadTools_CollectLocalArrayToMyid0::GetNumber_Local(int iProc) {
   if (!m_pNumber_Local || iProc < 0 || iProc >= m_nNProc)

@@ -116,8 +116,8 @@ private:
   int m_nDimension_G;
   int* m_pNDimension_L; ///< nproc counts, 0-based by rank (a one-rank run: 1)
   int** m_pL2GArray;    ///< nproc rows; row p has m_pNDimension_L[p]+1 entries, 1-based
-  /// Scratch per element type, owned (null until first used): the largest other rank's array,
-  /// n_p+1 elements.
+  /// Scratch per element type, owned (null until first used): on rank 0 the largest other rank's
+  /// array, elsewhere this rank's sorted message; n_p+1 elements of the largest such n_p.
   double* m_pBufferDouble;
   float* m_pBufferFloat;
   int* m_pBufferInt;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "KRZTestHarness.h"
 #include "testing/KRZTestRelation.h"
 
@@ -193,4 +194,50 @@ KRZ_RANKS_TEST(Placement, EntryEditedOutOfRangeIsReportedAndSkipped) {
                                    ", local item 5, global number " + std::to_string(kGlobal + 7) +
                                    " outside 0 to " + std::to_string(kGlobal) + "\n");
   }
+}
+
+KRZ_RANKS_TEST(Placement, LargeDefaultRelationsAndCollectionsTakeTheOrderStepToo) {
+  // Relations of 2^20 elements or more name their order at every transfer, the default relation
+  // and the collector's included (they never get one): the values must still arrive, in place.
+  const int n = (kGlobal + nproc - 1) / nproc + myid;
+  std::vector<int> local(static_cast<size_t>(n) + 1);
+  for (int round = 0; round < 2; ++round) {
+    local[0] = -3;
+    for (int i = 1; i <= n; ++i)
+      local[static_cast<size_t>(i)] = TestValue<int>(myid, i, round);
+    CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
+    collector.SetInitialize(myid, nproc, &com);
+    int** rows = collector.CreateMyid0ArrayFromLocalArray(n, local.data());
+    int** again = collector.CreateMyid0ArrayFromLocalArray(n, local.data());
+    if (myid == 0 && nproc > 1) {
+      int wrong = 0;
+      for (int p = 0; p < nproc; ++p) {
+        const int np = (kGlobal + nproc - 1) / nproc + p;
+        wrong += rows[p][0] != 0;
+        for (int i = 1; i <= np; ++i)
+          wrong += (rows[p][i] != TestValue<int>(p, i, round)) + (again[p][i] != rows[p][i]);
+      }
+      EXPECT_EQ(wrong, 0);
+    }
+    for (int** table : {rows, again})
+      if (table != nullptr) {
+        for (int p = 0; p < nproc; ++p)
+          delete[] table[p];
+        delete[] table;
+      }
+
+    CCOM_BroadTools tools;
+    tools.SetInitialize(myid, nproc, &com);
+    tools.SetMapRelation_DefaultRelation(n);
+    int* global = nullptr;
+    ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+    ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), global), 1);
+    std::vector<int> back(static_cast<size_t>(n) + 1, -9);
+    int* target = back.data();
+    ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, target), 1);
+    EXPECT_EQ(back[0], -9);
+    EXPECT_TRUE(std::equal(back.begin() + 1, back.end(), local.begin() + 1));
+    delete[] global;
+  }
+  EXPECT_EQ(KRZTakeOutput(), "");
 }

@@ -263,11 +263,15 @@ void PrintHeader() {
 // gather in steady gathers. peak: growth of rank 0's resident memory during the case (on
 // threads: of the whole process, every rank included). budget: global array + relation + rank
 // 0's local array + a scratch array for one other rank, all on rank 0; for a scattered relation
-// also the placement order (20 bytes per item) and the staged values (one element per item).
+// also the sorted order (8 bytes per item of all ranks, 8 per own item) and rank 0's staged values
+// (one element per own item).
 void PrintRow(const char* engine, int nproc, bool random, long long items, const Row& r) {
   const double mib = 1024.0 * 1024.0;
   const double perRank = static_cast<double>(items / nproc + 1) * sizeof(double);
-  const double plan = random ? static_cast<double>(items) * (5 * sizeof(int) + sizeof(double)) : 0;
+  const double plan =
+      random ? static_cast<double>(items) * 2 * sizeof(int) +
+                   static_cast<double>(items / nproc) * (2 * sizeof(int) + sizeof(double))
+             : 0;
   const double budget = (static_cast<double>(items + 1) * sizeof(double) +
                          static_cast<double>(items + nproc) * sizeof(int) + 2 * perRank + plan) /
                         mib;

@@ -99,7 +99,7 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementP
     const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
     if (!m_pOrder)
       m_pOrder.reset(new CKRZSortedOrder);
-    m_pOrder->Build(row.data(), n, largest, nullptr);
+    m_pOrder->Build(row.data(), n, largest);
   }
   m_nOrderGeneration = generation;
   return generation;
@@ -229,6 +229,9 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     return ok;
   }
 
+  // The order first, so that the other ranks sort while rank 0 prepares.
+  const CKRZPlacementPlan* plan = Plan(t);
+  AgreeOnOrder(t, plan);
   T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
   // An array allocated for a null argument stays owned here until the gather is done.
   std::unique_ptr<T[]> allocated;
@@ -237,8 +240,6 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     allocated.reset(new T[static_cast<size_t>(t.m_nDimension_G) + 1]());
     global = allocated.get();
   }
-  const CKRZPlacementPlan* plan = Plan(t);
-  AgreeOnOrder(t, plan);
   if (plan != nullptr) {
     // Rank 0's own items while the others sort theirs, then every rank's in turn.
     const CKRZSortedOrder& own = plan->Own();
@@ -250,7 +251,7 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
   }
   const bool asDistributed = CountsAsDistributed(t);
   const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
-  for (int p = 0; p < nproc && plan == nullptr; ++p) {
+  for (int p = 0; plan == nullptr && p < nproc; ++p) { // the plain loops, rank by rank
     T* source = pLocal;
     int sent = 0;
     if (p != 0) {

@@ -106,15 +106,15 @@ void CKRZPlacementPlan::Build(int nproc, const int* counts, const int* const* ro
   }
   m_Copy.resize(first);
   m_Sorted.resize(first);
-  std::vector<int> sorted;
   for (int p = 0; p < nproc; ++p) {
     const int n = std::max(counts[p], 0);
-    if (n > 0)
-      std::copy(rows[p] + 1, rows[p] + n + 1, m_Copy.begin() + static_cast<long>(m_First[p]));
-    CKRZSortedOrder order;
-    (p == 0 ? m_Own : order).Build(n > 0 ? rows[p] : nullptr, n, nG, &sorted);
-    std::copy(sorted.begin(), sorted.end(), m_Sorted.begin() + static_cast<long>(m_First[p]));
+    if (n == 0)
+      continue;
+    std::copy(rows[p] + 1, rows[p] + n + 1, m_Copy.begin() + static_cast<long>(m_First[p]));
+    CKRZSortedOrder::SortNumbers(rows[p], n, nG, m_Sorted.data() + m_First[p]);
   }
+  if (counts[0] > 0)
+    m_Own.Build(rows[0], counts[0], nG);
   ++m_nGeneration;
 }
 

@@ -16,9 +16,10 @@ namespace krz::detail {
 
 class CKRZSortedOrder {
 public:
-  /// The order of row[1..n] (numbers in 0..nG). `sorted`, when given, receives the n numbers in
-  /// that order.
-  void Build(const int* row, int n, int nG, std::vector<int>* sorted);
+  /// The order of row[1..n] (numbers in 0..nG).
+  void Build(const int* row, int n, int nG);
+  /// The numbers row[1..n] (in 0..nG) in that order, into sorted[0..n-1], without building it.
+  static void SortNumbers(const int* row, int n, int nG, int* sorted);
   void Clear();
   /// Items in the order (n of Build).
   int Count() const { return static_cast<int>(m_From.size()); }

@@ -42,8 +42,9 @@ TEST(SortedOrder, SortsStablyAndUnsortsBackForGlobalArraysOfEverySize) {
       SCOPED_TRACE("n_G " + std::to_string(nG) + ", n " + std::to_string(n));
       const std::vector<int> row = Row(n, nG, static_cast<unsigned>(nG + n));
       CKRZSortedOrder order;
-      std::vector<int> sorted;
-      order.Build(row.data(), n, nG, &sorted);
+      order.Build(row.data(), n, nG);
+      std::vector<int> sorted(static_cast<size_t>(n));
+      CKRZSortedOrder::SortNumbers(row.data(), n, nG, sorted.data());
       ASSERT_EQ(order.Count(), n);
       const std::vector<int> literal = StableOrder(row);
       std::vector<double> local(static_cast<size_t>(n) + 1), staged(static_cast<size_t>(n));
@@ -69,8 +70,9 @@ TEST(SortedOrder, PlacesIntoAndPicksFromTheGlobalArrayLikeTheItemLoops) {
   const int nG = (1 << 20) + 3, n = 50000;
   const std::vector<int> row = Row(n, nG, 7);
   CKRZSortedOrder order;
-  std::vector<int> sorted;
-  order.Build(row.data(), n, nG, &sorted);
+  order.Build(row.data(), n, nG);
+  std::vector<int> sorted(static_cast<size_t>(n));
+  CKRZSortedOrder::SortNumbers(row.data(), n, nG, sorted.data());
   std::vector<int> local(static_cast<size_t>(n) + 1), staged(static_cast<size_t>(n));
   std::iota(local.begin(), local.end(), 100);
   std::vector<int> global(static_cast<size_t>(nG) + 1, -1), literal(global);

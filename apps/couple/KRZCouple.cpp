@@ -381,9 +381,7 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   const std::vector<int> partner[2] = {Partners(mesh[0], mesh[1]), Partners(mesh[1], mesh[0])};
   stages.Start();
   E exchange;
-  exchange.SetL2G_Face(&a.face, &b.face);
-  exchange.SetL2G_BoundaryFace(&a.boundary, &b.boundary);
-  exchange.SetA2BRelation(nullptr, nullptr);
+  KRZPairDomains(exchange, a.face, b.face, a.boundary, b.boundary);
   const double pairingMs = stages.Stop();
   // Each side's global face numbers cross over: a face learns its partner's number (0: none).
   std::vector<int> globalNumber[2], partnerNumber[2];
@@ -488,10 +486,7 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
     exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(t[0].data(), t[1].data());
     exchangeMs += krzbench::Ms(t0, krzbench::Clock::now());
     for (int s = 0; s < 2; ++s)
-      for (int f = 1; f <= d[s]->Faces(); ++f) {
-        double& cell = t[s][static_cast<size_t>(d[s]->owner[static_cast<size_t>(f)])];
-        cell += 0.5 * (t[s][static_cast<size_t>(d[s]->neighbor[static_cast<size_t>(f)])] - cell);
-      }
+      KRZRelax(d[s]->owner, d[s]->neighbor, t[s]);
     writeStep(step);
   }
   const double stepsMs = stages.Stop();
@@ -534,9 +529,8 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
                   writeError.empty() ? 0 : 1);
   }
 
-  int holds[2] = {a.Faces() > 0 ? 1 : 0, b.Faces() > 0 ? 1 : 0}, ranks[2] = {0, 0};
-  for (int s = 0; s < 2; ++s)
-    com.AllSum(com.m_nTypeInt, &holds[s], &ranks[s], 1, com.m_nCommHandle);
+  int ranks[2] = {0, 0};
+  KRZRanksWithFaces(com, a.Faces(), b.Faces(), ranks);
   if (myid == 0) {
     report.ranks = nproc;
     for (int s = 0; s < 2; ++s)

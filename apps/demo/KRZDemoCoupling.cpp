@@ -190,9 +190,7 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
 
   stages.Start();
   E exchange;
-  exchange.SetL2G_Face(&a.face, &b.face);
-  exchange.SetL2G_BoundaryFace(&a.boundary, &b.boundary);
-  exchange.SetA2BRelation(nullptr, nullptr);
+  KRZPairDomains(exchange, a.face, b.face, a.boundary, b.boundary);
   const double relationMs = stages.Stop();
   // Paired faces: a 1 sent from every face of one side arrives at every paired face of the other.
   int paired[2] = {0, 0};
@@ -223,17 +221,11 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     ta[static_cast<size_t>(c)] = initial(false, a.cells[static_cast<size_t>(c)]);
   for (int c = 1; c <= b.Cells(); ++c)
     tb[static_cast<size_t>(c)] = initial(true, b.cells[static_cast<size_t>(c)]);
-  auto relax = [](Domain& d, std::vector<double>& t) {
-    for (int f = 1; f <= d.Faces(); ++f) {
-      double& cell = t[static_cast<size_t>(d.owner[f])];
-      cell += 0.5 * (t[static_cast<size_t>(d.neighbor[f])] - cell);
-    }
-  };
   stages.Start();
   for (int s = 0; s < options.steps; ++s) {
     exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(ta.data(), tb.data());
-    relax(a, ta);
-    relax(b, tb);
+    KRZRelax(a.owner, a.neighbor, ta);
+    KRZRelax(b.owner, b.neighbor, tb);
   }
   const double stepsMs = stages.Stop();
   // Serially, interface position (j, k) pairs A's owner cell with B's: both relax together.
@@ -294,17 +286,16 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     stages.Record("ExchangeAB Owner2Neighbor (int)", ms, check.wrong);
   }
 
-  int holdsA = a.Faces() > 0 ? 1 : 0, holdsB = b.Faces() > 0 ? 1 : 0, ranksA = 0, ranksB = 0;
-  com.AllSum(com.m_nTypeInt, &holdsA, &ranksA, 1, com.m_nCommHandle);
-  com.AllSum(com.m_nTypeInt, &holdsB, &ranksB, 1, com.m_nCommHandle);
+  int ranks[2] = {0, 0};
+  KRZRanksWithFaces(com, a.Faces(), b.Faces(), ranks);
   if (myid == 0) {
     report.ranks = nproc;
     report.cellsPerDomain = C * C * C;
     report.interfaceFaces = C * C;
     report.pairedA = paired[1];
     report.pairedB = paired[0];
-    report.interfaceRanksA = ranksA;
-    report.interfaceRanksB = ranksB;
+    report.interfaceRanksA = ranks[0];
+    report.interfaceRanksB = ranks[1];
     report.peakMiB = krzbench::StatusMiB("VmHWM:");
     report.ok = stages.Ok();
   }

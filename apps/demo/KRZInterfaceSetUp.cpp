@@ -22,3 +22,24 @@ void KRZSetUpInterface(CKRZCom& com, int myid, int nproc, std::vector<int>& node
   boundary.SetBoundaryFaceRelation(&face);
   boundary.SetLocalFace_BoundaryCellID(nFaces, owner.data(), neighbor.data());
 }
+
+void KRZPairDomains(CKRZA2BExchange_BoundaryFace& exchange, CKRZL2GBroadTools_Face& faceA,
+                    CKRZL2GBroadTools_Face& faceB, CKRZL2GBroadTools_BoundaryFace& boundaryA,
+                    CKRZL2GBroadTools_BoundaryFace& boundaryB) {
+  exchange.SetL2G_Face(&faceA, &faceB);
+  exchange.SetL2G_BoundaryFace(&boundaryA, &boundaryB);
+  exchange.SetA2BRelation(nullptr, nullptr);
+}
+
+void KRZRelax(const std::vector<int>& owner, const std::vector<int>& neighbor,
+              std::vector<double>& cells) {
+  for (size_t f = 1; f < owner.size(); ++f) {
+    double& cell = cells[static_cast<size_t>(owner[f])];
+    cell += 0.5 * (cells[static_cast<size_t>(neighbor[f])] - cell);
+  }
+}
+
+void KRZRanksWithFaces(CKRZCom& com, int facesA, int facesB, int ranks[2]) {
+  int holds[2] = {facesA > 0 ? 1 : 0, facesB > 0 ? 1 : 0};
+  com.AllSum(com.m_nTypeInt, holds, ranks, 2, com.m_nCommHandle);
+}

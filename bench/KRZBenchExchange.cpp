@@ -10,6 +10,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZBenchUtil.h"
+#include "KRZTransferKinds.h"
 
 using namespace krzbench;
 
@@ -88,28 +89,6 @@ struct Domain {
 
 using E = CKRZA2BExchange_BoundaryFace;
 
-struct Kind {
-  const char* name;
-  void (E::*run)(double*, double*);
-  bool fromA, readsCells, writesCells;
-  int passes; // gather+scatter pairs
-};
-
-const Kind kKinds[] = {
-    {"A2B Owner2Neighbor", &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor, true, true, true, 1},
-    {"B2A Owner2Neighbor", &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor, false, true, true, 1},
-    {"ExchangeAB Owner2Neighbor", &E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor, true,
-     true, true, 2},
-    {"A2B Face2Neighbor", &E::GetBoundaryCellValue_A2B_FromFace2Neighbor, true, false, true, 1},
-    {"B2A Face2Neighbor", &E::GetBoundaryCellValue_B2A_FromFace2Neighbor, false, false, true, 1},
-    {"A2B Owner2Face", &E::GetFaceValue_A2B_FromOwner2Face, true, true, false, 1},
-    {"A2B Neighbor2Face", &E::GetFaceValue_A2B_FromNeighbor2Face, true, true, false, 1},
-    {"B2A Owner2Face", &E::GetFaceValue_B2A_FromOwner2Face, false, true, false, 1},
-    {"B2A Neighbor2Face", &E::GetFaceValue_B2A_FromNeighbor2Face, false, true, false, 1},
-    {"A2B Face2Face", &E::GetFaceValue_A2B_FromFace2Face, true, false, false, 1},
-    {"B2A Face2Face", &E::GetFaceValue_B2A_FromFace2Face, false, false, false, 1},
-};
-
 } // namespace
 
 bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int reps,
@@ -154,30 +133,40 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
   std::vector<double> faceB(static_cast<size_t>(b.Count()) + 1, 4.0);
   if (myid == 0)
     std::printf("%-8s ranks %d, %lld faces per domain: set-up %.1f ms, relation %.1f ms, "
-                "gather+scatter %.2f ms\n%-28s %10s %7s\n",
+                "gather+scatter %.2f ms\n%-50s %10s %7s\n",
                 engine, nproc, static_cast<long long>(m) * m, setupMs, relationMs, floorMs,
                 "transfer (double)", "median ms", "ratio");
   bool ok = true;
-  for (const Kind& k : kKinds) {
-    double* in = k.readsCells ? (k.fromA ? cellA.data() : cellB.data())
-                              : (k.fromA ? faceA.data() : faceB.data());
-    double* out = k.writesCells ? (k.fromA ? cellB.data() : cellA.data())
-                                : (k.fromA ? faceB.data() : faceA.data());
-    if (k.passes == 2)
-      out = cellB.data();
-    (exchange.*k.run)(in, out); // warm-up: work arrays and buffers
+  // One transfer: a warm-up (work arrays and buffers), then the median of `reps`.
+  auto timed = [&](const char* name, const auto& run, int passes) {
+    run();
     std::vector<double> times;
     for (int r = 0; r < reps; ++r) {
       com.Barrier(comm);
       t0 = Clock::now();
-      (exchange.*k.run)(in, out);
+      run();
       times.push_back(Ms(t0, Clock::now()));
     }
-    const double t = Median(times), ratio = t / (k.passes * floorMs);
+    const double t = Median(times), ratio = t / (passes * floorMs);
     ok = ok && ratio > 0;
     if (myid == 0)
-      std::printf("%-28s %10.2f %7.2f\n", k.name, t, ratio);
+      std::printf("%-50s %10.2f %7.2f\n", name, t, ratio);
+  };
+  for (const KRZTransferKind* k = KRZTransferKindsBegin(); k != KRZTransferKindsEnd(); ++k) {
+    const bool fromA = !k->fromB;
+    double* in = k->source != kFace ? (fromA ? cellA.data() : cellB.data())
+                                    : (fromA ? faceA.data() : faceB.data());
+    double* out =
+        !k->toFace ? (fromA ? cellB.data() : cellA.data()) : (fromA ? faceB.data() : faceA.data());
+    timed(
+        k->name, [&] { k->Run(exchange, in, out); }, 1);
   }
+  timed(
+      "GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor",
+      [&] {
+        exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(cellA.data(), cellB.data());
+      },
+      2);
   std::fflush(stdout);
   return ok;
 }

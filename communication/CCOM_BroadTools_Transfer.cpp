@@ -175,7 +175,7 @@ template <class T>
 int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) const {
   if (std::is_same_v<T, bool> || n < 1)
     return -1;
-  if (!m_DefaultRunStarts.empty() && m_pOwnedRows && t.m_pL2GArray == m_pOwnedRows->Get())
+  if (!m_DefaultRunStarts.empty() && OwnsTable(t))
     return m_DefaultRunStarts[static_cast<size_t>(p)];
   const int* row = t.m_pL2GArray[p];
   if (row == nullptr)

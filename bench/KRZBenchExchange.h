@@ -1,6 +1,7 @@
-// krz3d bench exchange: two domains sharing an m x m grid of interface quads (about `faces`
-// per domain), cut into ranks differently (A by rows, B by columns, B's nodes rotated), the
-// relation found by matching; then every transfer kind in double, each after a warm-up, against
+// krz3d bench exchange: two slabs of one cell layer sharing an m x m grid of interface quads
+// (about `faces` per domain), cut into ranks differently (A by rows, B by columns, B's faces
+// turned the other way round), set up as the demo sets up its domains, the relation found by
+// matching; then every transfer kind in double, each after a warm-up, against
 // one gather plus one scatter of the same size (the floor for a move through rank 0).
 #ifndef KRZ_BENCH_KRZBENCHEXCHANGE_H
 #define KRZ_BENCH_KRZBENCHEXCHANGE_H

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,21 +53,6 @@ private:
   std::vector<KRZStageRow>& m_Rows;
   krzbench::Clock::time_point m_Start;
   bool m_bOk = true;
-};
-
-/// Counts wrong values on this rank and prints the first one.
-struct KRZChecker {
-  int myid;
-  int wrong = 0;
-  template <class T> void Expect(T got, T expected, const std::string& what) {
-    if (got == expected)
-      return;
-    if (wrong++ == 0) {
-      std::ostringstream line;
-      line << "rank " << myid << ": " << what << ": got " << got << ", expected " << expected;
-      std::cout << line.str() << std::endl;
-    }
-  }
 };
 
 #endif

@@ -1,33 +1,17 @@
-// The two domains of `krz3d couple` as rank 0 reads them: volume cells of four kinds, node
-// coordinates, and the interface faces of each domain with their owner cells. Node numbers are
-// the domain's own (1..nodes); `common` gives every node the number both domains agree on, so
-// that coinciding nodes of the two interfaces carry one number.
+// Reading the two domains of `krz3d couple` on rank 0 (the mesh type is the coupled pair's).
 #ifndef KRZ_APPS_MESH_KRZCOUPLEMESH_H
 #define KRZ_APPS_MESH_KRZCOUPLEMESH_H
 
-#include <array>
 #include <string>
 #include <vector>
 
-/// VTK cell types of the supported cells.
-enum KRZCellType { kTetra = 10, kHexahedron = 12, kWedge = 13, kPyramid = 14 };
+#include "testing/KRZCoupledPair.h"
 
-struct KRZCoupleDomain {
-  std::string name;
-  std::vector<double> xyz;       ///< 3 per node: node n at 3*(n-1)
-  std::vector<int> common{0};    ///< node n -> number shared with the other domain
-  std::vector<int> cellStart{0}; ///< cell c's nodes: cellNodes[cellStart[c-1]..cellStart[c])
-  std::vector<int> cellNodes;    ///< node numbers (1-based)
-  std::vector<int> cellType;     ///< VTK type of cell c at c-1
-  std::vector<int> faceStart{0}; ///< interface face f's nodes: faceNodes[faceStart[f-1]..)
-  std::vector<int> faceNodes;    ///< node numbers (1-based)
-  std::vector<int> faceOwner;    ///< cell (1-based) of face f at f-1
-
-  int Nodes() const { return static_cast<int>(xyz.size() / 3); }
-  int Cells() const { return static_cast<int>(cellType.size()); }
-  int Faces() const { return static_cast<int>(faceOwner.size()); }
-  std::array<double, 3> Centroid(int face) const;
-};
+using krz::testing::kHexahedron;
+using krz::testing::kPyramid;
+using krz::testing::KRZCoupleDomain;
+using krz::testing::kTetra;
+using krz::testing::kWedge;
 
 /// The faces of a supported cell as lists of positions in its node list (VTK/Gmsh ordering).
 const std::vector<std::vector<int>>& KRZCellFaces(int vtkType);

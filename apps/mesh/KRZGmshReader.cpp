@@ -322,20 +322,6 @@ const std::vector<std::vector<int>>& KRZCellFaces(int vtkType) {
   }
 }
 
-std::array<double, 3> KRZCoupleDomain::Centroid(int face) const {
-  std::array<double, 3> c{0, 0, 0};
-  const int from = faceStart[static_cast<size_t>(face) - 1],
-            to = faceStart[static_cast<size_t>(face)];
-  for (int k = from; k < to; ++k)
-    for (int j = 0; j < 3; ++j)
-      c[static_cast<size_t>(j)] +=
-          xyz[3 * static_cast<size_t>(faceNodes[static_cast<size_t>(k)] - 1) +
-              static_cast<size_t>(j)];
-  for (double& v : c)
-    v /= std::max(to - from, 1);
-  return c;
-}
-
 std::string KRZReadCoupledMeshes(const std::string& meshA, const std::string& meshB,
                                  double tolerance, KRZCoupleDomain& a, KRZCoupleDomain& b,
                                  KRZReadFigures& figures) {

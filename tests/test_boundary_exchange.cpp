@@ -1,5 +1,5 @@
 // Boundary-face transfers and the A/B exchange, checked against a serial computation on a strip
-// of interface faces that domains A and B partition differently. Both engines.
+// of interface faces that domains A and B (the coupled pair) partition differently. Both engines.
 #include <algorithm>
 #include <array>
 #include <map>
@@ -10,6 +10,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZTestHarness.h"
+#include "testing/KRZCoupledPair.h"
 
 namespace {
 
@@ -21,107 +22,80 @@ std::array<int, 4> MeshNodes(int g) {
   return {g, g + 1, 100 + g + 1, 100 + g};
 }
 
-// One domain as every rank sees it: which interface faces (mesh ids) each rank holds, in its own
-// local order, with local node numbers and rank 0's node map.
-struct Domain {
-  std::vector<std::vector<int>> ids;
-  std::vector<std::vector<std::array<int, 5>>> records;
-  std::vector<std::vector<int>> nodeRows;
-  std::vector<int*> nodeMap;
-  std::vector<int*> table; // this rank's face table
-  std::vector<int> owner, neighbor;
+using krz::testing::KRZCoupleDomain;
+using krz::testing::KRZPairSide;
 
-  Domain(const std::vector<int>& meshIds, int nproc, int myid, int (*rankOf)(int, int),
-         bool descending) {
-    ids.resize(static_cast<size_t>(nproc));
-    for (int g : meshIds)
-      ids[static_cast<size_t>(rankOf(g, nproc))].push_back(g);
-    for (auto& list : ids)
-      if (descending)
-        std::reverse(list.begin(), list.end());
-    for (int p = 0; p < nproc; ++p) {
-      // One rank keeps global node numbers (its local numbers are taken as global).
-      std::map<int, int> local;
-      std::vector<int> row{0};
-      std::vector<std::array<int, 5>> recs{{0, 0, 0, 0, 0}};
-      for (int g : ids[static_cast<size_t>(p)]) {
-        std::array<int, 5> r{4, 0, 0, 0, 0};
-        const auto nodes = MeshNodes(g);
-        for (int j = 0; j < 4; ++j) {
-          const int node = nodes[static_cast<size_t>(j)];
-          if (nproc > 1 && local.count(node) == 0) {
-            local[node] = static_cast<int>(row.size());
-            row.push_back(node);
-          }
-          r[static_cast<size_t>(j) + 1] = nproc > 1 ? local[node] : node;
-        }
-        recs.push_back(r);
+// One domain of the coupled pair: a strip of interface faces (mesh ids, in mesh order), one
+// hexahedron behind each, the cells placed on ranks by `rankOf`; every rank holds its share in
+// local numbering with its face and boundary-face objects set up. B orders its faces backwards.
+struct Domain {
+  std::vector<int> ids; // mesh face f is face ids[f-1]
+  KRZCoupleDomain mesh;
+  KRZPairSide side;
+
+  Domain(std::vector<int> meshIds, CKRZCom& com, int myid, int nproc, int (*rankOf)(int, int),
+         bool isB)
+      : ids(std::move(meshIds)) {
+    std::map<int, int> own; // common node number -> the mesh's own
+    auto node = [&](int common) {
+      const auto [it, added] = own.emplace(common, static_cast<int>(own.size()) + 1);
+      if (added) {
+        mesh.common.push_back(common);
+        mesh.xyz.insert(mesh.xyz.end(), {0.0, 0.0, 0.0});
       }
-      nodeRows.push_back(row);
-      records.push_back(recs);
+      return it->second;
+    };
+    for (size_t f = 0; f < ids.size(); ++f) {
+      for (int n : MeshNodes(ids[f])) {
+        mesh.faceNodes.push_back(node(n));
+        mesh.cellNodes.push_back(node(n));
+      }
+      for (int n : MeshNodes(ids[f]))
+        mesh.cellNodes.push_back(node(1000 + n));
+      mesh.faceStart.push_back(static_cast<int>(mesh.faceNodes.size()));
+      mesh.cellStart.push_back(static_cast<int>(mesh.cellNodes.size()));
+      mesh.cellType.push_back(krz::testing::kHexahedron);
+      mesh.faceOwner.push_back(static_cast<int>(f) + 1);
+      side.part.push_back(rankOf(ids[f], nproc));
     }
-    for (auto& row : nodeRows)
-      nodeMap.push_back(row.data());
-    table.push_back(nullptr);
-    for (size_t i = 1; i < records[static_cast<size_t>(myid)].size(); ++i)
-      table.push_back(records[static_cast<size_t>(myid)][i].data());
-    const int n = Local(myid);
-    for (int i = 0; i <= n; ++i) {
-      owner.push_back(i);
-      neighbor.push_back(i == 0 ? 0 : n + i);
-    }
+    side.mesh = &mesh;
+    side.isB = isB;
+    side.Number(myid, nproc);
+    side.SetUp(com, myid, nproc);
   }
-  int Local(int p) const { return static_cast<int>(ids[static_cast<size_t>(p)].size()); }
-  const std::vector<int>& Mine(int myid) const { return ids[static_cast<size_t>(myid)]; }
-  bool Has(int g) const {
-    for (const auto& list : ids)
-      if (std::find(list.begin(), list.end(), g) != list.end())
-        return true;
-    return false;
-  }
+  Domain(const Domain&) = delete;
+  Domain& operator=(const Domain&) = delete;
+
+  int Local() const { return side.Faces(); }
+  int Local(int p) { return side.face.GetFaceNumber_Local(p); }
+  int Id(int localFace) const { return ids[static_cast<size_t>(side.faces[localFace]) - 1]; }
+  bool Has(int g) const { return std::find(ids.begin(), ids.end(), g) != ids.end(); }
 };
 
 int RankA(int g, int nproc) { return g % nproc; }
 // B leaves the last rank without faces when there are three or more ranks.
 int RankB(int g, int nproc) { return (g * 3 + 1) % (nproc > 2 ? nproc - 1 : nproc); }
 
-// A face object and a boundary-face object of one domain, set up on this rank.
-struct Objects {
-  CKRZL2GBroadTools_Face face;
-  CKRZL2GBroadTools_BoundaryFace boundary;
-  Objects(Domain& d, CKRZCom& com, int myid, int nproc) {
-    face.SetInitialize(myid, nproc, &com);
-    face.SetLocalFace20(d.Local(myid), d.table.data());
-    face.SetL2GMapRelation(myid == 0 ? d.nodeMap.data() : nullptr, nullptr);
-    boundary.SetBoundaryFaceRelation(&face);
-    boundary.SetLocalFace_BoundaryCellID(d.Local(myid), d.owner.data(), d.neighbor.data());
-  }
-};
-
 enum Kind { Owner = 0, Neighbor = 1, Face = 2 };
 
 int ValueOf(int domain, Kind kind, int g) { return 10000 * domain + 1000 * kind + g; }
 
-// Cell array of a domain on this rank: owner cells 1..n, neighbour cells n+1..2n, one more cell
-// that no face uses; face array 1..n.
-template <class T> std::vector<T> Cells(const Domain& d, int domain, int myid, bool source) {
-  const auto& mine = d.Mine(myid);
-  const int n = static_cast<int>(mine.size());
-  std::vector<T> cells(static_cast<size_t>(2 * n) + 2, static_cast<T>(-7));
-  if (source)
-    for (int i = 1; i <= n; ++i) {
-      cells[static_cast<size_t>(i)] = static_cast<T>(ValueOf(domain, Owner, mine[i - 1]));
-      cells[static_cast<size_t>(n + i)] = static_cast<T>(ValueOf(domain, Neighbor, mine[i - 1]));
-    }
+// Cell array of a domain on this rank: its cells 1..Cells(), the ghost (neighbour) cell of local
+// face f at Cells()+f, one more cell that no face uses; face array 1..Local().
+template <class T> std::vector<T> Cells(const Domain& d, int domain, bool source) {
+  std::vector<T> cells(static_cast<size_t>(d.side.CellArraySize()) + 1, static_cast<T>(-7));
+  for (int f = 1; f <= d.Local() && source; ++f) {
+    cells[static_cast<size_t>(d.side.owner[f])] = static_cast<T>(ValueOf(domain, Owner, d.Id(f)));
+    cells[static_cast<size_t>(d.side.neighbor[f])] =
+        static_cast<T>(ValueOf(domain, Neighbor, d.Id(f)));
+  }
   return cells;
 }
 
-template <class T> std::vector<T> Faces(const Domain& d, int domain, int myid, bool source) {
-  const auto& mine = d.Mine(myid);
-  std::vector<T> faces(mine.size() + 1, static_cast<T>(-7));
-  if (source)
-    for (size_t i = 1; i <= mine.size(); ++i)
-      faces[i] = static_cast<T>(ValueOf(domain, Face, mine[i - 1]));
+template <class T> std::vector<T> Faces(const Domain& d, int domain, bool source) {
+  std::vector<T> faces(static_cast<size_t>(d.Local()) + 1, static_cast<T>(-7));
+  for (int f = 1; f <= d.Local() && source; ++f)
+    faces[static_cast<size_t>(f)] = static_cast<T>(ValueOf(domain, Face, d.Id(f)));
   return faces;
 }
 
@@ -163,83 +137,72 @@ template <class T> void (E::*Member(const Case& c))(T*, T*);
 template <> void (E::*Member<double>(const Case& c))(double*, double*) { return c.asDouble; }
 template <> void (E::*Member<int>(const Case& c))(int*, int*) { return c.asInt; }
 
-template <class T> void CheckCase(E& exchange, const Case& c, const Domain* d[2], int myid) {
+template <class T> void CheckCase(E& exchange, const Case& c, const Domain* d[2]) {
   const int to = 1 - c.from;
   const Domain& src = *d[c.from];
   const Domain& dst = *d[to];
-  std::vector<T> in =
-      c.source == Face ? Faces<T>(src, c.from, myid, true) : Cells<T>(src, c.from, myid, true);
-  std::vector<T> out =
-      c.target == Face ? Faces<T>(dst, to, myid, false) : Cells<T>(dst, to, myid, false);
+  std::vector<T> in = c.source == Face ? Faces<T>(src, c.from, true) : Cells<T>(src, c.from, true);
+  std::vector<T> out = c.target == Face ? Faces<T>(dst, to, false) : Cells<T>(dst, to, false);
   const std::vector<T> before = in;
   (exchange.*Member<T>(c))(in.data(), out.data());
   EXPECT_EQ(in, before) << c.name << ": the source must not change";
-  const auto& mine = dst.Mine(myid);
-  const size_t n = mine.size();
-  for (size_t i = 1; i <= n; ++i) {
-    const int g = mine[i - 1];
+  for (int f = 1; f <= dst.Local(); ++f) {
+    const int g = dst.Id(f);
     const T expected = src.Has(g) ? static_cast<T>(ValueOf(c.from, c.source, g)) : T();
-    const size_t at = c.target == Face ? i : n + i;
-    EXPECT_EQ(out[at], expected) << c.name << ", local face " << i << " (mesh face " << g << ")";
+    const int at = c.target == Face ? f : dst.side.neighbor[f];
+    EXPECT_EQ(out[static_cast<size_t>(at)], expected)
+        << c.name << ", local face " << f << " (mesh face " << g << ")";
   }
   if (c.target == Neighbor) {
-    for (size_t i = 1; i <= n; ++i)
-      EXPECT_EQ(out[i], static_cast<T>(-7)) << c.name << ": owner cell " << i << " was written";
-    EXPECT_EQ(out[2 * n + 1], static_cast<T>(-7)) << c.name << ": a cell of no face was written";
+    for (int i = 1; i <= dst.side.Cells(); ++i)
+      EXPECT_EQ(out[static_cast<size_t>(i)], static_cast<T>(-7))
+          << c.name << ": owner cell " << i << " was written";
+    EXPECT_EQ(out.back(), static_cast<T>(-7)) << c.name << ": a cell of no face was written";
   }
 }
 
 } // namespace
 
 KRZ_RANKS_TEST(Exchange, ElevenTransfersInBothTypesMatchTheSerialResult) {
-  Domain a({1, 2, 3, 4, 5, 6, 7}, nproc, myid, RankA, false);
-  Domain b({1, 2, 4, 5, 6, 7, kExtraFace}, nproc, myid, RankB, true);
-  Objects oa(a, com, myid, nproc);
-  Objects ob(b, com, myid, nproc);
+  Domain a({1, 2, 3, 4, 5, 6, 7}, com, myid, nproc, RankA, false);
+  Domain b({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
   E exchange;
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_A(), 0);
-  exchange.SetL2G_Face(&oa.face, &ob.face);
+  exchange.SetL2G_Face(&a.side.face, &b.side.face);
   exchange.SetA2BRelation(nullptr, nullptr);
-  exchange.SetL2G_BoundaryFace(&oa.boundary, &ob.boundary);
+  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_A(), 7);
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_B(), 7);
-  EXPECT_EQ(exchange.GetBoundaryFaceNumber_Local_B(), b.Local(myid));
+  EXPECT_EQ(exchange.GetBoundaryFaceNumber_Local_B(), b.Local());
 
   const Domain* d[2] = {&a, &b};
   for (const Case& c : kCases) { // double and int alternate
-    CheckCase<double>(exchange, c, d, myid);
-    CheckCase<int>(exchange, c, d, myid);
+    CheckCase<double>(exchange, c, d);
+    CheckCase<int>(exchange, c, d);
   }
 
   // Both ways at once: distinct owner and neighbour cells keep the directions independent.
-  std::vector<int> cellsA = Cells<int>(a, 0, myid, true);
-  std::vector<int> cellsB = Cells<int>(b, 1, myid, true);
-  exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(cellsA.data(), cellsB.data());
-  const auto& mineA = a.Mine(myid);
-  for (size_t i = 1; i <= mineA.size(); ++i) {
-    const int g = mineA[i - 1];
-    EXPECT_EQ(cellsA[mineA.size() + i], b.Has(g) ? ValueOf(1, Owner, g) : 0);
-  }
-  const auto& mineB = b.Mine(myid);
-  for (size_t i = 1; i <= mineB.size(); ++i) {
-    const int g = mineB[i - 1];
-    EXPECT_EQ(cellsB[mineB.size() + i], a.Has(g) ? ValueOf(0, Owner, g) : 0);
-  }
+  std::vector<int> cells[2] = {Cells<int>(a, 0, true), Cells<int>(b, 1, true)};
+  exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(cells[0].data(), cells[1].data());
+  for (int s = 0; s < 2; ++s)
+    for (int f = 1; f <= d[s]->Local(); ++f) {
+      const int g = d[s]->Id(f);
+      EXPECT_EQ(cells[s][static_cast<size_t>(d[s]->side.neighbor[f])],
+                d[1 - s]->Has(g) ? ValueOf(1 - s, Owner, g) : 0);
+    }
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 
 KRZ_RANKS_TEST(Exchange, CallersRelationIsCheckedAndCopied) {
-  Domain a({1, 2, 3}, nproc, myid, RankA, false);
-  Domain b({3, 2, 1}, nproc, myid, RankA, false);
-  Objects oa(a, com, myid, nproc);
-  Objects ob(b, com, myid, nproc);
+  Domain a({1, 2, 3}, com, myid, nproc, RankA, false);
+  Domain b({3, 2, 1}, com, myid, nproc, RankA, false);
   E exchange;
   exchange.SetA2BRelation(nullptr, nullptr);
   EXPECT_EQ(KRZLines(KRZTakeOutput()),
             (std::vector<std::string>{
                 "CKRZA2BExchange_BoundaryFace do not use SetL2G_Face() as first step."}));
-  exchange.SetL2G_Face(&oa.face, &ob.face);
-  exchange.SetL2G_BoundaryFace(&oa.boundary, &ob.boundary);
+  exchange.SetL2G_Face(&a.side.face, &b.side.face);
+  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
 
   // Pair global face g of A with global face 4-g of B (entry 0 is never copied).
   int a2b[] = {55, 3, 2, 1};
@@ -251,8 +214,8 @@ KRZ_RANKS_TEST(Exchange, CallersRelationIsCheckedAndCopied) {
               (std::vector<std::string>{"CKRZA2BExchange_BoundaryFace: pB2A[3] = 4 lies outside "
                                         "0 to 3; the relation is refused"}));
   }
-  std::vector<int> faceA(static_cast<size_t>(a.Local(myid)) + 1, 0);
-  std::vector<int> faceB(static_cast<size_t>(b.Local(myid)) + 1, 9);
+  std::vector<int> faceA(static_cast<size_t>(a.Local()) + 1, 0);
+  std::vector<int> faceB(static_cast<size_t>(b.Local()) + 1, 9);
   for (size_t i = 1; i < faceA.size(); ++i)
     faceA[i] = 10 * static_cast<int>(i);
   exchange.GetFaceValue_A2B_FromFace2Face(faceA.data(), faceB.data());

@@ -11,6 +11,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZCoupleMesh.h"
+#include "KRZDemoCoupling.h"
 #include "KRZPartition.h"
 #include "KRZVtuWriter.h"
 #include "testing/KRZCoupledPair.h"
@@ -147,31 +148,12 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   }
   stages.Record("meshes and partitions to every rank", stages.Stop(), 0, false);
 
-  stages.Start();
-  a.Number(myid, nproc);
-  b.Number(myid, nproc);
-  stages.Record("local numbering of cells, nodes, faces", stages.Stop(), 0, false);
-
-  stages.Start();
-  for (KRZPairSide* x : d)
-    x->SetUp(com, myid, nproc);
-  KRZChecker counts{myid};
-  counts.Expect(a.face.GetFaceNumber_Global(), mesh[0].Faces(), "interface faces of A");
-  counts.Expect(b.face.GetFaceNumber_Global(), mesh[1].Faces(), "interface faces of B");
-  stages.Record("node collection, face and boundary-face objects", stages.Stop(), counts.wrong);
-
   // Pairing: the library's, by node set on rank 0, against the serial one.
   const std::vector<int> partner[2] = {KRZPartners(mesh[0], mesh[1]),
                                        KRZPartners(mesh[1], mesh[0])};
-  stages.Start();
   E exchange;
-  KRZPairDomains(exchange, a, b);
-  const double pairingMs = stages.Stop();
-  // Each side's global face numbers cross over: a face learns its partner's number (0: none).
   std::vector<int> globalNumber[2], partnerNumber[2];
-  const int wrongPairs =
-      KRZCheckPairing(exchange, d, partner, myid, nproc, globalNumber, partnerNumber);
-  stages.Record("A/B relation by face matching", pairingMs, wrongPairs);
+  KRZSetUpPair(stages, com, myid, nproc, d, exchange, partner, globalNumber, partnerNumber);
 
   if (myid == 0) {
     for (int s = 0; s < 2; ++s) {

@@ -34,37 +34,16 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
   }
   stages.Record("mesh and METIS partitions (A, B)", stages.Stop(), 0, false);
 
-  stages.Start();
-  a.Number(myid, nproc);
-  b.Number(myid, nproc);
-  stages.Record("local numbering of cells, nodes, faces", stages.Stop(), 0, false);
-
-  // The node numbering goes to rank 0 with the collector; each domain's faces are numbered
-  // globally on it.
-  stages.Start();
-  for (KRZPairSide* x : d)
-    x->SetUp(com, myid, nproc);
-  KRZChecker faces{myid};
-  faces.Expect(a.face.GetFaceNumber_Global(), C * C, "interface faces of A");
-  faces.Expect(b.face.GetFaceNumber_Global(), C * C, "interface faces of B");
-  stages.Record("node collection, face and boundary-face objects", stages.Stop(), faces.wrong);
-
-  // Every face learns its partner's global number, checked against the serial pairing.
   const std::vector<int> partner[2] = {KRZPartners(mesh[0], mesh[1]),
                                        KRZPartners(mesh[1], mesh[0])};
-  stages.Start();
   CKRZA2BExchange_BoundaryFace exchange;
-  KRZPairDomains(exchange, a, b);
-  const double relationMs = stages.Stop();
   std::vector<int> globalNumber[2], partnerNumber[2];
-  const int wrongPairs =
-      KRZCheckPairing(exchange, d, partner, myid, nproc, globalNumber, partnerNumber);
+  KRZSetUpPair(stages, com, myid, nproc, d, exchange, partner, globalNumber, partnerNumber);
   int paired[2] = {0, 0}, mine[2];
   for (int s = 0; s < 2; ++s)
     mine[s] = static_cast<int>(partnerNumber[s].size()) - 1 -
               static_cast<int>(std::count(partnerNumber[s].begin() + 1, partnerNumber[s].end(), 0));
   com.AllSum(com.m_nTypeInt, mine, paired, 2, com.m_nCommHandle);
-  stages.Record("A/B relation by face matching", relationMs, wrongPairs);
 
   // The toy conjugate problem: each step swaps the interface cells' values across (two-way
   // owner-to-ghost exchange), then every interface cell relaxes half-way to its ghost.
@@ -121,6 +100,33 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     report.ok = stages.Ok();
   }
   return stages.Ok();
+}
+
+void KRZSetUpPair(KRZStages& stages, CKRZCom& com, int myid, int nproc, KRZPairSide* d[2],
+                  CKRZA2BExchange_BoundaryFace& exchange, const std::vector<int> partner[2],
+                  std::vector<int> globalNumber[2], std::vector<int> partnerNumber[2]) {
+  stages.Start();
+  for (KRZPairSide* x : {d[0], d[1]})
+    x->Number(myid, nproc);
+  stages.Record("local numbering of cells, nodes, faces", stages.Stop(), 0, false);
+
+  // The node numbering goes to rank 0 with the collector; each domain's faces are numbered
+  // globally on it.
+  stages.Start();
+  KRZChecker counts{myid};
+  for (KRZPairSide* x : {d[0], d[1]}) {
+    x->SetUp(com, myid, nproc);
+    counts.Expect(x->face.GetFaceNumber_Global(), x->mesh->Faces(),
+                  "interface faces of " + x->mesh->name);
+  }
+  stages.Record("node collection, face and boundary-face objects", stages.Stop(), counts.wrong);
+
+  // Every face learns its partner's global number, checked against the serial pairing.
+  stages.Start();
+  KRZPairDomains(exchange, *d[0], *d[1]);
+  const double pairingMs = stages.Stop();
+  stages.Record("A/B relation by face matching", pairingMs,
+                KRZCheckPairing(exchange, d, partner, myid, nproc, globalNumber, partnerNumber));
 }
 
 std::string KRZDemoJson(const KRZDemoReport& r) {

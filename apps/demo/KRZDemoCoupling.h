@@ -9,6 +9,7 @@
 
 #include "CKRZCom.h"
 #include "KRZStages.h"
+#include "testing/KRZCoupledPair.h"
 
 struct KRZDemoOptions {
   int cells = 16; ///< cells along each edge of each box
@@ -32,6 +33,16 @@ struct KRZDemoReport {
 /// Returns true on every rank when every check passed on every rank.
 bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options,
                 KRZDemoReport& report);
+
+/// The stages the demo and `krz3d couple` share once every rank holds both meshes and the sides'
+/// mesh, isB and part are set: the local numbering, the objects (global face counts checked
+/// against the meshes) and the A/B relation (every face's partner number checked against the
+/// serial pairing `partner`; `globalNumber` and `partnerNumber` filled as KRZCheckPairing does).
+/// Collective.
+void KRZSetUpPair(KRZStages& stages, CKRZCom& com, int myid, int nproc,
+                  krz::testing::KRZPairSide* side[2], CKRZA2BExchange_BoundaryFace& exchange,
+                  const std::vector<int> partner[2], std::vector<int> globalNumber[2],
+                  std::vector<int> partnerNumber[2]);
 
 /// The report as JSON.
 std::string KRZDemoJson(const KRZDemoReport& report);

@@ -18,6 +18,10 @@ struct CCOM_BroadTools_CollectLocalArrayToMyid0::Impl {
   static T* CollectFlat(CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal);
   template <class T>
   static T** CollectRows(CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal);
+  /// The transfer object a collection of nLocal items uses; null for one rank or a refusal.
+  static CCOM_BroadTools* ToolsFor(CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal) {
+    return t.m_nNProc < 2 ? nullptr : t.ArrangeMapRelation_Org(nLocal);
+  }
 };
 
 CCOM_BroadTools_CollectLocalArrayToMyid0::CCOM_BroadTools_CollectLocalArrayToMyid0()
@@ -148,9 +152,7 @@ CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Or
 template <class T>
 T* CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectFlat(
     CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
-  if (t.m_nNProc < 2)
-    return nullptr;
-  CCOM_BroadTools* tools = t.ArrangeMapRelation_Org(nLocal);
+  CCOM_BroadTools* tools = ToolsFor(t, nLocal);
   if (tools == nullptr)
     return nullptr;
   // Owned here until handed over: a rank unwound inside the gather leaks nothing.
@@ -167,9 +169,7 @@ T* CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectFlat(
 template <class T>
 T** CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectRows(
     CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
-  if (t.m_nNProc < 2)
-    return nullptr;
-  CCOM_BroadTools* tools = t.ArrangeMapRelation_Org(nLocal);
+  CCOM_BroadTools* tools = ToolsFor(t, nLocal);
   if (tools == nullptr)
     return nullptr;
   if (t.m_nMyid != 0) {

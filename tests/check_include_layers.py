@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""The library's include graph keeps its shape: every quoted include of a library file names a
+file of its own folder or of a lower layer (never apps/, bindings/, testing/ or tests/), and no
+include chain comes back to where it started. Usage: check_include_layers.py SOURCE_DIR"""
+import os
+import re
+import sys
+
+# Lowest first; folders on one line share a layer but do not include each other.
+LAYERS = [["krzcom"], ["base"], ["communication"], ["collect"], ["nodemapping", "face"],
+          ["boundaryface"], ["exchange"], ["selftest"]]
+# Public headers live in include/ and belong to the folder that implements them.
+PUBLIC = {
+    "CCOM_BroadTools.h": "communication",
+    "CCOM_BroadTools_CollectLocalArrayToMyid0.h": "collect",
+    "CL2GMappingRelation_CollectFVNode2MFENode.h": "nodemapping",
+    "CL2GMappingRelation_LocalFVNode2GlobalMFENode.h": "nodemapping",
+    "CKRZL2GBroadTools_Face.h": "face",
+    "CKRZL2GBroadTools_BoundaryFace.h": "boundaryface",
+    "CKRZA2BExchange_BoundaryFace.h": "exchange",
+    "CKRZL2GBroadTools_UnitTest.h": "selftest",
+}
+GENERATED = {"KRZ3DCOMTools_export.h", "krzcom_export.h", "krzcommpi_export.h",
+             "krz3dcomtools_version.h"}
+
+
+def main(root):
+    rank = {folder: i for i, line in enumerate(LAYERS) for folder in line}
+    files = {}  # path relative to root -> folder it belongs to
+    for folder in rank:
+        for name in os.listdir(os.path.join(root, folder)):
+            if name.endswith((".h", ".cpp")):
+                files[f"{folder}/{name}"] = folder
+    for name, folder in PUBLIC.items():
+        files[f"include/{name}"] = folder
+
+    def resolve(includer, target):
+        if target in GENERATED:
+            return None
+        if "/" in target:
+            return target
+        if target in PUBLIC:
+            return f"include/{target}"
+        own = f"{os.path.dirname(includer)}/{target}"
+        return own if own in files else f"krzcom/{target}"
+
+    errors, edges = [], {}
+    for path, folder in sorted(files.items()):
+        with open(os.path.join(root, path), encoding="utf-8") as f:
+            targets = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
+        edges[path] = []
+        for t in targets:
+            dep = resolve(path, t)
+            if dep is None:
+                continue
+            if dep not in files:
+                errors.append(f"{path}: includes {t}, which is not part of the library")
+                continue
+            other = files[dep]
+            if rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder):
+                errors.append(f"{path} ({folder}) includes {t} ({other}), a layer above or beside")
+            edges[path].append(dep)
+
+    state = {}
+
+    def visit(node, chain):
+        state[node] = "open"
+        for dep in edges.get(node, []):
+            if state.get(dep) == "open":
+                errors.append("include cycle: " + " -> ".join(chain[chain.index(dep):] + [dep]))
+            elif dep not in state:
+                visit(dep, chain + [dep])
+        state[node] = "done"
+
+    for node in sorted(edges):
+        if node not in state:
+            visit(node, [node])
+    for e in errors:
+        print(e)
+    print(f"{len(files)} files, {sum(len(v) for v in edges.values())} includes, "
+          f"{len(errors)} problems")
+    return 1 if errors else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <thread>
 
+#include "KRZTypeCodes.h"
+
+using namespace krz::detail;
+
 namespace {
-constexpr int kTypeChar = 1;
-constexpr int kTypeInt = 2;
-constexpr int kTypeFloat = 3;
-constexpr int kTypeDouble = 4;
 
 MPI_Datatype ToMPI(int type) {
   switch (type) {
@@ -23,16 +23,6 @@ MPI_Datatype ToMPI(int type) {
 }
 
 MPI_Comm ToComm(int handle) { return MPI_Comm_f2c(handle); }
-
-const char* TypeName(int type) {
-  switch (type) {
-  case kTypeChar: return "char";
-  case kTypeInt: return "int";
-  case kTypeFloat: return "float";
-  case kTypeDouble: return "double";
-  default: return "unknown";
-  }
-}
 
 double DeadlineFrom(double given) {
   if (given != 0.0)
@@ -89,7 +79,8 @@ int CKRZCom_MPI::Complete(MPI_Request& request, const char* operation, int peer,
            << operation << "(";
       if (peer >= 0)
         line << (tag >= 0 ? "peer " : "root ") << peer << ", ";
-      line << "type " << TypeName(type) << ", count " << count;
+      line << "type " << (KRZTypeName(type) != nullptr ? KRZTypeName(type) : "unknown")
+           << ", count " << count;
       if (tag >= 0)
         line << ", tag " << tag;
       line << "), call " << m_nCallCount << " on this communicator; aborting the job";

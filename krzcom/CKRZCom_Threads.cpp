@@ -1,5 +1,7 @@
 #include "CKRZCom_Threads.h"
 
+#include "KRZTypeCodes.h"
+
 #include <sstream>
 
 namespace {
@@ -9,10 +11,10 @@ constexpr int kWorldHandle = 1;
 CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld& world, int rank)
     : m_pWorld(&world), m_nRank(rank) {
   m_nCommHandle = kWorldHandle;
-  m_nTypeChar = CKRZThreadsWorld::kTypeChar;
-  m_nTypeInt = CKRZThreadsWorld::kTypeInt;
-  m_nTypeFloat = CKRZThreadsWorld::kTypeFloat;
-  m_nTypeDouble = CKRZThreadsWorld::kTypeDouble;
+  m_nTypeChar = krz::detail::kTypeChar;
+  m_nTypeInt = krz::detail::kTypeInt;
+  m_nTypeFloat = krz::detail::kTypeFloat;
+  m_nTypeDouble = krz::detail::kTypeDouble;
 }
 
 CKRZCom_Threads::~CKRZCom_Threads() = default;

@@ -1,5 +1,7 @@
 #include "KRZThreadsWorld.h"
 
+#include "KRZTypeCodes.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -10,6 +12,8 @@
 #include <sstream>
 #include <type_traits>
 #include <vector>
+
+using namespace krz::detail;
 
 KRZWorldAborted::~KRZWorldAborted() = default;
 
@@ -48,59 +52,21 @@ struct RankState {
   std::function<bool()> ready;
 };
 
-const char* TypeName(int type) {
-  switch (type) {
-  case CKRZThreadsWorld::kTypeChar: return "char";
-  case CKRZThreadsWorld::kTypeInt: return "int";
-  case CKRZThreadsWorld::kTypeFloat: return "float";
-  case CKRZThreadsWorld::kTypeDouble: return "double";
-  default: return nullptr;
-  }
-}
-
-size_t TypeSize(int type) {
-  switch (type) {
-  case CKRZThreadsWorld::kTypeChar: return sizeof(char);
-  case CKRZThreadsWorld::kTypeInt: return sizeof(int);
-  case CKRZThreadsWorld::kTypeFloat: return sizeof(float);
-  case CKRZThreadsWorld::kTypeDouble: return sizeof(double);
-  default: return 0;
-  }
-}
-
+// "Send(dest=1, tag=10000, type=double, count=3)", "Barrier()", ...
 std::string Describe(const Call& c) {
+  static const char* const opening[] = {
+      "Send(dest=", "Recv(source=", "Broadcast(root=", "AllSum(", "AllMin(", "Barrier("};
   std::ostringstream s;
-  const char* type = TypeName(c.type);
-  auto typeText = [&] {
-    if (type != nullptr)
-      s << "type=" << type;
-    else
-      s << "type code " << c.type;
-  };
-  switch (c.op) {
-  case Op::Send:
-    s << "Send(dest=" << c.peer << ", tag=" << c.tag << ", ";
-    typeText();
-    s << ", count=" << c.count << ")";
-    break;
-  case Op::Recv:
-    s << "Recv(source=" << c.peer << ", tag=" << c.tag << ", ";
-    typeText();
-    s << ", count=" << c.count << ")";
-    break;
-  case Op::Broadcast:
-    s << "Broadcast(root=" << c.peer << ", ";
-    typeText();
-    s << ", count=" << c.count << ")";
-    break;
-  case Op::AllSum:
-  case Op::AllMin:
-    s << (c.op == Op::AllSum ? "AllSum(" : "AllMin(");
-    typeText();
-    s << ", count=" << c.count << ")";
-    break;
-  case Op::Barrier: s << "Barrier()"; break;
+  s << opening[static_cast<int>(c.op)];
+  if (c.op == Op::Send || c.op == Op::Recv)
+    s << c.peer << ", tag=" << c.tag << ", ";
+  else if (c.op == Op::Broadcast)
+    s << c.peer << ", ";
+  if (c.op != Op::Barrier) {
+    const char* type = KRZTypeName(c.type);
+    (type != nullptr ? s << "type=" << type : s << "type code " << c.type) << ", count=" << c.count;
   }
+  s << ")";
   return s.str();
 }
 
@@ -242,7 +208,7 @@ struct CKRZThreadsWorld::Impl {
         call.count > 0 && std::find(buffers.begin(), buffers.end(), nullptr) != buffers.end();
     if (nullBuffer)
       s << "rank " << rank << " called " << Describe(call) << " with a null buffer";
-    else if (TypeSize(call.type) == 0)
+    else if (KRZTypeSize(call.type) == 0)
       s << "rank " << rank << " called " << Describe(call) << " with an unknown type code";
     else if (call.count < 0)
       s << "rank " << rank << " called " << Describe(call) << " with a negative count";
@@ -262,7 +228,7 @@ struct CKRZThreadsWorld::Impl {
   }
 
   void Perform(const Call& call) {
-    const size_t bytes = TypeSize(call.type) * static_cast<size_t>(call.count);
+    const size_t bytes = KRZTypeSize(call.type) * static_cast<size_t>(call.count);
     switch (call.op) {
     case Op::Broadcast:
       broadcastFrom = collective[static_cast<size_t>(call.peer)]->in;
@@ -333,7 +299,7 @@ void CKRZThreadsWorld::Recv(int rank, int type, void* buf, int count, int source
     w.AbortAndThrow(s.str());
   }
   if (count > 0)
-    std::memcpy(buf, m.buf, TypeSize(type) * static_cast<size_t>(count));
+    std::memcpy(buf, m.buf, KRZTypeSize(type) * static_cast<size_t>(count));
   box.erase(it);
   m.done = true;
   w.cv.notify_all();
@@ -346,8 +312,8 @@ void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const vo
   w.ThrowIfAborted();
   const Op o = ToOp(op);
   const bool rooted = o == Op::Broadcast;
-  const Call call{o, o == Op::Barrier ? CKRZThreadsWorld::kTypeInt : type,
-                  o == Op::Barrier ? 0 : count, rooted ? root : 0, 0};
+  const Call call{o, o == Op::Barrier ? kTypeInt : type, o == Op::Barrier ? 0 : count,
+                  rooted ? root : 0, 0};
   w.CheckArguments(rank, call, {in, out});
 
   if (w.arrived > 0) {

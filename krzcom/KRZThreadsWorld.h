@@ -33,12 +33,6 @@ enum class KRZCollective { Broadcast, AllSum, AllMin, Barrier };
 
 class KRZCOM_EXPORT CKRZThreadsWorld {
 public:
-  /// Type codes of this engine (also stored in every CKRZCom_Threads).
-  static constexpr int kTypeChar = 1;
-  static constexpr int kTypeInt = 2;
-  static constexpr int kTypeFloat = 3;
-  static constexpr int kTypeDouble = 4;
-
   /// A world of `nproc` ranks (at least 1). The default deadline is generous (120 s).
   explicit CKRZThreadsWorld(int nproc);
   ~CKRZThreadsWorld();

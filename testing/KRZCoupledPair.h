@@ -71,6 +71,10 @@ struct KRZPairSide {
   CKRZL2GBroadTools_Face face;
   CKRZL2GBroadTools_BoundaryFace boundary;
 
+  KRZPairSide() = default;
+  KRZPairSide(const KRZPairSide&) = delete; // the table and the objects point into this side
+  KRZPairSide& operator=(const KRZPairSide&) = delete;
+
   int Cells() const { return static_cast<int>(cells.size()) - 1; }
   int Faces() const { return static_cast<int>(faces.size()) - 1; }
   int CellArraySize() const { return Cells() + Faces() + 1; }

@@ -36,21 +36,15 @@ template <class T> T** KRZCopyRowTable(T* const* source, int nRows, const int* c
   return table;
 }
 
-/// A table in the interface's shape on its way to a caller: the destructor releases it unless
-/// Release() handed it over, so a rank unwound on the way leaks nothing. Rows are zero-filled
-/// when asked; otherwise the filler must write elements 0..counts[p] of every row.
-template <class T> class CKRZRowsForCaller {
+/// Holds a table in this shape (rows 0..nRows-1, null rows allowed) until the end of a scope:
+/// the destructor releases it unless Release() handed it on, so a rank unwound on the way leaks
+/// nothing.
+template <class T> class CKRZHeldRows {
 public:
-  CKRZRowsForCaller(int nRows, const int* counts, bool zeroed) : m_nRows(nRows) {
-    m_pTable = new T*[static_cast<size_t>(nRows)]();
-    for (int p = 0; p < nRows; ++p) {
-      const size_t n = static_cast<size_t>(std::max(counts[p], 0)) + 1;
-      m_pTable[p] = zeroed ? new T[n]() : new T[n];
-    }
-  }
-  CKRZRowsForCaller(const CKRZRowsForCaller&) = delete;
-  CKRZRowsForCaller& operator=(const CKRZRowsForCaller&) = delete;
-  ~CKRZRowsForCaller() { KRZDeleteRowTable(m_pTable, m_nRows); }
+  CKRZHeldRows(T** table, int nRows) : m_pTable(table), m_nRows(nRows) {}
+  CKRZHeldRows(const CKRZHeldRows&) = delete;
+  CKRZHeldRows& operator=(const CKRZHeldRows&) = delete;
+  ~CKRZHeldRows() { KRZDeleteRowTable(m_pTable, m_nRows); }
   T** Get() const { return m_pTable; }
   /// The table, now the caller's (release with KRZDeleteRowTable or row by row with delete[]).
   T** Release() {
@@ -60,8 +54,21 @@ public:
   }
 
 private:
-  int m_nRows;
   T** m_pTable;
+  int m_nRows;
+};
+
+/// A new table in the interface's shape on its way to a caller. Rows are zero-filled when asked;
+/// otherwise the filler must write elements 0..counts[p] of every row.
+template <class T> class CKRZRowsForCaller : public CKRZHeldRows<T> {
+public:
+  CKRZRowsForCaller(int nRows, const int* counts, bool zeroed)
+      : CKRZHeldRows<T>(new T*[static_cast<size_t>(nRows)](), nRows) {
+    for (int p = 0; p < nRows; ++p) {
+      const size_t n = static_cast<size_t>(std::max(counts[p], 0)) + 1;
+      this->Get()[p] = zeroed ? new T[n]() : new T[n];
+    }
+  }
 };
 
 template <class T> T** KRZNewRowTable(int nRows, const int* counts) {

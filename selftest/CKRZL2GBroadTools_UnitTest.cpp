@@ -14,23 +14,6 @@ using namespace krz::detail;
 
 namespace {
 
-// Releases the synthetic arrays and rank 0's collected node table when a case group ends.
-struct Mesh {
-  int* nodeID = nullptr;
-  int** faces = nullptr;
-  int nFace = 0;
-  int** nodeMap = nullptr;
-  int nproc = 0;
-  ~Mesh() {
-    delete[] nodeID;
-    if (faces != nullptr)
-      for (int f = 1; f <= nFace; ++f)
-        delete[] faces[f];
-    delete[] faces;
-    KRZDeleteRowTable(nodeMap, nproc);
-  }
-};
-
 // Groups (1) and (2) report a wrong value on two lines.
 void ReportTwoLines(const char* start, int expected, const char* middle, int found) {
   CKRZLine() << "Error!! ";
@@ -45,19 +28,20 @@ void CKRZL2GBroadTools_UnitTest::Test() {
   CKRZLine();
   m_nTestFaceNumber_L = 2;
 
-  Mesh mesh;
-  mesh.nFace = 2;
-  mesh.nproc = m_nNProc;
-  Test_CreateFaceData(8, 2, 4, mesh.nodeID, mesh.faces);
-  Test_PrintFaceData(8, 2, 4, mesh.nodeID, mesh.faces);
+  int* nodeID = nullptr;
+  int** faces = nullptr;
+  Test_CreateFaceData(8, 2, 4, nodeID, faces);
+  std::unique_ptr<int[]> nodeIDHolder(nodeID);
+  CKRZHeldRows<int> faceRows(faces, 2 + 1); // rows 1..2 (row 0 is null)
+  Test_PrintFaceData(8, 2, 4, nodeID, faces);
   CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
   collector.SetInitialize(m_nMyid, m_nNProc, m_pCom);
-  mesh.nodeMap = collector.CreateMyid0ArrayFromLocalArray(8, mesh.nodeID);
+  CKRZHeldRows<int> nodeMap(collector.CreateMyid0ArrayFromLocalArray(8, nodeID), m_nNProc);
 
   std::unique_ptr<CKRZL2GBroadTools_Face> face(new CKRZL2GBroadTools_Face());
   face->SetInitialize(m_nMyid, m_nNProc, m_pCom);
-  face->SetLocalFace20(2, mesh.faces);
-  face->SetL2GMapRelation(mesh.nodeMap, nullptr);
+  face->SetLocalFace20(2, faces);
+  face->SetL2GMapRelation(nodeMap.Get(), nullptr);
   Test_CKRZL2GBroadTools_Face(2, face.get());
 
   int* owner = nullptr;

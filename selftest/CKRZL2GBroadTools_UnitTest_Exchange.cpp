@@ -35,32 +35,19 @@ void CKRZL2GBroadTools_UnitTest::Test_A2BExchange_BoundaryFace(
   int** faces = nullptr;
   Test_CreateFaceData_NewNodeOrder(nNode, nFace, nNodePerFace, nodeID, faces);
   std::unique_ptr<int[]> nodeIDHolder(nodeID);
-  struct FaceRows {
-    int** rows;
-    int n;
-    ~FaceRows() {
-      for (int f = 1; f <= n; ++f)
-        delete[] rows[f];
-      delete[] rows;
-    }
-  } faceRows{faces, nFace};
+  CKRZHeldRows<int> faceRows(faces, nFace + 1); // rows 1..nFace (row 0 is null)
   Test_PrintFaceData(nNode, nFace, nNodePerFace, nodeID, faces);
   CKRZLine();
   CKRZLine() << "(3) Testing class CKRZA2BExchange_BoundaryFace...";
 
   CCOM_BroadTools_CollectLocalArrayToMyid0 collector;
   collector.SetInitialize(m_nMyid, m_nNProc, m_pCom);
-  int** nodeMap = collector.CreateMyid0ArrayFromLocalArray(nNode, nodeID);
-  struct NodeMap {
-    int** rows;
-    int n;
-    ~NodeMap() { KRZDeleteRowTable(rows, n); }
-  } nodeMapHolder{nodeMap, m_nNProc};
+  CKRZHeldRows<int> nodeMap(collector.CreateMyid0ArrayFromLocalArray(nNode, nodeID), m_nNProc);
 
   CKRZL2GBroadTools_Face faceB;
   faceB.SetInitialize(m_nMyid, m_nNProc, m_pCom);
   faceB.SetLocalFace20(nFace, faces);
-  faceB.SetL2GMapRelation(nodeMap, nullptr);
+  faceB.SetL2GMapRelation(nodeMap.Get(), nullptr);
   int* owner = nullptr;
   int* neighbor = nullptr;
   int nCell = 0;

@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kTag = 10000; // any tag: the engine alone is under test
+
 KRZRunOptions Quick(int ms = 5000) {
   KRZRunOptions o;
   o.deadline = std::chrono::milliseconds(ms);
@@ -34,20 +36,20 @@ TEST(ThreadsEngine, MessagesMatchBySourceAndArriveInOrder) {
         const int h = com.m_nCommHandle;
         if (myid == 0) {
           int v = 0;
-          com.Recv(com.m_nTypeInt, &v, 1, 2, 10000, h); // rank 1 may have sent first
+          com.Recv(com.m_nTypeInt, &v, 1, 2, kTag, h); // rank 1 may have sent first
           EXPECT_EQ(v, 20);
           for (int k = 0; k < 3; ++k) {
-            com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, h);
+            com.Recv(com.m_nTypeInt, &v, 1, 1, kTag, h);
             EXPECT_EQ(v, 10 + k);
           }
         } else if (myid == 1) {
           for (int k = 0; k < 3; ++k) {
             int v = 10 + k;
-            com.Send(com.m_nTypeInt, &v, 1, 0, 10000, h);
+            com.Send(com.m_nTypeInt, &v, 1, 0, kTag, h);
           }
         } else {
           int v = 20;
-          com.Send(com.m_nTypeInt, &v, 1, 0, 10000, h);
+          com.Send(com.m_nTypeInt, &v, 1, 0, kTag, h);
         }
       },
       Quick());
@@ -83,9 +85,9 @@ TEST(ThreadsEngine, TypeOrCountMismatchIsReportedByName) {
         int i[3] = {1, 2, 3};
         double d[3] = {};
         if (myid == 1)
-          com.Send(com.m_nTypeInt, i, 3, 0, 10000, com.m_nCommHandle);
+          com.Send(com.m_nTypeInt, i, 3, 0, kTag, com.m_nCommHandle);
         else
-          com.Recv(com.m_nTypeDouble, d, 3, 1, 10000, com.m_nCommHandle);
+          com.Recv(com.m_nTypeDouble, d, 3, 1, kTag, com.m_nCommHandle);
       },
       Quick());
   ASSERT_FALSE(r.ok);
@@ -146,10 +148,10 @@ TEST(ThreadsEngine, AWaitPastTheDeadlineAbortsTheWorld) {
       [](CKRZCom& com, int myid, int) {
         int v = 0;
         if (myid == 0)
-          com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, com.m_nCommHandle);
+          com.Recv(com.m_nTypeInt, &v, 1, 1, kTag, com.m_nCommHandle);
         else {
           std::this_thread::sleep_for(std::chrono::milliseconds(600));
-          com.Send(com.m_nTypeInt, &v, 1, 0, 10000, com.m_nCommHandle);
+          com.Send(com.m_nTypeInt, &v, 1, 0, kTag, com.m_nCommHandle);
         }
       },
       Quick(100));
@@ -167,7 +169,7 @@ TEST(ThreadsEngine, ARankThatThrowsFailsTheRunAndReleasesTheOthers) {
         if (myid == 1)
           throw std::runtime_error("boom");
         int v = 0;
-        com.Recv(com.m_nTypeInt, &v, 1, 1, 10000, com.m_nCommHandle);
+        com.Recv(com.m_nTypeInt, &v, 1, 1, kTag, com.m_nCommHandle);
       },
       Quick(60000));
   ASSERT_FALSE(r.ok);
@@ -180,7 +182,7 @@ TEST(ThreadsEngine, BadArgumentsAreReportedNotFollowed) {
       [](CKRZCom& com, int myid, int) {
         int v = 0;
         if (myid == 0)
-          com.Send(com.m_nTypeInt, &v, 1, 5, 10000, com.m_nCommHandle);
+          com.Send(com.m_nTypeInt, &v, 1, 5, kTag, com.m_nCommHandle);
       },
       Quick());
   ASSERT_FALSE(r.ok);

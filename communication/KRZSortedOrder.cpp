@@ -40,6 +40,16 @@ std::vector<int> BlockStarts(const int* row, int n, int shift, size_t blocks) {
     start[b + 1] += start[b];
   return start;
 }
+
+// How often each number of block b's span occurs among number[begin..end); `count` holds the
+// span.
+void CountBlock(const std::vector<int>& number, int begin, int end, size_t b, int shift,
+                std::vector<int>& count) {
+  const int base = static_cast<int>(b << shift);
+  std::fill(count.begin(), count.end(), 0);
+  for (int k = begin; k < end; ++k)
+    ++count[static_cast<size_t>(number[static_cast<size_t>(k)] - base)];
+}
 } // namespace
 
 void CKRZSortedOrder::Build(const int* row, int n, int nG) {
@@ -65,9 +75,7 @@ void CKRZSortedOrder::Build(const int* row, int n, int nG) {
   for (size_t b = 0; b < blocks; ++b) {
     const int end = start[b];
     const int base = static_cast<int>(b << shift);
-    std::fill(at.begin(), at.end(), 0);
-    for (int k = begin; k < end; ++k)
-      ++at[static_cast<size_t>(number[static_cast<size_t>(k)] - base)];
+    CountBlock(number, begin, end, b, shift, at);
     int sum = begin;
     for (int& a : at) {
       const int c = a;
@@ -95,9 +103,7 @@ void CKRZSortedOrder::SortNumbers(const int* row, int n, int nG, int* sorted) {
   for (size_t b = 0; b < blocks; ++b) {
     const int end = start[b];
     const int base = static_cast<int>(b << shift);
-    std::fill(count.begin(), count.end(), 0);
-    for (int k = begin; k < end; ++k)
-      ++count[static_cast<size_t>(number[static_cast<size_t>(k)] - base)];
+    CountBlock(number, begin, end, b, shift, count);
     for (size_t g = 0; g < count.size(); ++g)
       for (int c = count[g]; c > 0; --c)
         sorted[next++] = base + static_cast<int>(g);

@@ -149,10 +149,8 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   stages.Record("meshes and partitions to every rank", stages.Stop(), 0, false);
 
   // Pairing: the library's, by node set on rank 0, against the serial one.
-  const std::vector<int> partner[2] = {KRZPartners(mesh[0], mesh[1]),
-                                       KRZPartners(mesh[1], mesh[0])};
   E exchange;
-  std::vector<int> globalNumber[2], partnerNumber[2];
+  std::vector<int> partner[2], globalNumber[2], partnerNumber[2];
   KRZSetUpPair(stages, com, myid, nproc, d, exchange, partner, globalNumber, partnerNumber);
 
   if (myid == 0) {

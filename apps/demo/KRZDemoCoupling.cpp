@@ -34,10 +34,8 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
   }
   stages.Record("mesh and METIS partitions (A, B)", stages.Stop(), 0, false);
 
-  const std::vector<int> partner[2] = {KRZPartners(mesh[0], mesh[1]),
-                                       KRZPartners(mesh[1], mesh[0])};
   CKRZA2BExchange_BoundaryFace exchange;
-  std::vector<int> globalNumber[2], partnerNumber[2];
+  std::vector<int> partner[2], globalNumber[2], partnerNumber[2];
   KRZSetUpPair(stages, com, myid, nproc, d, exchange, partner, globalNumber, partnerNumber);
   int paired[2] = {0, 0}, mine[2];
   for (int s = 0; s < 2; ++s)
@@ -103,8 +101,10 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
 }
 
 void KRZSetUpPair(KRZStages& stages, CKRZCom& com, int myid, int nproc, KRZPairSide* d[2],
-                  CKRZA2BExchange_BoundaryFace& exchange, const std::vector<int> partner[2],
+                  CKRZA2BExchange_BoundaryFace& exchange, std::vector<int> partner[2],
                   std::vector<int> globalNumber[2], std::vector<int> partnerNumber[2]) {
+  for (int s = 0; s < 2; ++s)
+    partner[s] = KRZPartners(*d[s]->mesh, *d[1 - s]->mesh);
   stages.Start();
   for (KRZPairSide* x : {d[0], d[1]})
     x->Number(myid, nproc);

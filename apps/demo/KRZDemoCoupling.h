@@ -37,11 +37,11 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
 /// The stages the demo and `krz3d couple` share once every rank holds both meshes and the sides'
 /// mesh, isB and part are set: the local numbering, the objects (global face counts checked
 /// against the meshes) and the A/B relation (every face's partner number checked against the
-/// serial pairing `partner`; `globalNumber` and `partnerNumber` filled as KRZCheckPairing does).
-/// Collective.
+/// serial pairing, which `partner` receives (KRZPartners); `globalNumber` and `partnerNumber`
+/// filled as KRZCheckPairing does). Collective.
 void KRZSetUpPair(KRZStages& stages, CKRZCom& com, int myid, int nproc,
                   krz::testing::KRZPairSide* side[2], CKRZA2BExchange_BoundaryFace& exchange,
-                  const std::vector<int> partner[2], std::vector<int> globalNumber[2],
+                  std::vector<int> partner[2], std::vector<int> globalNumber[2],
                   std::vector<int> partnerNumber[2]);
 
 /// The report as JSON.

@@ -1,6 +1,5 @@
 #include "KRZCoupleCommand.h"
 
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -25,12 +24,7 @@ int KRZRunCouple(const std::string& engine, int ranks, const KRZCoupleOptions& o
         tail << "peak memory of rank 0: " << report.peakMiB
              << " MiB\ncouple: " << (ok ? "every check passed" : "CHECKS FAILED");
         std::cout << tail.str() << std::endl;
-        if (!json.empty()) {
-          std::ofstream out(json);
-          out << KRZCoupleJson(report);
-          if (!out)
-            std::cerr << "krz3d couple: cannot write " << json << std::endl;
-        }
+        KRZWriteReport(json, KRZCoupleJson(report), "couple");
         return ok;
       },
       true);

@@ -1,6 +1,5 @@
 #include "KRZDemo.h"
 
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -29,12 +28,7 @@ int KRZRunDemo(const std::string& engine, int ranks, const KRZDemoOptions& optio
          << "\npeak memory of rank 0: " << report.peakMiB << " MiB"
          << "\ndemo: " << (ok ? "every check passed" : "CHECKS FAILED");
     std::cout << tail.str() << std::endl;
-    if (!json.empty()) {
-      std::ofstream out(json);
-      out << KRZDemoJson(report);
-      if (!out)
-        std::cerr << "krz3d demo: cannot write " << json << std::endl;
-    }
+    KRZWriteReport(json, KRZDemoJson(report), "demo");
     return ok;
   });
 }

@@ -1,6 +1,7 @@
 #include "KRZEngine.h"
 
 #include <atomic>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -90,4 +91,13 @@ int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunctio
 #endif
   std::cerr << "krz3d: engine '" << engine << "' is not available in this build" << std::endl;
   return 2;
+}
+
+void KRZWriteReport(const std::string& path, const std::string& text, const std::string& command) {
+  if (path.empty())
+    return;
+  std::ofstream out(path);
+  out << text;
+  if (!out)
+    std::cerr << "krz3d " << command << ": cannot write " << path << std::endl;
 }

@@ -22,6 +22,10 @@ using KRZAppRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)
 int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn,
                    bool liveRankZero = false);
 
+/// Writes a command's JSON report to `path` (nothing when it is empty); a file that cannot be
+/// written is named on standard error ("krz3d <command>: cannot write <path>").
+void KRZWriteReport(const std::string& path, const std::string& text, const std::string& command);
+
 /// True when this krz3d was built with the MPI engine.
 bool KRZHaveMPI();
 

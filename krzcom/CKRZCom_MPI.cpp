@@ -64,33 +64,57 @@ int CKRZCom_MPI::Size() const {
   return size;
 }
 
+void CKRZCom_MPI::Expired(const char* operation, int peer, int type, int count, int tag) {
+  std::ostringstream line;
+  line << "CKRZCom_MPI: rank " << Rank() << " waited more than " << m_dDeadline << " s in "
+       << operation << "(";
+  if (peer >= 0)
+    line << (tag >= 0 ? "peer " : "root ") << peer << ", ";
+  line << "type " << (KRZTypeName(type) != nullptr ? KRZTypeName(type) : "unknown") << ", count "
+       << count;
+  if (tag >= 0)
+    line << ", tag " << tag;
+  line << "), call " << m_nCallCount << " on this communicator; aborting the job";
+  std::cout << line.str() << std::endl;
+  MPI_Abort(m_Comm, 3);
+}
+
 int CKRZCom_MPI::Complete(MPI_Request& request, const char* operation, int peer, int type,
-                          int count, int tag) {
+                          int count, int tag, MPI_Status* status) {
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(m_dDeadline);
   int done = 0;
   for (long long polls = 0;; ++polls) {
-    const int rc = MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    const int rc = MPI_Test(&request, &done, status);
     if (rc != MPI_SUCCESS || done != 0)
       return rc;
     if (std::chrono::steady_clock::now() - start > limit) {
-      std::ostringstream line;
-      line << "CKRZCom_MPI: rank " << Rank() << " waited more than " << m_dDeadline << " s in "
-           << operation << "(";
-      if (peer >= 0)
-        line << (tag >= 0 ? "peer " : "root ") << peer << ", ";
-      line << "type " << (KRZTypeName(type) != nullptr ? KRZTypeName(type) : "unknown")
-           << ", count " << count;
-      if (tag >= 0)
-        line << ", tag " << tag;
-      line << "), call " << m_nCallCount << " on this communicator; aborting the job";
-      std::cout << line.str() << std::endl;
-      MPI_Abort(m_Comm, 3);
+      Expired(operation, peer, type, count, tag);
       return MPI_ERR_OTHER;
     }
     if (polls > 1000) // after a short spin, leave the core to the other ranks
       std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
+}
+
+bool CKRZCom_MPI::ReceivedAsExpected(const MPI_Status& status, int source, int type, int count,
+                                     int tag) {
+  int got = 0;
+  MPI_Get_count(&status, ToMPI(type), &got);
+  if (got == count)
+    return true;
+  int bytes = 0;
+  MPI_Get_count(&status, MPI_BYTE, &bytes);
+  std::ostringstream line;
+  const char* name = KRZTypeName(type) != nullptr ? KRZTypeName(type) : "unknown";
+  line << "CKRZCom_MPI: rank " << Rank() << " expected " << count << " elements of type " << name
+       << " from source " << source << ", tag " << tag << ", but received ";
+  if (got == MPI_UNDEFINED)
+    line << bytes << " bytes (not a whole number of " << name << ")";
+  else
+    line << got;
+  std::cout << line.str() << std::endl;
+  return false;
 }
 
 int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int comm) {
@@ -104,11 +128,18 @@ int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int com
 
 int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int comm) {
   ++m_nCallCount;
-  if (m_dDeadline <= 0.0)
-    return MPI_Recv(buf, count, ToMPI(type), source, tag, ToComm(comm), MPI_STATUS_IGNORE);
-  MPI_Request request;
-  MPI_Irecv(buf, count, ToMPI(type), source, tag, ToComm(comm), &request);
-  return Complete(request, "Recv", source, type, count, tag);
+  MPI_Status status;
+  int rc = MPI_SUCCESS;
+  if (m_dDeadline <= 0.0) {
+    rc = MPI_Recv(buf, count, ToMPI(type), source, tag, ToComm(comm), &status);
+  } else {
+    MPI_Request request;
+    MPI_Irecv(buf, count, ToMPI(type), source, tag, ToComm(comm), &request);
+    rc = Complete(request, "Recv", source, type, count, tag, &status);
+  }
+  if (rc == MPI_SUCCESS && !ReceivedAsExpected(status, source, type, count, tag))
+    return MPI_ERR_COUNT;
+  return rc;
 }
 
 int CKRZCom_MPI::Broadcast(int type, void* buf, int count, int root, int comm) {
@@ -151,4 +182,68 @@ int CKRZCom_MPI::Barrier(int comm) {
   MPI_Request request;
   MPI_Ibarrier(ToComm(comm), &request);
   return Complete(request, "Barrier", -1, kTypeInt, 0, -1);
+}
+
+int CKRZCom_MPI::PostSend(int type, const void* buf, int count, int dest, int tag) {
+  ++m_nCallCount;
+  m_Requests.emplace_back();
+  m_PostedOps.push_back(PostedOp{"Send", dest, type, count, tag});
+  return MPI_Isend(buf, count, ToMPI(type), dest, tag, m_Comm, &m_Requests.back());
+}
+
+int CKRZCom_MPI::PostRecv(int type, void* buf, int count, int source, int tag) {
+  ++m_nCallCount;
+  m_Requests.emplace_back();
+  m_PostedOps.push_back(PostedOp{"Recv", source, type, count, tag});
+  return MPI_Irecv(buf, count, ToMPI(type), source, tag, m_Comm, &m_Requests.back());
+}
+
+int CKRZCom_MPI::WaitAll() {
+  ++m_nCallCount;
+  const int n = static_cast<int>(m_Requests.size());
+  std::vector<MPI_Status> statuses(m_Requests.size());
+  int rc = MPI_SUCCESS;
+  if (m_dDeadline <= 0.0) {
+    rc = MPI_Waitall(n, m_Requests.data(), statuses.data());
+  } else {
+    const auto start = std::chrono::steady_clock::now();
+    const auto limit = std::chrono::duration<double>(m_dDeadline);
+    for (long long polls = 0;; ++polls) {
+      int done = 0;
+      rc = MPI_Testall(n, m_Requests.data(), &done, statuses.data());
+      if (rc != MPI_SUCCESS || done != 0)
+        break;
+      if (std::chrono::steady_clock::now() - start > limit) {
+        // Name the first operation still open.
+        for (int k = 0; k < n; ++k)
+          if (m_Requests[static_cast<size_t>(k)] != MPI_REQUEST_NULL) {
+            const PostedOp& op = m_PostedOps[static_cast<size_t>(k)];
+            Expired(op.operation, op.peer, op.type, op.count, op.tag);
+            break;
+          }
+        rc = MPI_ERR_OTHER;
+        break;
+      }
+      if (polls > 1000)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+  }
+  for (int k = 0; rc == MPI_SUCCESS && k < n; ++k) {
+    const PostedOp& op = m_PostedOps[static_cast<size_t>(k)];
+    if (op.operation[0] == 'R' &&
+        !ReceivedAsExpected(statuses[static_cast<size_t>(k)], op.peer, op.type, op.count, op.tag))
+      rc = MPI_ERR_COUNT;
+  }
+  m_Requests.clear();
+  m_PostedOps.clear();
+  return rc;
+}
+
+int CKRZCom_MPI::AllGatherInt(int value, int* all) {
+  ++m_nCallCount;
+  if (m_dDeadline <= 0.0)
+    return MPI_Allgather(&value, 1, MPI_INT, all, 1, MPI_INT, m_Comm);
+  MPI_Request request;
+  MPI_Iallgather(&value, 1, MPI_INT, all, 1, MPI_INT, m_Comm, &request);
+  return Complete(request, "AllGather", -1, kTypeInt, 1, -1);
 }

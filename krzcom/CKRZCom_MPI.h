@@ -21,6 +21,14 @@
 // environment variable KRZ3DCOMTOOLS_MPI_DEADLINE (seconds) when the constructor gets 0. With a
 // deadline the operations are MPI's non-blocking ones, polled until complete.
 //
+// Received sizes are checked: a receive whose message holds another number of elements than it
+// expects (a shorter message, or one of another element type) prints a line naming source, tag
+// and both counts, and the call returns MPI_ERR_COUNT. (A longer message is MPI's own
+// MPI_ERR_TRUNCATE.)
+//
+// The posting interface (CKRZPostingCom) maps to MPI_Isend, MPI_Irecv, MPI_Waitall (polled with
+// MPI_Testall under a deadline) and MPI_Allgather.
+//
 // Only MPI's C interface is used: this header never pulls in MPI's C++ bindings.
 #ifndef KRZCOM_CKRZCOM_MPI_H
 #define KRZCOM_CKRZCOM_MPI_H
@@ -33,7 +41,10 @@
 #endif
 #include <mpi.h>
 
+#include <vector>
+
 #include "CKRZCom.h"
+#include "CKRZPostingCom.h"
 #include "krzcommpi_export.h"
 
 /// How CKRZCom_MPI uses the communicator it is given.
@@ -42,7 +53,7 @@ enum class KRZComContext {
   Wrap       ///< talk on the communicator itself
 };
 
-class KRZCOMMPI_EXPORT CKRZCom_MPI : public CKRZCom {
+class KRZCOMMPI_EXPORT CKRZCom_MPI : public CKRZCom, public CKRZPostingCom {
 public:
   /// Collective over `comm` when duplicating. deadlineSeconds: > 0 sets the deadline, 0 takes
   /// KRZ3DCOMTOOLS_MPI_DEADLINE from the environment (unset: off), < 0 turns it off.
@@ -68,14 +79,33 @@ public:
   int AllMin(int type, void* in, void* out, int count, int comm) override;
   int Barrier(int comm) override;
 
+  int PostSend(int type, const void* buf, int count, int dest, int tag) override;
+  int PostRecv(int type, void* buf, int count, int source, int tag) override;
+  int WaitAll() override;
+  int AllGatherInt(int value, int* all) override;
+
 private:
+  struct PostedOp {
+    const char* operation;
+    int peer;
+    int type;
+    int count;
+    int tag;
+  };
   /// Completes `request` within the deadline, or reports the call and aborts the job.
-  int Complete(MPI_Request& request, const char* operation, int peer, int type, int count, int tag);
+  int Complete(MPI_Request& request, const char* operation, int peer, int type, int count, int tag,
+               MPI_Status* status = MPI_STATUS_IGNORE);
+  /// The deadline's report of one call, then MPI_Abort.
+  void Expired(const char* operation, int peer, int type, int count, int tag);
+  /// Whether a completed receive got `count` elements of `type`; otherwise prints the line.
+  bool ReceivedAsExpected(const MPI_Status& status, int source, int type, int count, int tag);
 
   MPI_Comm m_Comm;
   bool m_bOwnsComm;
-  double m_dDeadline;     ///< seconds; 0: blocking calls without deadline
-  long long m_nCallCount; ///< operations made so far on this communicator
+  double m_dDeadline;                  ///< seconds; 0: blocking calls without deadline
+  long long m_nCallCount;              ///< operations made so far on this communicator
+  std::vector<MPI_Request> m_Requests; ///< posted since the last WaitAll
+  std::vector<PostedOp> m_PostedOps;   ///< what each of m_Requests is, for the checks and lines
 };
 
 #endif

@@ -64,3 +64,23 @@ int CKRZCom_Threads::Barrier(int comm) {
   m_pWorld->Collective(m_nRank, KRZCollective::Barrier, m_nTypeInt, nullptr, nullptr, 0, 0);
   return 0;
 }
+
+int CKRZCom_Threads::PostSend(int type, const void* buf, int count, int dest, int tag) {
+  m_pWorld->PostSend(m_nRank, type, buf, count, dest, tag);
+  return 0;
+}
+
+int CKRZCom_Threads::PostRecv(int type, void* buf, int count, int source, int tag) {
+  m_pWorld->PostRecv(m_nRank, type, buf, count, source, tag);
+  return 0;
+}
+
+int CKRZCom_Threads::WaitAll() {
+  m_pWorld->WaitAll(m_nRank);
+  return 0;
+}
+
+int CKRZCom_Threads::AllGatherInt(int value, int* all) {
+  m_pWorld->Collective(m_nRank, KRZCollective::AllGather, m_nTypeInt, &value, all, 1, 0);
+  return 0;
+}

@@ -1,5 +1,6 @@
 // CKRZCom_Threads: the communicator of one rank of a CKRZThreadsWorld.
 //
+// Also a CKRZPostingCom: posted operations are checked like blocking ones.
 // Not copyable between ranks: each rank thread uses its own object, and the world must
 // outlive it. Every call may throw KRZWorldAborted when the world is aborted (a mismatch, a
 // deadlock, a passed deadline or a failed rank); KRZRunRanks catches it.
@@ -7,9 +8,10 @@
 #define KRZCOM_CKRZCOM_THREADS_H
 
 #include "CKRZCom.h"
+#include "CKRZPostingCom.h"
 #include "KRZThreadsWorld.h"
 
-class KRZCOM_EXPORT CKRZCom_Threads : public CKRZCom {
+class KRZCOM_EXPORT CKRZCom_Threads : public CKRZCom, public CKRZPostingCom {
 public:
   CKRZCom_Threads(CKRZThreadsWorld& world, int rank);
   ~CKRZCom_Threads() override;
@@ -23,6 +25,11 @@ public:
   int AllSum(int type, void* in, void* out, int count, int comm) override;
   int AllMin(int type, void* in, void* out, int count, int comm) override;
   int Barrier(int comm) override;
+
+  int PostSend(int type, const void* buf, int count, int dest, int tag) override;
+  int PostRecv(int type, void* buf, int count, int source, int tag) override;
+  int WaitAll() override;
+  int AllGatherInt(int value, int* all) override;
 
 private:
   void CheckHandle(int comm) const;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <type_traits>
@@ -19,7 +20,7 @@ KRZWorldAborted::~KRZWorldAborted() = default;
 
 namespace {
 
-enum class Op { Send, Recv, Broadcast, AllSum, AllMin, Barrier };
+enum class Op { Send, Recv, Broadcast, AllSum, AllMin, Barrier, AllGather, WaitAll };
 
 struct Call {
   Op op = Op::Barrier;
@@ -36,6 +37,24 @@ struct Message {
   int count;
   const void* buf;
   bool done;
+  bool copying = false; ///< a posted receive copies it outside the lock
+};
+
+// What a rank posted since its last WaitAll: its sends (queued in the receivers' inboxes until
+// received) and its receives (matched by WaitAll, in the order they were posted).
+struct PostedRecv {
+  int type;
+  int count;
+  int source;
+  int tag;
+  void* buf;
+  bool matched;
+};
+
+struct Posted {
+  std::vector<std::unique_ptr<Message>> sends;
+  std::vector<PostedRecv> recvs;
+  bool Empty() const { return sends.empty() && recvs.empty(); }
 };
 
 struct CollectiveCall {
@@ -55,14 +74,15 @@ struct RankState {
 // "Send(dest=1, tag=10000, type=double, count=3)", "Barrier()", ...
 std::string Describe(const Call& c) {
   static const char* const opening[] = {
-      "Send(dest=", "Recv(source=", "Broadcast(root=", "AllSum(", "AllMin(", "Barrier("};
+      "Send(dest=", "Recv(source=", "Broadcast(root=", "AllSum(",
+      "AllMin(",    "Barrier(",     "AllGather(",      "WaitAll("};
   std::ostringstream s;
   s << opening[static_cast<int>(c.op)];
   if (c.op == Op::Send || c.op == Op::Recv)
     s << c.peer << ", tag=" << c.tag << ", ";
   else if (c.op == Op::Broadcast)
     s << c.peer << ", ";
-  if (c.op != Op::Barrier) {
+  if (c.op != Op::Barrier && c.op != Op::WaitAll) {
     const char* type = KRZTypeName(c.type);
     (type != nullptr ? s << "type=" << type : s << "type code " << c.type) << ", count=" << c.count;
   }
@@ -75,6 +95,7 @@ Op ToOp(KRZCollective op) {
   case KRZCollective::Broadcast: return Op::Broadcast;
   case KRZCollective::AllSum: return Op::AllSum;
   case KRZCollective::AllMin: return Op::AllMin;
+  case KRZCollective::AllGather: return Op::AllGather;
   case KRZCollective::Barrier: break;
   }
   return Op::Barrier;
@@ -111,6 +132,7 @@ struct CKRZThreadsWorld::Impl {
   std::condition_variable cv;
   std::vector<std::deque<Message*>> inbox;
   std::vector<RankState> ranks;
+  std::vector<Posted> posted;
   std::vector<const CollectiveCall*> collective;
   int arrived = 0;
   unsigned long long generation = 0;
@@ -124,7 +146,7 @@ struct CKRZThreadsWorld::Impl {
 
   explicit Impl(int nproc)
       : n(nproc), inbox(static_cast<size_t>(nproc)), ranks(static_cast<size_t>(nproc)),
-        collective(static_cast<size_t>(nproc), nullptr) {}
+        posted(static_cast<size_t>(nproc)), collective(static_cast<size_t>(nproc), nullptr) {}
 
   // All members below are called with `mu` held.
 
@@ -141,7 +163,8 @@ struct CKRZThreadsWorld::Impl {
       case RankStatus::Running: s << "running"; break;
       case RankStatus::Blocked:
         // A rank released by the last event but not yet awake is on its way out of the call.
-        s << (st.ready() ? "leaving " : "blocked in ") << Describe(st.call);
+        s << (st.ready() ? "leaving " : "blocked in ")
+          << (st.call.op == Op::WaitAll ? DescribeWait(r) : Describe(st.call));
         break;
       case RankStatus::Finished: s << "finished"; break;
       case RankStatus::Failed: s << "failed"; break;
@@ -149,6 +172,49 @@ struct CKRZThreadsWorld::Impl {
     }
     report = s.str();
     cv.notify_all();
+  }
+
+  // "WaitAll(Recv(source=1, tag=7, type=double, count=3) not yet sent; Send(dest=2, ...) not yet
+  // received)": what rank r posted and still waits for.
+  std::string DescribeWait(int r) const {
+    const Posted& p = posted[static_cast<size_t>(r)];
+    std::ostringstream s;
+    s << "WaitAll(";
+    const char* sep = "";
+    for (const PostedRecv& q : p.recvs)
+      if (!q.matched) {
+        s << sep << Describe(Call{Op::Recv, q.type, q.count, q.source, q.tag}) << " not yet sent";
+        sep = "; ";
+      }
+    for (const std::unique_ptr<Message>& m : p.sends)
+      if (!m->done) {
+        int dest = 0;
+        for (int d = 0; d < n; ++d)
+          if (std::find(inbox[static_cast<size_t>(d)].begin(), inbox[static_cast<size_t>(d)].end(),
+                        m.get()) != inbox[static_cast<size_t>(d)].end())
+            dest = d;
+        s << sep << Describe(Call{Op::Send, m->type, m->count, dest, m->tag})
+          << " not yet received";
+        sep = "; ";
+      }
+    s << ")";
+    return s.str();
+  }
+
+  // Takes back what `rank` posted and nobody received; waits for copies in progress (they cannot
+  // block) so that no other rank reads its buffers once it leaves.
+  void Cancel(std::unique_lock<std::mutex>& lock, int rank) {
+    Posted& p = posted[static_cast<size_t>(rank)];
+    for (std::deque<Message*>& box : inbox)
+      box.erase(std::remove_if(box.begin(), box.end(),
+                               [rank](const Message* m) { return m->source == rank && !m->done; }),
+                box.end());
+    cv.wait(lock, [&] {
+      return std::none_of(p.sends.begin(), p.sends.end(),
+                          [](const std::unique_ptr<Message>& m) { return m->copying; });
+    });
+    p.sends.clear();
+    p.recvs.clear();
   }
 
   [[noreturn]] void AbortAndThrow(const std::string& reason) {
@@ -237,6 +303,12 @@ struct CKRZThreadsWorld::Impl {
       for (const CollectiveCall* c : collective)
         copying += c->out != broadcastFrom && bytes > 0;
       break;
+    case Op::AllGather:
+      for (size_t r = 0; r < collective.size(); ++r)
+        for (const CollectiveCall* c : collective)
+          if (bytes > 0)
+            std::memcpy(static_cast<char*>(c->out) + r * bytes, collective[r]->in, bytes);
+      break;
     case Op::AllSum:
     case Op::AllMin:
       switch (call.type) {
@@ -275,10 +347,98 @@ void CKRZThreadsWorld::Send(int rank, int type, const void* buf, int count, int 
   try {
     w.Wait(lock, rank, call, [&] { return message.done; });
   } catch (...) {
-    // The message lives on this stack frame: take it back before leaving.
+    // The message lives on this stack frame: take it back (or let a copy in progress end) before
+    // leaving.
     box.erase(std::remove(box.begin(), box.end(), &message), box.end());
+    w.cv.wait(lock, [&] { return !message.copying; });
     throw;
   }
+}
+
+void CKRZThreadsWorld::PostSend(int rank, int type, const void* buf, int count, int dest, int tag) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  w.CheckArguments(rank, Call{Op::Send, type, count, dest, tag}, {buf});
+  Posted& p = w.posted[static_cast<size_t>(rank)];
+  p.sends.emplace_back(new Message{rank, tag, type, count, buf, false});
+  w.inbox[static_cast<size_t>(dest)].push_back(p.sends.back().get());
+  w.cv.notify_all();
+}
+
+void CKRZThreadsWorld::PostRecv(int rank, int type, void* buf, int count, int source, int tag) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  w.CheckArguments(rank, Call{Op::Recv, type, count, source, tag}, {buf});
+  w.posted[static_cast<size_t>(rank)].recvs.push_back(
+      PostedRecv{type, count, source, tag, buf, false});
+}
+
+void CKRZThreadsWorld::WaitAll(int rank) {
+  Impl& w = *m_pImpl;
+  std::unique_lock<std::mutex> lock(w.mu);
+  w.ThrowIfAborted();
+  Posted& p = w.posted[static_cast<size_t>(rank)];
+  auto& box = w.inbox[static_cast<size_t>(rank)];
+  auto matchable = [&] {
+    return std::any_of(p.recvs.begin(), p.recvs.end(), [&](const PostedRecv& q) {
+      return !q.matched && w.FindMessage(rank, q.source, q.tag) != box.end();
+    });
+  };
+  auto complete = [&] {
+    return std::all_of(p.recvs.begin(), p.recvs.end(),
+                       [](const PostedRecv& q) { return q.matched; }) &&
+           std::all_of(p.sends.begin(), p.sends.end(),
+                       [](const std::unique_ptr<Message>& m) { return m->done; });
+  };
+  try {
+    std::vector<std::pair<PostedRecv*, Message*>> claimed;
+    while (!complete()) {
+      // Claim every receive whose message is there, in the order they were posted; copy
+      // outside the lock, so that ranks copy side by side.
+      for (PostedRecv& q : p.recvs) {
+        auto it = q.matched ? box.end() : w.FindMessage(rank, q.source, q.tag);
+        if (it == box.end())
+          continue;
+        Message* m = *it;
+        if (m->type != q.type || m->count != q.count) {
+          std::ostringstream s;
+          s << "message mismatch: rank " << q.source << " called "
+            << Describe(Call{Op::Send, m->type, m->count, rank, q.tag}) << ", rank " << rank
+            << " posted " << Describe(Call{Op::Recv, q.type, q.count, q.source, q.tag});
+          w.AbortAndThrow(s.str());
+        }
+        box.erase(it);
+        m->copying = true;
+        q.matched = true;
+        claimed.emplace_back(&q, m);
+      }
+      if (!claimed.empty()) {
+        lock.unlock();
+        for (const auto& c : claimed)
+          if (c.first->count > 0)
+            std::memcpy(c.first->buf, c.second->buf,
+                        KRZTypeSize(c.first->type) * static_cast<size_t>(c.first->count));
+        lock.lock();
+        for (const auto& c : claimed) {
+          c.second->copying = false;
+          c.second->done = true;
+        }
+        claimed.clear();
+        w.cv.notify_all();
+        continue;
+      }
+      w.Wait(lock, rank, Call{Op::WaitAll, kTypeInt, 0, 0, 0},
+             [&] { return matchable() || complete(); });
+      w.ThrowIfAborted();
+    }
+  } catch (...) {
+    w.Cancel(lock, rank);
+    throw;
+  }
+  p.sends.clear();
+  p.recvs.clear();
 }
 
 void CKRZThreadsWorld::Recv(int rank, int type, void* buf, int count, int source, int tag) {
@@ -363,13 +523,22 @@ void CKRZThreadsWorld::Collective(int rank, KRZCollective op, int type, const vo
 }
 
 void CKRZThreadsWorld::Finish(int rank) {
-  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  std::unique_lock<std::mutex> lock(m_pImpl->mu);
+  if (!m_pImpl->posted[static_cast<size_t>(rank)].Empty()) {
+    std::ostringstream s;
+    s << "rank " << rank
+      << " returned with posted operations it never waited for: " << m_pImpl->DescribeWait(rank);
+    lock.unlock();
+    Fail(rank, s.str());
+    return;
+  }
   m_pImpl->ranks[static_cast<size_t>(rank)].status = RankStatus::Finished;
   m_pImpl->CheckDeadlock();
 }
 
 void CKRZThreadsWorld::Fail(int rank, const std::string& why) {
-  std::lock_guard<std::mutex> lock(m_pImpl->mu);
+  std::unique_lock<std::mutex> lock(m_pImpl->mu);
+  m_pImpl->Cancel(lock, rank);
   m_pImpl->ranks[static_cast<size_t>(rank)].status = RankStatus::Failed;
   std::ostringstream s;
   s << "rank " << rank << " failed: " << why;

@@ -29,7 +29,7 @@ public:
   ~KRZWorldAborted() override;
 };
 
-enum class KRZCollective { Broadcast, AllSum, AllMin, Barrier };
+enum class KRZCollective { Broadcast, AllSum, AllMin, Barrier, AllGather };
 
 class KRZCOM_EXPORT CKRZThreadsWorld {
 public:
@@ -48,8 +48,15 @@ public:
   void Recv(int rank, int type, void* buf, int count, int source, int tag);
   void Collective(int rank, KRZCollective op, int type, const void* in, void* out, int count,
                   int root);
+  // Posted operations: queued at once, completed by the rank's next WaitAll. A wait that can
+  // never finish (a posted send nobody receives, a receive nobody sends) is reported like any
+  // other deadlock, naming what every rank posted and waits for.
+  void PostSend(int rank, int type, const void* buf, int count, int dest, int tag);
+  void PostRecv(int rank, int type, void* buf, int count, int source, int tag);
+  void WaitAll(int rank);
 
-  /// The rank's function returned; a rank waiting for it can then never proceed.
+  /// The rank's function returned; a rank waiting for it can then never proceed. A rank that
+  /// returns with posted operations it never waited for fails instead.
   void Finish(int rank);
   /// The rank's function failed (threw); aborts the world with `why`.
   void Fail(int rank, const std::string& why);

@@ -7,8 +7,10 @@
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "CKRZPostingCom.h"
 #include "KRZForwardingCom.h"
 #include "KRZRunRanks.h"
 
@@ -251,4 +253,101 @@ TEST(ThreadsEngine, ARankReturningBeforeATransferIsReportedAtOnce) {
   ASSERT_FALSE(r.ok);
   EXPECT_TRUE(Contains(r.report, "deadlock")) << r.report;
   EXPECT_TRUE(Contains(r.report, "rank 3: finished")) << r.report;
+}
+
+// Posted operations: every rank sends to and receives from every other at once, mixed with a
+// blocking exchange, and gathers one int from every rank.
+TEST(ThreadsEngine, PostedOperationsMatchInOrderAndAllGatherCollectsEveryRank) {
+  const KRZRunResult r = KRZRunRanks(
+      4,
+      [](CKRZCom& com, int myid, int nproc) {
+        auto& post = dynamic_cast<CKRZPostingCom&>(com);
+        std::vector<double> out(static_cast<size_t>(2 * nproc)), in(out.size(), -1.0);
+        for (int p = 0; p < nproc; ++p) {
+          out[static_cast<size_t>(2 * p)] = 100.0 * myid + p;
+          out[static_cast<size_t>(2 * p + 1)] = -100.0 * myid - p;
+          if (p == myid)
+            continue;
+          // Two messages with the same source and tag: first posted, first matched.
+          post.PostRecv(com.m_nTypeDouble, &in[static_cast<size_t>(2 * p)], 1, p, kTag);
+          post.PostRecv(com.m_nTypeDouble, &in[static_cast<size_t>(2 * p + 1)], 1, p, kTag);
+          post.PostSend(com.m_nTypeDouble, &out[static_cast<size_t>(2 * p)], 1, p, kTag);
+          post.PostSend(com.m_nTypeDouble, &out[static_cast<size_t>(2 * p + 1)], 1, p, kTag);
+        }
+        EXPECT_EQ(post.WaitAll(), 0);
+        for (int p = 0; p < nproc; ++p)
+          if (p != myid) {
+            EXPECT_EQ(in[static_cast<size_t>(2 * p)], 100.0 * p + myid);
+            EXPECT_EQ(in[static_cast<size_t>(2 * p + 1)], -100.0 * p - myid);
+          }
+        // A posted receive takes a blocking send.
+        int v = myid;
+        if (myid == 1)
+          com.Send(com.m_nTypeInt, &v, 1, 0, kTag, com.m_nCommHandle);
+        if (myid == 0) {
+          post.PostRecv(com.m_nTypeInt, &v, 1, 1, kTag);
+          post.WaitAll();
+          EXPECT_EQ(v, 1);
+        }
+        std::vector<int> all(static_cast<size_t>(nproc), -1);
+        EXPECT_EQ(post.AllGatherInt(10 * myid + 1, all.data()), 0);
+        for (int p = 0; p < nproc; ++p)
+          EXPECT_EQ(all[static_cast<size_t>(p)], 10 * p + 1);
+      },
+      Quick());
+  EXPECT_TRUE(r.ok) << r.report;
+}
+
+TEST(ThreadsEngine, PostedOperationsThatCanNeverCompleteAreReportedByName) {
+  // A posted send nobody receives, while the receiver waits for a message nobody sends.
+  const KRZRunResult r = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        auto& post = dynamic_cast<CKRZPostingCom&>(com);
+        double d[2] = {1.0, 2.0};
+        if (myid == 0)
+          post.PostSend(com.m_nTypeDouble, d, 2, 1, kTag);
+        else
+          post.PostRecv(com.m_nTypeDouble, d, 2, 0, kTag + 1);
+        post.WaitAll();
+      },
+      Quick());
+  ASSERT_FALSE(r.ok);
+  EXPECT_TRUE(Contains(r.report, "deadlock")) << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 0: blocked in WaitAll(Send(dest=1, tag=10000, type=double, "
+                                 "count=2) not yet received)"))
+      << r.report;
+  EXPECT_TRUE(Contains(r.report, "rank 1: blocked in WaitAll(Recv(source=0, tag=10001, "
+                                 "type=double, count=2) not yet sent)"))
+      << r.report;
+
+  // Both sides agree on the count, and a rank may not leave with operations still posted.
+  const KRZRunResult m = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        auto& post = dynamic_cast<CKRZPostingCom&>(com);
+        double d[3] = {};
+        if (myid == 0)
+          post.PostSend(com.m_nTypeDouble, d, 3, 1, kTag);
+        else
+          post.PostRecv(com.m_nTypeDouble, d, 2, 0, kTag);
+        post.WaitAll();
+      },
+      Quick());
+  ASSERT_FALSE(m.ok);
+  EXPECT_TRUE(Contains(m.report, "message mismatch: rank 0 called Send(dest=1, tag=10000, "
+                                 "type=double, count=3), rank 1 posted Recv(source=0, tag=10000, "
+                                 "type=double, count=2)"))
+      << m.report;
+  const KRZRunResult l = KRZRunRanks(
+      2,
+      [](CKRZCom& com, int myid, int) {
+        static double d = 1.0;
+        if (myid == 0)
+          dynamic_cast<CKRZPostingCom&>(com).PostSend(com.m_nTypeDouble, &d, 1, 1, kTag);
+      },
+      Quick());
+  ASSERT_FALSE(l.ok);
+  EXPECT_TRUE(Contains(l.report, "rank 0 returned with posted operations it never waited for"))
+      << l.report;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CKRZCom.h"
+#include "CKRZPostingCom.h"
 
 namespace krz::detail {
 
@@ -48,6 +49,27 @@ void RecvArray(CKRZCom& com, T* data, int count, int source, int tag, std::vecto
       data[i] = wire[static_cast<size_t>(i)] == 1;
   } else {
     com.Recv(TypeCode<T>(com), data, count, source, tag, com.m_nCommHandle);
+  }
+}
+
+/// The posting interface of `com` when it has one and the run has more than one rank; null
+/// otherwise (the library then makes only the six blocking operations).
+inline CKRZPostingCom* PostingOf(CKRZCom* com, int nproc) {
+  return nproc > 1 ? dynamic_cast<CKRZPostingCom*>(com) : nullptr;
+}
+
+/// Collective: counts[p] = rank p's `value` for every rank p. Through the posting interface in
+/// one all-gather; otherwise one broadcast per rank (the calls a caller's communicator always
+/// saw).
+inline void GatherCounts(CKRZCom* com, int nproc, int myid, int value, int* counts) {
+  if (CKRZPostingCom* post = PostingOf(com, nproc)) {
+    post->AllGatherInt(value, counts);
+    return;
+  }
+  for (int p = 0; p < nproc; ++p) {
+    counts[p] = p == myid ? value : 0;
+    if (com != nullptr && nproc > 1)
+      com->Broadcast(com->m_nTypeInt, &counts[p], 1, p, com->m_nCommHandle);
   }
 }
 

@@ -32,10 +32,12 @@ template <class T> struct CKRZGrowable {
 };
 
 /// The transfers' scratch of one element type: `data` holds one rank's array (a message),
-/// `staged` the rank's values between their local and their sorted order.
+/// `staged` the rank's values between their local and their sorted order, `posted` every other
+/// rank's message at once (rank 0 of a posted transfer).
 template <class T> struct CKRZScratch {
   CKRZGrowable<T> data;
   CKRZGrowable<T> staged;
+  CKRZGrowable<T> posted;
 };
 
 } // namespace krz::detail

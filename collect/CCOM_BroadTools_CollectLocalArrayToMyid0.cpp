@@ -94,11 +94,7 @@ int CCOM_BroadTools_CollectLocalArrayToMyid0::COM_AllSum(int& value) {
 std::unique_ptr<int[]> CCOM_BroadTools_CollectLocalArrayToMyid0::CreateNumber_Local(int, int nproc,
                                                                                     int nLocal) {
   std::unique_ptr<int[]> counts(new int[static_cast<size_t>(nproc)]());
-  for (int i = 0; i < nproc; ++i) {
-    int value = nLocal;
-    COM_Broadi(value, i);
-    counts[i] = value;
-  }
+  krz::detail::GatherCounts(m_pCom, nproc, m_nMyid, nLocal, counts.get());
   return counts;
 }
 

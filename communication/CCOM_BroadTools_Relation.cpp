@@ -36,6 +36,7 @@ void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& fro
   fresh->m_DistributedCounts = other.m_DistributedCounts;
   fresh->m_DefaultRunStarts = other.m_DefaultRunStarts;
   fresh->m_bSortedTransfers = other.m_bSortedTransfers;
+  fresh->m_pPost = other.m_pPost;
   const bool ownsCounts = other.OwnsCounts(from);
   if (ownsCounts)
     fresh->m_OwnedCounts = other.m_OwnedCounts;
@@ -112,6 +113,7 @@ void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
   m_nMyid = myid;
   m_nNProc = nproc;
   m_pCom = com;
+  m_pImpl->m_pPost = PostingOf(com, nproc); // the route of every transfer, chosen once here
 }
 
 // A transfer needs SetInitialize with 0 <= myid < nproc; without it the rank cannot take part.
@@ -164,11 +166,7 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   }
   m_nDimension_G = 0;
   m_pImpl->OwnCounts(*this, m_nNProc);
-  for (int p = 0; p < m_nNProc; ++p) {
-    if (p == m_nMyid)
-      m_pNDimension_L[p] = nLocal;
-    krz::detail::BroadcastInt(m_pCom, m_nNProc, m_pNDimension_L[p], p);
-  }
+  GatherCounts(m_pCom, m_nNProc, m_nMyid, nLocal, m_pNDimension_L);
   // Summed in 64 bits: a total past INT_MAX leaves no relation, alike on every rank, and the
   // transfers then refuse.
   const long long total = KRZSumCounts(m_pNDimension_L, m_nNProc);
@@ -296,13 +294,19 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   m_pCom->Broadcast(type, &m_nDimension_G, 1, 0, comm);
   if (m_nMyid != 0 && m_pNDimension_L == nullptr)
     m_pImpl->OwnCounts(*this, m_nNProc);
-  COM_Barrier();
+  if (m_pImpl->m_pPost == nullptr)
+    COM_Barrier();
   m_pCom->Broadcast(type, m_pNDimension_L, m_nNProc, 0, comm);
-  if (m_nMyid != 0 && m_pL2GArray == nullptr)
-    m_pImpl->OwnTable(*this);
-  COM_Barrier();
-  for (int p = 0; p < m_nNProc; ++p)
-    m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
+  if (m_pImpl->m_pPost == nullptr) {
+    // Through a caller's communicator every rank receives a copy of every row, as it always did.
+    // The library's own engines need none: the other ranks send and receive by the counts alone,
+    // and a rank that needs its row for a placement order receives it when the order is built.
+    if (m_nMyid != 0 && m_pL2GArray == nullptr)
+      m_pImpl->OwnTable(*this);
+    COM_Barrier();
+    for (int p = 0; p < m_nNProc; ++p)
+      m_pCom->Broadcast(type, m_pL2GArray[p], m_pNDimension_L[p] + 1, 0, comm);
+  }
   m_pImpl->Distributed(*this);
   return 1;
 }

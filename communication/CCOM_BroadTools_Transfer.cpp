@@ -105,6 +105,46 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementP
   return generation;
 }
 
+template <class T> CKRZPostingCom* CCOM_BroadTools::Impl::Posting() const {
+  return std::is_same_v<T, bool> ? nullptr : m_pPost;
+}
+
+template <class T>
+std::vector<long long> CCOM_BroadTools::Impl::PostGatherReceives(CCOM_BroadTools& t, T* global,
+                                                                 bool inPlace) {
+  const int nproc = t.m_nNProc;
+  std::vector<long long> first(static_cast<size_t>(nproc), -1);
+  std::vector<int> runs(static_cast<size_t>(nproc), -1);
+  if (inPlace) {
+    // Every rank one run, the runs pairwise disjoint.
+    std::vector<std::pair<int, int>> spans;
+    for (int p = 0; p < nproc && inPlace; ++p) {
+      const int n = m_DistributedCounts[static_cast<size_t>(p)];
+      runs[static_cast<size_t>(p)] = n == 0 ? 0 : RunStart<T>(t, p, n);
+      inPlace = runs[static_cast<size_t>(p)] >= 0;
+      if (n > 0)
+        spans.emplace_back(runs[static_cast<size_t>(p)], n);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t k = 1; inPlace && k < spans.size(); ++k)
+      inPlace = spans[k - 1].first + spans[k - 1].second <= spans[k].first;
+  }
+  long long slots = 0;
+  for (int p = 1; p < nproc && !inPlace; ++p) {
+    first[static_cast<size_t>(p)] = slots;
+    slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
+  }
+  T* posted = inPlace ? nullptr : std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false);
+  CKRZPostingCom* post = Posting<T>();
+  for (int p = 1; post != nullptr && p < nproc; ++p) {
+    const int n = m_DistributedCounts[static_cast<size_t>(p)];
+    T* into = inPlace ? global + runs[static_cast<size_t>(p)] + 1
+                      : posted + first[static_cast<size_t>(p)] + 1;
+    post->PostRecv(TypeCode<T>(*t.m_pCom), into, n, p, kTransferTag);
+  }
+  return first;
+}
+
 // Every rank's array travels with its element 0: n+1 elements.
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
   krz::detail::SendArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_pImpl->m_WireInts);
@@ -204,27 +244,36 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
                           "GetGlobalArrayFromLocalArray", "the local array", t.m_nMyid);
   const bool debug = DebugLines(t);
   const int nproc = std::max(t.m_nNProc, 1);
+  CKRZPostingCom* post = Posting<T>();
 
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);
+    T* out = pLocal;
     if (AgreeOnOrder(t, nullptr) != 0) {
-      T* out = Scratch<T>(t);
+      out = Scratch<T>(t);
       m_pOrder->Sort(pLocal, Staged<T>(n), out + 1);
-      t.SendArray(0, out, n);
-    } else {
-      t.SendArray(0, pLocal, n);
     }
+    if (post != nullptr) { // items only: element 0 stays at home
+      post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
+      return post->WaitAll() == 0 ? ok : 0;
+    }
+    t.SendArray(0, out, n);
     t.COM_Barrier();
     return ok;
   }
   if (rows != nullptr && nproc > 1) {
     // Each rank's message straight into its row, in the counts every rank sends by.
     AgreeOnOrder(t, nullptr);
+    for (int p = 1; post != nullptr && p < nproc; ++p)
+      post->PostRecv(TypeCode<T>(*t.m_pCom), rows[p] + 1,
+                     m_DistributedCounts[static_cast<size_t>(p)], p, kTransferTag);
     std::copy(pLocal + 1, pLocal + m_DistributedCounts[0] + 1, rows[0] + 1);
-    for (int p = 1; p < nproc; ++p)
+    for (int p = 1; post == nullptr && p < nproc; ++p)
       t.ReceiveArray(p, rows[p], m_DistributedCounts[static_cast<size_t>(p)]);
     for (int p = 0; p < nproc; ++p)
       rows[p][0] = T();
+    if (post != nullptr)
+      return post->WaitAll() == 0 ? ok : 0;
     t.COM_Barrier();
     return ok;
   }
@@ -240,18 +289,32 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     allocated.reset(new T[static_cast<size_t>(t.m_nDimension_G) + 1]());
     global = allocated.get();
   }
+  const bool asDistributed = CountsAsDistributed(t);
+  // Posted: every receive at once; rank 0's own share while the values travel; the rest in rank
+  // order after the wait. Otherwise: rank by rank, one blocking receive each.
+  std::vector<long long> slots;
+  if (post != nullptr)
+    slots = PostGatherReceives(t, global, !debug && plan == nullptr && asDistributed);
+  T* posted = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() : nullptr;
+  // Before rank 1's values are placed, every posted receive completes (0 when one failed).
+  auto arrived = [&](int p) { return post != nullptr && p == 1 && post->WaitAll() != 0 ? 0 : 1; };
   if (plan != nullptr) {
     // Rank 0's own items while the others sort theirs, then every rank's in turn.
-    const CKRZSortedOrder& own = plan->Own();
-    own.SortInto(pLocal, Staged<T>(own.Count()), plan->Sorted(0), global);
+    const CKRZSortedOrder& mine = plan->Own();
+    mine.SortInto(pLocal, Staged<T>(mine.Count()), plan->Sorted(0), global);
     for (int p = 1; p < nproc; ++p) {
-      t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
-      plan->Place(p, scratch + 1, global);
+      ok &= arrived(p);
+      T* values = post != nullptr ? posted + slots[static_cast<size_t>(p)] : scratch;
+      if (post == nullptr)
+        t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
+      plan->Place(p, values + 1, global);
     }
   }
-  const bool asDistributed = CountsAsDistributed(t);
   const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
   for (int p = 0; plan == nullptr && p < nproc; ++p) { // the plain loops, rank by rank
+    ok &= arrived(p);
+    if (post != nullptr && p > 0 && slots[static_cast<size_t>(p)] < 0)
+      continue; // received in place
     T* source = pLocal;
     int sent = 0;
     if (p != 0) {
@@ -261,7 +324,7 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
     // A row that is one run of global numbers is received straight into the global array (the
     // message's element 0 lands on element b, which keeps its value) or, for rank 0, copied.
-    const int b = !debug && (p == 0 || n == sent) ? RunStart<T>(t, p, n) : -1;
+    const int b = !debug && (p == 0 || (post == nullptr && n == sent)) ? RunStart<T>(t, p, n) : -1;
     if (b >= 0) {
       if (p == 0) {
         std::copy(pLocal + 1, pLocal + n + 1, global + b + 1);
@@ -272,7 +335,9 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
       }
       continue;
     }
-    if (p != 0) {
+    if (p != 0 && post != nullptr) {
+      source = posted + slots[static_cast<size_t>(p)];
+    } else if (p != 0) {
       t.ReceiveArray(p, scratch, sent);
       source = scratch;
     }
@@ -286,7 +351,8 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
       PlaceWithLines(t, p, n, source, global);
     }
   }
-  t.COM_Barrier();
+  if (post == nullptr)
+    t.COM_Barrier();
   if (allocated)
     pGlobal = allocated.release();
   return ok;
@@ -320,6 +386,7 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
   }
   const bool debug = DebugLines(t);
   const int nproc = std::max(t.m_nNProc, 1);
+  CKRZPostingCom* post = Posting<T>();
 
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);
@@ -329,24 +396,29 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
       allocated.reset(new T[static_cast<size_t>(n) + 1]());
       local = allocated.get();
     }
-    if (AgreeOnOrder(t, nullptr) != 0) {
-      T* in = Scratch<T>(t);
-      t.ReceiveArray(0, in, n);
-      m_pOrder->Unsort(in + 1, Staged<T>(n), local);
+    const bool sorted = AgreeOnOrder(t, nullptr) != 0;
+    T* in = sorted ? Scratch<T>(t) : local;
+    int ok = 1;
+    if (post != nullptr) { // items only: element 0 stays the caller's
+      post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
+      ok = post->WaitAll() == 0 ? 1 : 0;
     } else {
-      const T kept = local[0]; // element 0 belongs to no item: it stays the caller's
-      t.ReceiveArray(0, local, n);
-      local[0] = kept;
+      const T kept = in[0];
+      t.ReceiveArray(0, in, n);
+      in[0] = kept;
     }
+    if (sorted)
+      m_pOrder->Unsort(in + 1, Staged<T>(n), local);
     if (debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)
           CKRZLine() << "CPU " << t.m_nMyid << " GetFrom Global pLocalArray[" << i
                      << "] = " << local[i];
-    t.COM_Barrier();
+    if (post == nullptr)
+      t.COM_Barrier();
     if (allocated)
       pLocal = allocated.release();
-    return 1;
+    return ok;
   }
 
   std::unique_ptr<T[]> zeros;
@@ -379,49 +451,66 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
     allocated.reset(new T[static_cast<size_t>(n0) + 1]());
     local0 = allocated.get();
   }
-  if (plan != nullptr) {
-    // The other ranks' values first, so that they unsort them while rank 0 picks its own.
-    T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
-    for (int p = 1; p < nproc; ++p) {
-      plan->Pick(p, pGlobal, scratch + 1);
-      t.SendArray(p, scratch, t.m_pNDimension_L[p]);
+
+  // Rank 0's own items: while the others' travel, or (blocking or debug lines, without a plan)
+  // before them, as always.
+  auto pickOwn = [&] {
+    if (plan != nullptr) {
+      const CKRZSortedOrder& mine = plan->Own();
+      mine.PickFrom(pGlobal, plan->Sorted(0), Staged<T>(mine.Count()), local0);
+    } else {
+      const int b0 = !debug ? RunStart<T>(t, 0, n0) : -1;
+      if (b0 >= 0)
+        std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
+      else
+        pickOut(0, n0, n0, local0);
+      if (debug)
+        for (int i = 1; i <= n0; ++i)
+          if (i < 30 || i > n0 - 5)
+            CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
     }
-    const CKRZSortedOrder& own = plan->Own();
-    own.PickFrom(pGlobal, plan->Sorted(0), Staged<T>(own.Count()), local0);
-    t.COM_Barrier();
-    if (allocated)
-      pLocal = allocated.release();
-    return ok;
+  };
+  const bool ownFirst = plan == nullptr && (post == nullptr || debug);
+  if (ownFirst)
+    pickOwn();
+  // The other ranks' values first (posted: every message at once, each picked into its own slot
+  // or sent straight out of the global array), so that they unsort them while rank 0 picks its
+  // own.
+  long long slots = 0;
+  for (int p = 1; post != nullptr && p < nproc; ++p)
+    slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
+  T* slot = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false)
+                            : (nproc > 1 ? Scratch<T>(t) : nullptr);
+  for (int p = 1; p < nproc; ++p) {
+    const int inTable = t.GetDimension_Local(p);
+    const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+    const int n =
+        plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", ok);
+    // One run of global numbers goes out straight from the global array: the receiver keeps its
+    // own element 0.
+    const int b = !debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;
+    const T* out = pGlobal + b;
+    if (b < 0) {
+      if (plan != nullptr)
+        plan->Pick(p, pGlobal, slot + 1);
+      else
+        pickOut(p, n, expected, slot);
+      out = slot;
+    }
+    if (post != nullptr) {
+      post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, expected, p, kTransferTag);
+      slot += b < 0 ? expected + 1 : 0;
+    } else {
+      t.SendArray(p, const_cast<T*>(out), expected);
+    }
   }
 
-  const int b0 = !debug ? RunStart<T>(t, 0, n0) : -1;
-  if (b0 >= 0)
-    std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
+  if (!ownFirst)
+    pickOwn();
+  if (post != nullptr)
+    ok &= post->WaitAll() == 0 ? 1 : 0;
   else
-    pickOut(0, n0, n0, local0);
-  if (debug)
-    for (int i = 1; i <= n0; ++i)
-      if (i < 30 || i > n0 - 5)
-        CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
-
-  if (nproc > 1) {
-    T* scratch = Scratch<T>(t);
-    for (int p = 1; p < nproc; ++p) {
-      const int inTable = t.GetDimension_Local(p);
-      const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
-      const int n = Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", ok);
-      // One run of global numbers goes out straight from the global array: the receiver keeps
-      // its own element 0.
-      const int b = !debug && n == expected ? RunStart<T>(t, p, n) : -1;
-      if (b >= 0) {
-        t.SendArray(p, pGlobal + b, n);
-        continue;
-      }
-      pickOut(p, n, expected, scratch);
-      t.SendArray(p, scratch, expected);
-    }
-  }
-  t.COM_Barrier();
+    t.COM_Barrier();
   if (allocated)
     pLocal = allocated.release();
   return ok;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "CKRZPostingCom.h"
 #include "base/KRZRowTable.h"
 #include "base/KRZScratch.h"
 #include "communication/KRZPlacementPlan.h"
@@ -59,6 +60,15 @@ struct CCOM_BroadTools::Impl {
   /// holds n_p+1 elements, element 0 set to 0. The other ranks take part as in any gather.
   template <class T> int Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows = nullptr);
   template <class T> int Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal);
+  /// Through the posting interface, or null for T = bool and communicators without it.
+  template <class T> CKRZPostingCom* Posting() const;
+  /// Rank 0's posted receives of the other ranks' values (every rank's counts as distributed):
+  /// straight into the global array where every rank's items are one run, disjoint from all
+  /// others (so no arrival order can change the last writer); otherwise into slots of `posted`
+  /// scratch, placed after the wait in rank order. Returns the slots' first elements (0-based
+  /// slot p holds element 0 at first[p], rank p's items after it) or -1 for a run received.
+  template <class T>
+  std::vector<long long> PostGatherReceives(CCOM_BroadTools& t, T* global, bool inPlace);
   template <class T>
   void PlaceWithLines(CCOM_BroadTools& t, int p, int n, const T* source, T* pGlobal);
 
@@ -78,6 +88,11 @@ struct CCOM_BroadTools::Impl {
   int m_nOrderGeneration = 0;
   std::unique_ptr<krz::detail::CKRZPlacementPlan> m_pPlan;
   std::unique_ptr<krz::detail::CKRZSortedOrder> m_pOrder;
+  // The communicator's posting interface (chosen at SetInitialize), or null: then every transfer
+  // makes the six blocking operations a caller's communicator always saw. With it, rank 0 posts
+  // every message of a transfer at once, the other ranks hold no rows (the counts suffice), and
+  // no transfer ends in a barrier. bool values always take the blocking route.
+  CKRZPostingCom* m_pPost = nullptr;
   // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
   std::vector<int> m_WireInts;
   // Scratch per element type, behind the views m_pBufferDouble, ...: `data` the largest other

@@ -19,6 +19,8 @@
 //    counts. WaitAll returns 0 when every operation completed as posted, non-zero otherwise.
 //  - AllGatherInt is collective: `all` (nproc ints, 0-based by rank, owned by the caller)
 //    receives every rank's `value`. Returns 0 on success.
+// Every rank of a run talks through communicators of one kind: all with this interface or all
+// without it (the route of a transfer follows it; a mix is a mismatch of the messages).
 // Every rank must call WaitAll before it posts operations of another transfer or returns.
 #ifndef KRZCOM_CKRZPOSTINGCOM_H
 #define KRZCOM_CKRZPOSTINGCOM_H

@@ -137,7 +137,11 @@ void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2G
     m_pImpl->ReleaseCounts(*this);
   if (m_pL2GArray != pL2GArray)
     m_pImpl->ReleaseTable(*this);
-  m_nDimension_G = nGlobal;
+  m_pImpl->m_bRefused = nGlobal < 0;
+  if (nGlobal < 0)
+    CKRZLine() << "SetMapRelation: global dimension " << nGlobal
+               << " is negative; the relation is refused";
+  m_nDimension_G = nGlobal < 0 ? 0 : nGlobal;
   m_pNDimension_L = pNDimension_L;
   m_pL2GArray = pL2GArray;
 
@@ -154,9 +158,11 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   m_pImpl->ReleaseCounts(*this);
   m_pImpl->ReleaseTable(*this);
   m_nIfMapDataCorrect = 0; // collective: every rank takes the new relation at the next check
+  m_pImpl->m_bRefused = false;
   if (m_nNProc <= 1) {
     if (!KRZCountFits("SetMapRelation_DefaultRelation", nLocal, "item")) {
       m_nDimension_G = 0;
+      m_pImpl->m_bRefused = true;
       return;
     }
     m_pImpl->OwnCounts(*this, 1);
@@ -172,6 +178,7 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   const long long total = KRZSumCounts(m_pNDimension_L, m_nNProc);
   if (!KRZCountFits("SetMapRelation_DefaultRelation", total, "item")) {
     m_pImpl->ReleaseCounts(*this);
+    m_pImpl->m_bRefused = true;
     return;
   }
   m_nDimension_G = static_cast<int>(total);
@@ -237,6 +244,12 @@ bool CCOM_BroadTools::Impl::InRange(const CCOM_BroadTools& t, int p, int i, int 
 int CCOM_BroadTools::CheckMapDataCorrect() {
   if (m_nIfMapDataCorrect != 0)
     return 1;
+  const bool valid = m_nMyid >= 0 && m_nMyid < m_nNProc;
+  if (m_pImpl->m_bRefused && (m_nMyid == 0 || m_nNProc <= 1)) {
+    CKRZLine() << "L2G relation error: the relation handed in was refused; set a relation again";
+    if (m_nNProc <= 1)
+      return 0;
+  }
   int ok = 1;
   if (m_nDimension_G == 0) {
     ok = 0;
@@ -274,13 +287,18 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
     if (m_nMyid == 0)
       CKRZLine() << "Not Set L2GArray";
   }
-  if (ok != 0 && m_nMyid == 0 && !m_pImpl->ValidateRelation(*this))
+  if (ok != 0 && m_nMyid == 0 && (m_pImpl->m_bRefused || !m_pImpl->ValidateRelation(*this)))
     ok = 0;
 
   const int type = m_pCom->m_nTypeInt;
   const int comm = m_pCom->m_nCommHandle;
+  // -1: this rank cannot take part (no valid rank number); it still votes, so that every rank
+  // refuses together instead of waiting for it.
+  int vote = valid ? ok : -1;
   int all = 0;
-  m_pCom->AllMin(type, &ok, &all, 1, comm);
+  m_pCom->AllMin(type, &vote, &all, 1, comm);
+  if (all < 0)
+    return 0; // a rank without a valid rank number: every rank refuses
   if (all != 0) {
     m_pImpl->Distributed(*this);
     return 1;

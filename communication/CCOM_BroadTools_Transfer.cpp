@@ -68,7 +68,7 @@ template <class T> T* CCOM_BroadTools::Impl::Staged(long long n) {
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
 const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
-  if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t))
+  if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t) || m_bRefused)
     return nullptr; // debug lines follow the item-by-item order
   const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
   const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
@@ -145,6 +145,14 @@ std::vector<long long> CCOM_BroadTools::Impl::PostGatherReceives(CCOM_BroadTools
   return first;
 }
 
+// A rank without a valid rank number still takes part in the relation's check (as long as the
+// others will run it), so that every rank refuses together. Returns 0.
+int CCOM_BroadTools::Impl::JoinRefusal(CCOM_BroadTools& t) {
+  if (t.m_nNProc > 1 && t.m_pCom != nullptr && t.m_nIfMapDataCorrect == 0)
+    t.CheckMapDataCorrect();
+  return 0;
+}
+
 // Every rank's array travels with its element 0: n+1 elements.
 template <class T> void CCOM_BroadTools::SendArray(int nProc, T* pArray, int n) {
   krz::detail::SendArray(*m_pCom, pArray, n + 1, nProc, kTransferTag, m_pImpl->m_WireInts);
@@ -182,6 +190,13 @@ T* ZerosForNull(T* array, int n, std::unique_ptr<T[]>& zeros, const char* operat
 // names both and only the items both cover are moved, and the call fails (`ok` = 0).
 int CCOM_BroadTools::Impl::Movable(const CCOM_BroadTools& t, int p, int inTable,
                                    const char* operation, int& ok) const {
+  if (m_bRefused) { // after distribution: the messages go, no item moves
+    if (p == 0)
+      CKRZLine() << operation << ": the relation handed in to process 0 was refused; no item is "
+                 << "moved (set a relation again)";
+    ok = 0;
+    return 0;
+  }
   if (t.m_nNProc <= 1 || static_cast<size_t>(p) >= m_DistributedCounts.size())
     return inTable;
   const int sent = m_DistributedCounts[static_cast<size_t>(p)];
@@ -232,7 +247,7 @@ int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) cons
 template <class T>
 int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows) {
   if (!Initialized(t, "GetGlobalArrayFromLocalArray"))
-    return 0;
+    return JoinRefusal(t);
   if (t.CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
@@ -294,7 +309,8 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
   // order after the wait. Otherwise: rank by rank, one blocking receive each.
   std::vector<long long> slots;
   if (post != nullptr)
-    slots = PostGatherReceives(t, global, !debug && plan == nullptr && asDistributed);
+    slots =
+        PostGatherReceives(t, global, !debug && plan == nullptr && asDistributed && !m_bRefused);
   T* posted = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() : nullptr;
   // Before rank 1's values are placed, every posted receive completes (0 when one failed).
   auto arrived = [&](int p) { return post != nullptr && p == 1 && post->WaitAll() != 0 ? 0 : 1; };
@@ -378,7 +394,7 @@ void CCOM_BroadTools::Impl::PlaceWithLines(CCOM_BroadTools& t, int p, int n, con
 
 template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal) {
   if (!Initialized(t, "GetLocalArrayFromGlobalArray"))
-    return 0;
+    return JoinRefusal(t);
   if (t.CheckMapDataCorrect() == 0) {
     if (t.m_nIfOpenDebugMode > 0)
       CKRZLine() << "Check G2L DataCorrect Fail";
@@ -448,7 +464,7 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
   std::unique_ptr<T[]> allocated;
   T* local0 = pLocal;
   if (local0 == nullptr) {
-    allocated.reset(new T[static_cast<size_t>(n0) + 1]());
+    allocated.reset(new T[static_cast<size_t>(std::max(n0, inTable0)) + 1]());
     local0 = allocated.get();
   }
 
@@ -463,7 +479,7 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
       if (b0 >= 0)
         std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
       else
-        pickOut(0, n0, n0, local0);
+        pickOut(0, n0, inTable0, local0);
       if (debug)
         for (int i = 1; i <= n0; ++i)
           if (i < 30 || i > n0 - 5)

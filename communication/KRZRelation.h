@@ -46,6 +46,7 @@ struct CCOM_BroadTools::Impl {
   void ForgetOrders();
 
   // The transfers (CCOM_BroadTools_Transfer.cpp).
+  int JoinRefusal(CCOM_BroadTools& t);
   int Movable(const CCOM_BroadTools& t, int p, int inTable, const char* operation, int& ok) const;
   bool CountsAsDistributed(const CCOM_BroadTools& t) const;
   template <class T> int RunStart(const CCOM_BroadTools& t, int p, int n) const;
@@ -93,6 +94,11 @@ struct CCOM_BroadTools::Impl {
   // every message of a transfer at once, the other ranks hold no rows (the counts suffice), and
   // no transfer ends in a barrier. bool values always take the blocking route.
   CKRZPostingCom* m_pPost = nullptr;
+  // Rank 0 (or a one-rank run): the relation last handed in was refused (a negative global
+  // dimension, a default relation past the int range). Before distribution the check then fails
+  // on every rank; after it, rank 0 still exchanges the messages the other ranks expect but moves
+  // no item, and the transfer fails. Cleared by the next relation handed in.
+  bool m_bRefused = false;
   // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
   std::vector<int> m_WireInts;
   // Scratch per element type, behind the views m_pBufferDouble, ...: `data` the largest other

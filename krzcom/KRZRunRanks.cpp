@@ -41,8 +41,15 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
 
   std::vector<std::thread> threads;
   threads.reserve(static_cast<size_t>(nproc));
-  for (int r = 0; r < nproc; ++r)
-    threads.emplace_back(body, r);
+  for (int r = 0; r < nproc; ++r) {
+    try {
+      threads.emplace_back(body, r);
+    } catch (const std::exception& e) {
+      // The ranks already started leave their calls once the world is aborted.
+      world.Fail(r, std::string("could not start a thread for this rank: ") + e.what());
+      break;
+    }
+  }
   for (std::thread& t : threads)
     t.join();
 

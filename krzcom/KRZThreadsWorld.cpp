@@ -330,8 +330,10 @@ CKRZThreadsWorld::~CKRZThreadsWorld() = default;
 int CKRZThreadsWorld::Size() const { return m_pImpl->n; }
 
 void CKRZThreadsWorld::SetDeadline(std::chrono::milliseconds deadline) {
+  // Saturated at a century, so that the moment it ends stays within the clock's range.
+  const std::chrono::milliseconds century = std::chrono::hours(24 * 365 * 100);
   std::lock_guard<std::mutex> lock(m_pImpl->mu);
-  m_pImpl->deadline = deadline;
+  m_pImpl->deadline = std::max(std::chrono::milliseconds(0), std::min(deadline, century));
 }
 
 void CKRZThreadsWorld::Send(int rank, int type, const void* buf, int count, int dest, int tag) {

@@ -196,11 +196,14 @@ KRZ_RANKS_TEST(CarelessCaller, CountsPastIntAreRefusedOnEveryRank) {
   EXPECT_EQ(tools.GetDimension_Global(), 0);
   double local[2] = {0, 1};
   double* global = nullptr;
-  // Several ranks refuse the transfer; one rank moves the empty relation a dimension of 0 gives.
-  EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), nproc > 1 ? 0 : 1);
-  if (nproc > 1) {
+  // Refused at every call, with one rank as with several.
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 0);
     EXPECT_EQ(global, nullptr);
   }
+  // A relation set again is taken.
+  tools.SetMapRelation_DefaultRelation(1);
+  EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
   delete[] global;
 
   CKRZL2GBroadTools_Face face;
@@ -221,6 +224,70 @@ KRZ_RANKS_TEST(CarelessCaller, ATransferWithoutSetInitializeIsRefused) {
   outOfRange.SetInitialize(nproc, nproc, &com);
   EXPECT_EQ(outOfRange.GetGlobalArrayFromLocalArray(local, global), 0);
   EXPECT_EQ(global, nullptr);
+  KRZTakeOutput();
+
+  // One rank given a number outside 0..nproc-1 still votes: every rank refuses together, none
+  // waits for it.
+  CCOM_BroadTools one;
+  const int careless = nproc - 1;
+  one.SetInitialize(myid == careless ? nproc + 3 : myid, nproc, &com);
+  if (myid == 0) {
+    static int counts[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+    static int rows[8][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {0, 8}};
+    static int* table[8] = {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]};
+    one.SetMapRelation(nproc, counts, table);
+  }
+  EXPECT_EQ(one.GetGlobalArrayFromLocalArray(local, global), 0);
+  EXPECT_EQ(global, nullptr);
+  EXPECT_EQ(one.GetLocalArrayFromGlobalArray(local, global), 0);
+}
+
+// A global dimension handed in again is checked again: a negative one refuses the relation
+// (rank 0 still exchanges what the other ranks expect, and moves no item) until a sound one
+// comes.
+KRZ_RANKS_TEST(CarelessCaller, ANegativeGlobalDimensionIsRefusedAtEveryHandIn) {
+  std::vector<int> counts(static_cast<size_t>(nproc), 2);
+  std::vector<std::vector<int>> rows;
+  std::vector<int*> table;
+  for (int p = 0; p < nproc; ++p)
+    rows.push_back({0, 2 * p + 1, 2 * p + 2});
+  for (auto& r : rows)
+    table.push_back(r.data());
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(2 * nproc, counts.data(), table.data());
+  double local[3] = {0, 1.0 + myid, 2.0 + myid};
+  double* global = nullptr;
+  EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
+  delete[] global;
+  for (const int bad : {-1, -5}) {
+    tools.SetMapRelation(bad, counts.data(), table.data());
+    global = nullptr;
+    EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), myid == 0 ? 0 : 1);
+    delete[] global;
+    double back[3] = {7, 7, 7};
+    double* pBack = back;
+    double source[1] = {0};
+    EXPECT_EQ(tools.GetLocalArrayFromGlobalArray(myid == 0 ? source : nullptr, pBack),
+              myid == 0 ? 0 : 1);
+    // One rank: the check fails and the array stays as it was; several: rank 0 serves zeros.
+    EXPECT_EQ(back[1], nproc > 1 ? 0.0 : 7.0);
+    EXPECT_EQ(back[0], 7.0);
+    if (myid == 0) {
+      EXPECT_TRUE(Printed(KRZTakeOutput(), "SetMapRelation: global dimension " +
+                                               std::to_string(bad) +
+                                               " is negative; the relation "
+                                               "is refused"));
+    }
+  }
+  tools.SetMapRelation(2 * nproc, counts.data(), table.data());
+  global = nullptr;
+  EXPECT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
+  if (myid == 0) {
+    for (int p = 0; p < nproc; ++p)
+      EXPECT_EQ(global[2 * p + 2], 2.0 + p);
+  }
+  delete[] global;
 }
 
 namespace {

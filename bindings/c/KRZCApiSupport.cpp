@@ -95,6 +95,8 @@ int krz_com_create_mpi_f(int fortran_comm, krz_com** com) {
     MPI_Initialized(&initialized);
     if (initialized == 0)
       return Fail(KRZ_ERR_INVALID, "krz_com_create_mpi_f: MPI is not initialized (MPI_Init)");
+    if (MPI_Comm_f2c(fortran_comm) == MPI_COMM_NULL)
+      return Fail(KRZ_ERR_INVALID, "krz_com_create_mpi_f: the communicator is MPI_COMM_NULL");
     std::unique_ptr<krz_com> made(new krz_com);
     std::unique_ptr<CKRZCom_MPI> mpi(new CKRZCom_MPI(MPI_Comm_f2c(fortran_comm)));
     made->rank = mpi->Rank();

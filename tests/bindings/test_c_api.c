@@ -265,6 +265,10 @@ int main(int argc, char** argv) {
 #ifdef KRZ_TEST_WITH_MPI
   MPI_Init(&argc, &argv);
   krz_com* com = NULL;
+  int nullRefused = krz_com_create_mpi(MPI_COMM_NULL, &com) == KRZ_ERR_INVALID && com == NULL &&
+                    strstr(krz_last_error(), "MPI_COMM_NULL") != NULL;
+  if (!nullRefused)
+    printf("MPI_COMM_NULL was not refused with KRZ_ERR_INVALID\n");
   if (krz_com_create_mpi(MPI_COMM_WORLD, &com) != KRZ_OK) {
     printf("%s\n", krz_last_error());
     MPI_Abort(MPI_COMM_WORLD, 1);
@@ -272,7 +276,7 @@ int main(int argc, char** argv) {
   int myid = 0, nproc = 1;
   krz_com_rank(com, &myid);
   krz_com_size(com, &nproc);
-  int mine = Run(com, myid, nproc), all = 0;
+  int mine = Run(com, myid, nproc) | !nullRefused, all = 0;
   MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
   if (myid == 0)
     printf("test_c_api mpi: %d ranks, %s\n", nproc, all ? "FAILED" : "ok");

@@ -24,8 +24,7 @@ int KRZRunCouple(const std::string& engine, int ranks, const KRZCoupleOptions& o
         tail << "peak memory of rank 0: " << report.peakMiB
              << " MiB\ncouple: " << (ok ? "every check passed" : "CHECKS FAILED");
         std::cout << tail.str() << std::endl;
-        KRZWriteReport(json, KRZCoupleJson(report), "couple");
-        return ok;
+        return KRZWriteReport(json, KRZCoupleJson(report), "couple") && ok;
       },
       true);
   return rc == 0 ? 0 : 1;

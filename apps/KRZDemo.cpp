@@ -28,7 +28,6 @@ int KRZRunDemo(const std::string& engine, int ranks, const KRZDemoOptions& optio
          << "\npeak memory of rank 0: " << report.peakMiB << " MiB"
          << "\ndemo: " << (ok ? "every check passed" : "CHECKS FAILED");
     std::cout << tail.str() << std::endl;
-    KRZWriteReport(json, KRZDemoJson(report), "demo");
-    return ok;
+    return KRZWriteReport(json, KRZDemoJson(report), "demo") && ok;
   });
 }

@@ -93,11 +93,14 @@ int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunctio
   return 2;
 }
 
-void KRZWriteReport(const std::string& path, const std::string& text, const std::string& command) {
+bool KRZWriteReport(const std::string& path, const std::string& text, const std::string& command) {
   if (path.empty())
-    return;
+    return true;
   std::ofstream out(path);
   out << text;
-  if (!out)
-    std::cerr << "krz3d " << command << ": cannot write " << path << std::endl;
+  out.close(); // a full disk shows at the flush
+  if (out)
+    return true;
+  std::cerr << "krz3d " << command << ": cannot write " << path << std::endl;
+  return false;
 }

@@ -23,8 +23,9 @@ int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunctio
                    bool liveRankZero = false);
 
 /// Writes a command's JSON report to `path` (nothing when it is empty); a file that cannot be
-/// written is named on standard error ("krz3d <command>: cannot write <path>").
-void KRZWriteReport(const std::string& path, const std::string& text, const std::string& command);
+/// written completely is named on standard error ("krz3d <command>: cannot write <path>") and
+/// returns false (the command then fails).
+bool KRZWriteReport(const std::string& path, const std::string& text, const std::string& command);
 
 /// True when this krz3d was built with the MPI engine.
 bool KRZHaveMPI();

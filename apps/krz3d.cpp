@@ -1,6 +1,7 @@
 // krz3d: the command of KRZ3DCOMTools: self-test, demo, couple and benchmarks.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -201,7 +202,14 @@ int main(int argc, char** argv) {
       ->add_option("--tolerance", coupleOptions.tolerance,
                    "nodes of two meshes coincide within this fraction of the interface's "
                    "bounding-box diagonal (default 1e-6)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            double value = 0.0;
+            return CLI::detail::lexical_cast(text, value) && std::isfinite(value) && value > 0.0
+                       ? std::string()
+                       : "--tolerance must be a positive finite number, not " + text;
+          },
+          "POSITIVE FINITE"));
   couple->add_option("--steps", coupleOptions.steps, "coupling steps")
       ->check(CLI::Range(0, 100000));
 

@@ -112,6 +112,25 @@ std::string ReadVolume(int physical, KRZCoupleDomain& d,
   }
   if (d.Cells() == 0)
     return "no volume cells";
+  // The same cell twice would hide faces of the interface: refused, with the count.
+  std::vector<std::pair<std::vector<int>, int>> sets;
+  for (int c = 1; c <= d.Cells(); ++c) {
+    std::vector<int> nodes(d.cellNodes.begin() + d.cellStart[static_cast<size_t>(c) - 1],
+                           d.cellNodes.begin() + d.cellStart[static_cast<size_t>(c)]);
+    std::sort(nodes.begin(), nodes.end());
+    sets.emplace_back(std::move(nodes), c);
+  }
+  std::sort(sets.begin(), sets.end());
+  int repeated = 0;
+  int first = 0;
+  for (size_t k = 1; k < sets.size(); ++k)
+    if (sets[k].first == sets[k - 1].first) {
+      first = repeated++ == 0 ? sets[k].second : first;
+    }
+  if (repeated > 0)
+    return std::to_string(repeated) +
+           " volume cell(s) repeat another cell's nodes (the first: cell " + std::to_string(first) +
+           " in reading order); refused";
   return "";
 }
 
@@ -124,12 +143,20 @@ std::string OpenMesh(const std::string& file, KRZCoupleDomain& d,
     gmsh::open(file);
   } catch (const std::exception& e) {
     return "cannot read " + file + " as a mesh (" + e.what() + ")";
+  } catch (const std::string& e) { // what Gmsh throws for a file it cannot parse
+    return "cannot read " + file + " as a mesh (" + e + ")";
+  } catch (...) {
+    return "cannot read " + file + " as a mesh";
   }
   std::vector<std::size_t> tags;
   std::vector<double> coords, params;
   gmsh::model::mesh::getNodes(tags, coords, params, -1, -1, false, false);
   if (tags.empty())
     return file + " is not a mesh (Gmsh read no nodes from it)";
+  for (size_t i = 0; i < coords.size(); ++i)
+    if (!std::isfinite(coords[i]))
+      return file + ": node " + std::to_string(tags[i / 3]) +
+             " has a coordinate that is not a finite number; refused";
   index.clear();
   d.xyz = coords;
   d.common.assign(tags.size() + 1, 0);
@@ -228,9 +255,10 @@ std::string TwoMeshes(const std::string& fileA, const std::string& fileB, double
   KRZCoupleDomain* d[2] = {&a, &b};
   const std::string files[2] = {fileA, fileB};
   for (int s = 0; s < 2; ++s) {
-    std::string error = OpenMesh(files[s], *d[s], index);
-    if (error.empty())
-      error = ReadVolume(0, *d[s], index);
+    std::string error = OpenMesh(files[s], *d[s], index); // its lines name the file
+    if (!error.empty())
+      return error;
+    error = ReadVolume(0, *d[s], index);
     if (!error.empty())
       return files[s] + ": " + error;
     const std::vector<FaceKey> keys = TaggedInterface(index);
@@ -336,6 +364,10 @@ std::string KRZReadCoupledMeshes(const std::string& meshA, const std::string& me
         meshB.empty() ? OneMesh(meshA, a, b) : TwoMeshes(meshA, meshB, tolerance, a, b, figures);
   } catch (const std::exception& e) {
     error = e.what();
+  } catch (const std::string& e) { // Gmsh's own errors
+    error = e;
+  } catch (...) {
+    error = "the mesh reader failed";
   }
   gmsh::finalize();
   figures.readMs =

@@ -9,7 +9,15 @@
 // Life: SetInitialize, then the relation (SetMapRelation on rank 0, or
 // SetMapRelation_DefaultRelation on every rank), then queries and transfers. The first
 // GetDimension_Local or transfer of a multi-rank run is collective: it checks the relation on
-// every rank and copies it from rank 0 to the others. Later calls use the copy.
+// every rank and hands the counts from rank 0 to the others. Later calls use them.
+//
+// Two routes, one result. Through a communicator that also offers CKRZPostingCom (both engines
+// of this project) rank 0 posts every message of a transfer at once, the other ranks learn the
+// counts in one all-gather and hold no rows (memory per rank: its own items), and no transfer
+// ends in a barrier. Through a communicator with only CKRZCom's six operations (a caller's own)
+// the library makes the calls it always made: every rank receives a copy of every row, rank 0
+// relays one blocking message after the other, every transfer ends in a barrier. Arrays, return
+// values and lines are the same on both routes; every rank of a run uses the same kind.
 //
 // Ownership: the communicator and a relation handed to SetMapRelation are borrowed (the caller
 // keeps and frees them, and they must outlive the object's use of them). Everything the object
@@ -33,7 +41,10 @@
 // Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
 // are out of range, makes the check fail on every rank with a line on standard output; the
 // transfers then return 0 on every rank and move nothing. Without SetInitialize (or with myid
-// outside 0..nproc-1) a transfer says so and returns 0. A null array of values where one is
+// outside 0..nproc-1) a transfer says so and returns 0; such a rank still takes part in the first
+// check, so that every rank refuses with it instead of waiting. A negative global dimension, and
+// a default relation refused for its size, are refused at every call until a relation is set
+// again (after distribution rank 0 still exchanges the messages, moves no item and returns 0). A null array of values where one is
 // needed (pLocal of a gather, rank 0's pGlobal of a scatter): the rank still takes part, with
 // zeros, says so and returns 0. Messages always carry the counts the check distributed: where
 // rank 0's table no longer holds them (a relation replaced or a count edited after the check),

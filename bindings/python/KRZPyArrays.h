@@ -7,6 +7,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,7 +84,30 @@ T* Data(const py::handle& object, long long length, const std::string& where, bo
                                   "copy (numpy.ascontiguousarray) and read the result from it");
   if (write && !array.writeable())
     throw py::value_error(where + ": the array is read-only");
-  return static_cast<T*>(array.mutable_data());
+  // An input the library only reads may be read-only.
+  return write ? static_cast<T*>(array.mutable_data())
+               : const_cast<T*>(static_cast<const T*>(array.data()));
+}
+
+/// Data() for one rank's argument of a collective: instead of raising before the collective
+/// (the other ranks would wait for this one), a refused argument is kept in `error` and null
+/// returned; the rank takes part with zeros and raises `error` afterwards (RaiseAfter).
+template <class T>
+T* DataOrLater(const py::handle& object, long long length, const std::string& where, bool write,
+               std::exception_ptr& error, bool allowNone = false) {
+  try {
+    return Data<T>(object, length, where, write, allowNone);
+  } catch (...) {
+    if (!error)
+      error = std::current_exception();
+    return nullptr;
+  }
+}
+
+/// Raises what DataOrLater kept, if anything.
+inline void RaiseAfter(const std::exception_ptr& error) {
+  if (error)
+    std::rethrow_exception(error);
 }
 
 /// The dtype of `object`, which must be an array (TypeError naming `where` otherwise).

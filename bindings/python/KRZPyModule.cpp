@@ -1,5 +1,6 @@
 // The Python module krz3dcomtools: communicators, the in-process runner, exceptions, and the
 // library's lines on sys.stdout. The classes are bound in KRZPyTransfer.cpp and KRZPyFace.cpp.
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -32,8 +33,10 @@ py::object RunRanks(int nproc, const py::function& fn, double deadline) {
   if (nproc < 1)
     throw py::value_error("run_ranks: nproc is " + std::to_string(nproc) + ", needs at least 1");
   KRZRunOptions options;
+  // Clamped to a century (inf included); the world saturates it too.
   if (deadline > 0)
-    options.deadline = std::chrono::milliseconds(static_cast<long long>(deadline * 1000.0));
+    options.deadline = std::chrono::milliseconds(
+        static_cast<long long>(std::min(deadline, 100.0 * 365 * 24 * 3600) * 1000.0));
   KRZRunResult result;
   {
     py::gil_scoped_release release;

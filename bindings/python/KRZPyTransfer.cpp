@@ -77,15 +77,22 @@ py::object Gather(PyBroadTools& b, const py::object& local, const py::object& gl
   const std::string where = "GetGlobalArrayFromLocalArray";
   return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
     using T = decltype(tag);
-    T* l = Data<T>(local, nLocal + 1, where + ": argument 'pLocal'", false, true);
+    // A refused argument: the rank takes part (zeros in, a scratch array out) and raises after.
+    std::exception_ptr error;
+    T* l = DataOrLater<T>(local, nLocal + 1, where + ": argument 'pLocal'", false, error, true);
     py::object result = py::none();
     T* g = nullptr;
     if (b.myid == 0) {
       const long long nG = b.tools.GetDimension_Global();
       result = global.is_none() ? py::object(Zeros<T>(nG + 1)) : global;
-      g = Data<T>(result, nG + 1, where + ": argument 'pGlobal'", true);
+      g = DataOrLater<T>(result, nG + 1, where + ": argument 'pGlobal'", true, error);
+      if (g == nullptr) {
+        result = Zeros<T>(nG + 1);
+        g = Data<T>(result, nG + 1, where, true);
+      }
     }
     done = Released([&] { return b.tools.GetGlobalArrayFromLocalArray(l, g); });
+    RaiseAfter(error);
     if (l == nullptr)
       throw py::value_error(where + ": argument 'pLocal' is None; the call took part with zeros");
     return result;
@@ -97,13 +104,19 @@ py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& 
   const std::string where = "GetLocalArrayFromGlobalArray";
   return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
     using T = decltype(tag);
+    std::exception_ptr error;
     T* g = nullptr;
     if (b.myid == 0)
-      g = Data<T>(global, static_cast<long long>(b.tools.GetDimension_Global()) + 1,
-                  where + ": argument 'pGlobal'", false, true);
+      g = DataOrLater<T>(global, static_cast<long long>(b.tools.GetDimension_Global()) + 1,
+                         where + ": argument 'pGlobal'", false, error, true);
     py::object result = local.is_none() ? py::object(Zeros<T>(nLocal + 1)) : local;
-    T* l = Data<T>(result, nLocal + 1, where + ": argument 'pLocal'", true);
+    T* l = DataOrLater<T>(result, nLocal + 1, where + ": argument 'pLocal'", true, error);
+    if (l == nullptr) {
+      result = Zeros<T>(nLocal + 1);
+      l = Data<T>(result, nLocal + 1, where, true);
+    }
     done = Released([&] { return b.tools.GetLocalArrayFromGlobalArray(g, l); });
+    RaiseAfter(error);
     if (b.myid == 0 && g == nullptr)
       throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank "
                                     "received zeros");

@@ -70,3 +70,42 @@ def test_an_exception_in_a_rank_is_reported():
 
     with pytest.raises(RuntimeError, match="from rank one"):
         krz.run_ranks(2, body, deadline=5)
+
+
+def test_a_wrong_argument_on_one_rank_takes_part_and_raises_after():
+    def body(com, myid, nproc):
+        tools = tools_on(com, myid, nproc)
+        last = nproc - 1
+        # The last rank's pLocal is one element short: it takes part with zeros, then raises.
+        if myid == last:
+            with pytest.raises(ValueError, match=r"'pLocal': expected 3 elements.*shape \(2,\)"):
+                tools.GetGlobalArrayFromLocalArray(np.zeros(2))
+        else:
+            glob = tools.GetGlobalArrayFromLocalArray(np.full(3, 5.0))
+            if myid == 0:
+                assert (glob[1:2 * last + 1] == 5.0).all() and (glob[2 * last + 1:] == 0).all()
+        # Rank 0's pGlobal is one element short: every other rank still gets its values back.
+        back = np.full(3, -1.0)
+        if myid == 0:
+            with pytest.raises(ValueError, match=r"'pGlobal': expected"):
+                tools.GetLocalArrayFromGlobalArray(np.ones(2 * nproc), back)
+        else:
+            tools.GetLocalArrayFromGlobalArray(None, back)
+            assert (back[1:] == 0).all()
+        # An input that is only read may be read-only.
+        ro = np.full(3, 2.0)
+        ro.flags.writeable = False
+        glob = tools.GetGlobalArrayFromLocalArray(ro)
+        if myid == 0:
+            assert (glob[1:] == 2.0).all()
+
+    on_every_engine(body)
+
+
+@threads_only
+def test_deadlines_past_the_clock_are_clamped():
+    def body(com, myid, nproc):
+        tools_on(com, myid, nproc).GetGlobalArrayFromLocalArray(np.ones(3))
+
+    for deadline in (float("inf"), 1e10, 1e300):
+        krz.run_ranks(2, body, deadline=deadline)

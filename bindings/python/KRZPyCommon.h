@@ -50,6 +50,13 @@ struct PyRanked {
   }
 };
 
+/// Raises ValueError when `o` was set up with the communicator of an in-process run that has
+/// ended (the library would otherwise talk through a communicator that no longer exists).
+inline void Live(const PyRanked& o) {
+  if (!o.com.is_none())
+    ComOf(o.com.cast<PyCom&>());
+}
+
 void BindTransfer(py::module_& m);
 void BindFaces(py::module_& m);
 void BindBench(py::module_& m);

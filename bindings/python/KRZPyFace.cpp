@@ -65,6 +65,7 @@ py::object FaceGather(PyFace& f, const py::object& local, const py::object& glob
     result = global.is_none() ? py::object(Zeros<T>(f.GlobalCount() + 1)) : global;
     g = Data<T>(result, f.GlobalCount() + 1, where + ": argument 'pGlobal'", true);
   }
+  Live(f);
   Released([&] {
     f.face.GetValue_FromLocalFaceToGloblaFace(l, g);
     return 0;
@@ -82,6 +83,7 @@ py::object FaceScatter(PyFace& f, const py::object& global, const py::object& lo
              : nullptr;
   py::object result = local.is_none() ? py::object(Zeros<T>(f.LocalCount() + 1)) : local;
   T* l = Data<T>(result, f.LocalCount() + 1, where + ": argument 'pLocal'", true);
+  Live(f);
   Released([&] {
     f.face.GetValue_FromGlobalFaceToLocalFace(g, l);
     return 0;
@@ -136,6 +138,7 @@ py::object BoundaryGather(PyBoundaryFace& b, CellSide side, const py::object& ce
     result = global.is_none() ? py::object(Zeros<T>(f.GlobalCount() + 1)) : global;
     g = Data<T>(result, f.GlobalCount() + 1, where + ": argument 'pGlobalFaceValue'", true);
   }
+  Live(f);
   Released([&] {
     if (side == CellSide::Owner)
       b.bface.GetGlobalFaceValue_FromLocalOwnerCell(c, g);
@@ -154,6 +157,7 @@ void BoundaryScatter(PyBoundaryFace& b, const py::object& global, const py::obje
              ? Data<T>(global, f.GlobalCount() + 1, where + ": argument 'pGlobalFaceValue'", false)
              : nullptr;
   T* c = Cells<T>(b, cells, where + ": argument 'pCellValue'", true);
+  Live(b.Face());
   Released([&] {
     b.bface.GetLocalNeighborCellValue_FromGlobalFaceValue(g, c);
     return 0;
@@ -210,6 +214,9 @@ void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,
     using T = decltype(tag);
     T* i = Values<T>(x, spec.from, spec.in, in, where + ": first argument", false);
     T* o = Values<T>(x, to, spec.out, out, where + ": second argument", true);
+    for (const py::object& face : {x.faceA, x.faceB})
+      if (!face.is_none())
+        Live(face.cast<PyFace&>());
     Released([&] {
       if constexpr (std::is_same_v<T, double>)
         (x.exchange.*spec.doubles)(i, o);
@@ -241,6 +248,7 @@ void BindFaces(py::module_& m) {
             if (n < 0)
               throw py::value_error("SetLocalFace20: nFaceLocal is " + std::to_string(n));
             f.local = Records(faces, n, "SetLocalFace20: argument 'ppFace20_Local'");
+            Live(f);
             Released([&] {
               f.face.SetLocalFace20(n, f.local.pointers.data());
               return 0;
@@ -267,6 +275,7 @@ void BindFaces(py::module_& m) {
               m2 = OptionalRows(f.faces, faces, "SetL2GMapRelation: argument 'ppL2GFace'",
                                 counts.data(), f.nproc);
             }
+            Live(f);
             Released([&] {
               f.face.SetL2GMapRelation(n, m2);
               return 0;
@@ -286,6 +295,7 @@ void BindFaces(py::module_& m) {
               f.global = Records(faces, nGlobal, "SetL2GMapRelation: argument 'ppFace20_Global'");
               g = f.global.pointers.data();
             }
+            Live(f);
             return Released([&] {
               f.face.SetL2GMapRelation(n, nGlobal, g);
               return nGlobal;

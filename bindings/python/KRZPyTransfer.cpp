@@ -63,6 +63,7 @@ py::object Transferred(PyBroadTools& b, const std::string& where, const py::obje
   return Dispatch<KRZ_ALL_TYPES>(
       DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
       where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
+        Live(b);
         const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
         int done = 0;
         py::object result = body(tag, nLocal, done);
@@ -143,6 +144,7 @@ py::object CollectRows(PyCollector& c, int nLocal, const py::object& local) {
         using T = decltype(tag);
         T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
                        false);
+        Live(c);
         T** rows = Released([&] { return c.collector.CreateMyid0ArrayFromLocalArray(nLocal, l); });
         if (rows == nullptr)
           return py::none();
@@ -157,6 +159,7 @@ py::object CollectFlat(PyCollector& c, int nLocal, const py::object& local) {
         using T = decltype(tag);
         T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
                        false);
+        Live(c);
         T* flat = Released([&] { return c.collector.CreateMyid0Array1DFromLocalArray(nLocal, l); });
         if (flat == nullptr)
           return py::none();
@@ -203,6 +206,7 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetMapRelation_DefaultRelation",
           [](PyBroadTools& b, int nLocal) {
+            Live(b);
             Released([&] {
               b.tools.SetMapRelation_DefaultRelation(nLocal);
               return 0;
@@ -266,6 +270,7 @@ void BindTransfer(py::module_& m) {
           "SetMappinArrayCollectToMyid0",
           [](PyNodeCollect& n, int nLocal, const py::object& local) {
             int* l = IntArray(local, nLocal, "SetMappinArrayCollectToMyid0");
+            Live(n);
             Released([&] {
               n.mapping.SetMappinArrayCollectToMyid0(nLocal, l);
               return 0;
@@ -311,6 +316,7 @@ void BindTransfer(py::module_& m) {
           "SetMappinArrayCollectToMyid0",
           [](PyNodeGlobal& n, int nLocal, const py::object& local) {
             int* l = IntArray(local, nLocal, "SetMappinArrayCollectToMyid0");
+            Live(n);
             Released([&] {
               n.mapping.SetMappinArrayCollectToMyid0(nLocal, l);
               int mine[2] = {0, nLocal}; // every rank's count, for the rows handed back

@@ -109,3 +109,15 @@ def test_deadlines_past_the_clock_are_clamped():
 
     for deadline in (float("inf"), 1e10, 1e300):
         krz.run_ranks(2, body, deadline=deadline)
+
+
+@threads_only
+def test_an_object_whose_run_has_ended_raises():
+    kept = []
+
+    def body(com, myid, nproc):
+        kept.append(tools_on(com, myid, nproc))
+
+    krz.run_ranks(1, body, deadline=5)
+    with pytest.raises(ValueError, match="in-process run that has ended"):
+        kept[0].GetGlobalArrayFromLocalArray(np.ones(3))

@@ -34,6 +34,7 @@ using namespace krzbench;
 struct Figures {
   const char* method = "";
   double setupMs = 0, gatherMs = 0, scatterMs = 0, peakMiB = 0;
+  double othersMiB = 0; ///< the largest growth of any other rank's resident memory
   bool measured = false;
 };
 
@@ -62,11 +63,18 @@ double Steady(Context& c, const std::function<void()>& step) {
 
 void StartPhase(Context& c, double& base) {
   MPI_Barrier(c.comm);
-  if (c.myid == 0) {
-    malloc_trim(0); // what the last phase freed goes back to the system, so growth shows again
-    ResetPeak();
-    base = StatusMiB("VmRSS:");
-  }
+  malloc_trim(0); // what the last phase freed goes back to the system, so growth shows again
+  ResetPeak();
+  base = StatusMiB("VmRSS:");
+}
+
+// Collective: rank 0's growth of resident memory since StartPhase, and the largest of the others'.
+void EndPhase(Context& c, double base, Figures& f) {
+  const double mine = StatusMiB("VmHWM:") - base;
+  const double other = c.myid == 0 ? 0.0 : mine;
+  MPI_Reduce(&other, &f.othersMiB, 1, MPI_DOUBLE, MPI_MAX, 0, c.comm);
+  if (c.myid == 0)
+    f.peakMiB = mine;
 }
 
 bool SameGlobal(const Context& c, const double* values, bool withElementZero) {
@@ -108,10 +116,9 @@ Figures Library(Context& c, bool random) {
   f.setupMs = Ms(t0, Clock::now());
   f.gatherMs = Steady(c, [&] { tools.GetGlobalArrayFromLocalArray(local, global); });
   f.scatterMs = Steady(c, [&] { tools.GetLocalArrayFromGlobalArray(global, local); });
-  if (c.myid == 0) {
-    f.peakMiB = StatusMiB("VmHWM:") - base;
+  EndPhase(c, base, f);
+  if (c.myid == 0)
     c.libraryGlobal.assign(global, global + c.items + 1);
-  }
   delete[] global;
   f.measured = true;
   return f;
@@ -164,11 +171,41 @@ Figures PETScScatter(Context& c, bool toZero) {
   });
   if (!std::equal(kept.begin() + 1, kept.end(), c.local.begin() + 1))
     Fail(f.method);
-  if (c.myid == 0)
-    f.peakMiB = StatusMiB("VmHWM:") - base;
+  EndPhase(c, base, f);
   VecScatterDestroy(&scatter);
   VecDestroy(&y);
   VecDestroy(&x);
+  f.measured = true;
+  return f;
+}
+
+// The physical limit of the default relation: one MPI_Gatherv (MPI_Scatterv) of every rank's
+// items straight into (out of) the global array, no element 0 and no loop.
+Figures Bare(Context& c) {
+  Figures f{"bare MPI_Gatherv/Scatterv"};
+  double base = 0;
+  StartPhase(c, base);
+  std::vector<int> counts(c.counts), offsets(c.offsets);
+  for (int p = 0; p < c.nproc; ++p)
+    offsets[static_cast<size_t>(p)] += 1;
+  const int mine = counts[static_cast<size_t>(c.myid)];
+  std::vector<double> global(c.myid == 0 ? static_cast<size_t>(c.items) + 1 : 0);
+  auto gather = [&] {
+    MPI_Gatherv(c.local.data() + 1, mine, MPI_DOUBLE, global.data(), counts.data(), offsets.data(),
+                MPI_DOUBLE, 0, c.comm);
+  };
+  MPI_Barrier(c.comm);
+  auto t0 = Clock::now();
+  gather();
+  f.setupMs = Ms(t0, Clock::now());
+  f.gatherMs = Steady(c, gather);
+  if (!SameGlobal(c, global.data(), true))
+    Fail(f.method);
+  f.scatterMs = Steady(c, [&] {
+    MPI_Scatterv(global.data(), counts.data(), offsets.data(), MPI_DOUBLE, c.local.data() + 1, mine,
+                 MPI_DOUBLE, 0, c.comm);
+  });
+  EndPhase(c, base, f);
   f.measured = true;
   return f;
 }
@@ -224,8 +261,7 @@ Figures HandWritten(Context& c) {
     MPI_Scatterv(scratch.data(), counts.data(), offsets.data(), MPI_DOUBLE, c.local.data(), mine,
                  MPI_DOUBLE, 0, c.comm);
   });
-  if (c.myid == 0)
-    f.peakMiB = StatusMiB("VmHWM:") - base;
+  EndPhase(c, base, f);
   f.measured = true;
   return f;
 }
@@ -273,9 +309,9 @@ void Print(const Context& c, bool random, const std::vector<Figures>& rows) {
   for (const Figures& f : rows) {
     if (!f.measured)
       continue;
-    std::printf("| %s | %d | %s | %.2f | %.2f | %.2f | %.2f | %.1f | %.2f | %.2f |\n",
+    std::printf("| %s | %d | %s | %.2f | %.2f | %.2f | %.2f | %.1f | %.1f | %.2f | %.2f |\n",
                 random ? "random" : "default", c.nproc, f.method, f.setupMs, f.gatherMs,
-                f.scatterMs, f.gatherMs + f.scatterMs, f.peakMiB,
+                f.scatterMs, f.gatherMs + f.scatterMs, f.peakMiB, f.othersMiB,
                 (lib.gatherMs + lib.scatterMs) / (f.gatherMs + f.scatterMs),
                 lib.setupMs / f.setupMs);
   }
@@ -303,8 +339,8 @@ int main(int argc, char** argv) {
                 "transfer\n\n",
                 c.items, c.nproc, c.reps);
     std::printf("| relation | ranks | method | setup_ms | gather_ms | scatter_ms | g+s_ms | "
-                "rank0_peak_MiB | library/this | setup library/this |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+                "rank0_peak_MiB | others_peak_MiB | library/this | setup library/this |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
   }
   for (bool random : {false, true}) {
     Relation(c, random);
@@ -314,6 +350,8 @@ int main(int argc, char** argv) {
     if (!random)
       rows.push_back(PETScScatter(c, true));
     rows.push_back(HandWritten(c));
+    if (!random)
+      rows.push_back(Bare(c));
     Print(c, random, rows);
   }
   PetscFinalize();

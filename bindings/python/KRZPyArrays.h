@@ -89,14 +89,10 @@ T* Data(const py::handle& object, long long length, const std::string& where, bo
                : const_cast<T*>(static_cast<const T*>(array.data()));
 }
 
-/// Data() for one rank's argument of a collective: instead of raising before the collective
-/// (the other ranks would wait for this one), a refused argument is kept in `error` and null
-/// returned; the rank takes part with zeros and raises `error` afterwards (RaiseAfter).
-template <class T>
-T* DataOrLater(const py::handle& object, long long length, const std::string& where, bool write,
-               std::exception_ptr& error, bool allowNone = false) {
+/// f() (a pointer), or null with the exception it raised kept in `error` (the first one kept).
+template <class F> auto Later(std::exception_ptr& error, F&& f) -> decltype(f()) {
   try {
-    return Data<T>(object, length, where, write, allowNone);
+    return f();
   } catch (...) {
     if (!error)
       error = std::current_exception();
@@ -104,7 +100,16 @@ T* DataOrLater(const py::handle& object, long long length, const std::string& wh
   }
 }
 
-/// Raises what DataOrLater kept, if anything.
+/// Data() for one rank's argument of a collective: instead of raising before the collective
+/// (the other ranks would wait for this one), a refused argument is kept in `error` and null
+/// returned; the rank takes part with zeros and raises `error` afterwards (RaiseAfter).
+template <class T>
+T* DataOrLater(const py::handle& object, long long length, const std::string& where, bool write,
+               std::exception_ptr& error, bool allowNone = false) {
+  return Later(error, [&] { return Data<T>(object, length, where, write, allowNone); });
+}
+
+/// Raises what DataOrLater or Later kept, if anything.
 inline void RaiseAfter(const std::exception_ptr& error) {
   if (error)
     std::rethrow_exception(error);

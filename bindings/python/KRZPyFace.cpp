@@ -101,6 +101,20 @@ struct PyBoundaryFace {
   py::object owner, neighbor;
   int largestCell = 0; ///< the highest cell id named: cell arrays need one more element
 
+  /// The highest cell id the borrowed id arrays name now (0 before they are set).
+  int LargestCell() const {
+    int largest = 0;
+    for (const py::object& ids : {owner, neighbor}) {
+      if (!ids || ids.is_none())
+        continue;
+      const py::array array = py::reinterpret_borrow<py::array>(ids);
+      const int* id = static_cast<const int*>(array.data());
+      for (py::ssize_t i = 1; i < array.shape(0); ++i)
+        largest = std::max(largest, id[i]);
+    }
+    return largest;
+  }
+
   PyFace& Face() {
     if (face.is_none())
       throw py::value_error("CKRZL2GBroadTools_BoundaryFace: no face object "
@@ -111,6 +125,7 @@ struct PyBoundaryFace {
 
 template <class T>
 T* Cells(PyBoundaryFace& b, const py::object& cells, const std::string& where, bool write) {
+  b.largestCell = b.LargestCell(); // the borrowed ids may have been edited since they were set
   if (!py::isinstance<py::array>(cells))
     return Data<T>(cells, b.largestCell + 1, where, write); // raises with the expected form
   const long long length = py::reinterpret_borrow<py::array>(cells).ndim() == 1
@@ -131,7 +146,8 @@ py::object BoundaryGather(PyBoundaryFace& b, CellSide side, const py::object& ce
   const std::string where = side == CellSide::Owner ? "GetGlobalFaceValue_FromLocalOwnerCell"
                                                     : "GetGlobalFaceValue_FromLocalNeighborCell";
   PyFace& f = b.Face();
-  T* c = Cells<T>(b, cells, where + ": argument 'pCellValue'", false);
+  std::exception_ptr error; // raised after the collective, which the rank joins with zeros
+  T* c = Later(error, [&] { return Cells<T>(b, cells, where + ": argument 'pCellValue'", false); });
   py::object result = py::none();
   T* g = nullptr;
   if (f.myid == 0) {
@@ -146,6 +162,7 @@ py::object BoundaryGather(PyBoundaryFace& b, CellSide side, const py::object& ce
       b.bface.GetGlobalFaceValue_FromLocalNeighborCell(c, g);
     return 0;
   });
+  RaiseAfter(error);
   return result;
 }
 
@@ -156,12 +173,14 @@ void BoundaryScatter(PyBoundaryFace& b, const py::object& global, const py::obje
   T* g = f.myid == 0
              ? Data<T>(global, f.GlobalCount() + 1, where + ": argument 'pGlobalFaceValue'", false)
              : nullptr;
-  T* c = Cells<T>(b, cells, where + ": argument 'pCellValue'", true);
+  std::exception_ptr error; // raised after the collective, which the rank joins writing nothing
+  T* c = Later(error, [&] { return Cells<T>(b, cells, where + ": argument 'pCellValue'", true); });
   Live(b.Face());
   Released([&] {
     b.bface.GetLocalNeighborCellValue_FromGlobalFaceValue(g, c);
     return 0;
   });
+  RaiseAfter(error);
 }
 
 // ---- CKRZA2BExchange_BoundaryFace ---------------------------------------------------------------
@@ -212,8 +231,13 @@ void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,
   const Side to = spec.from == Side::A ? Side::B : Side::A;
   Dispatch<double, int>(DTypeOf(where, in), where, [&](auto tag) {
     using T = decltype(tag);
-    T* i = Values<T>(x, spec.from, spec.in, in, where + ": first argument", false);
-    T* o = Values<T>(x, to, spec.out, out, where + ": second argument", true);
+    // A refused array: the rank still takes part (reading zeros, writing nothing), then raises.
+    std::exception_ptr error;
+    T* i = Later(error, [&] {
+      return Values<T>(x, spec.from, spec.in, in, where + ": first argument", false);
+    });
+    T* o = Later(
+        error, [&] { return Values<T>(x, to, spec.out, out, where + ": second argument", true); });
     for (const py::object& face : {x.faceA, x.faceB})
       if (!face.is_none())
         Live(face.cast<PyFace&>());
@@ -224,6 +248,7 @@ void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,
         (x.exchange.*spec.ints)(i, o);
       return 0;
     });
+    RaiseAfter(error);
     return 0;
   });
 }
@@ -367,13 +392,10 @@ void BindFaces(py::module_& m) {
                                where + ": argument 'pOwnerCellID'", false);
             int* g = Data<int>(neighbor, static_cast<long long>(n) + 1,
                                where + ": argument 'pNeighborCellID'", false);
-            int largest = 0;
-            for (int i = 1; i <= n; ++i)
-              largest = std::max({largest, o[i], g[i]});
             b.bface.SetLocalFace_BoundaryCellID(n, o, g);
             b.owner = owner;
             b.neighbor = neighbor;
-            b.largestCell = largest;
+            b.largestCell = b.LargestCell();
           },
           py::arg("nBoundaryFaceLocal"), py::arg("pOwnerCellID"), py::arg("pNeighborCellID"),
           "Owner and neighbour cell of each local boundary face (int32 arrays of n+1, borrowed: "

@@ -1,5 +1,7 @@
 // Python classes of the transfer engine, the collector and the two node mappings.
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "CCOM_BroadTools.h"
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
@@ -36,6 +38,53 @@ struct PyBroadTools : PyRanked {
   CCOM_BroadTools tools;
   py::object counts; ///< SetMapRelation's count array, borrowed by the library
   BorrowedRows rows; ///< SetMapRelation's rows, borrowed by the library
+  int nGlobal = 0;   ///< SetMapRelation's global dimension
+};
+
+// Rank 0: the counts handed to SetMapRelation are borrowed and may have been edited in place
+// since; a count past its row's length would make the library read past the row. Such a call
+// runs on a copy with every count cut to its row (the transfer then reports the change of counts
+// and fails, as it would in C++), and raises afterwards (Raise()); the caller's relation is set
+// back when the guard ends.
+class CKRZCountGuard {
+public:
+  CKRZCountGuard(PyBroadTools& b, const std::string& where) : m_B(b) {
+    if (b.myid != 0 || !b.counts || b.counts.is_none())
+      return;
+    m_pCounts = static_cast<int*>(py::reinterpret_borrow<py::array>(b.counts).mutable_data());
+    for (int p = 0; p < b.nproc; ++p) {
+      const int row = b.rows.counts[static_cast<size_t>(p)];
+      if (m_pCounts[p] >= 0 && m_pCounts[p] <= row)
+        continue;
+      if (m_Error.empty())
+        m_Error = where + ": pNDimension_L[" + std::to_string(p) + "] was changed to " +
+                  std::to_string(m_pCounts[p]) + " in place, but its row holds " +
+                  std::to_string(row) + " items";
+      m_Clamped.assign(m_pCounts, m_pCounts + b.nproc);
+    }
+    if (m_Error.empty())
+      return;
+    for (int p = 0; p < b.nproc; ++p)
+      m_Clamped[static_cast<size_t>(p)] =
+          std::clamp(m_Clamped[static_cast<size_t>(p)], 0, b.rows.counts[static_cast<size_t>(p)]);
+    b.tools.SetMapRelation(b.nGlobal, m_Clamped.data(), b.rows.pointers.data());
+  }
+  ~CKRZCountGuard() {
+    if (!m_Error.empty())
+      m_B.tools.SetMapRelation(m_B.nGlobal, m_pCounts, m_B.rows.pointers.data());
+  }
+  CKRZCountGuard(const CKRZCountGuard&) = delete;
+  CKRZCountGuard& operator=(const CKRZCountGuard&) = delete;
+  void Raise() const {
+    if (!m_Error.empty())
+      throw py::value_error(m_Error);
+  }
+
+private:
+  PyBroadTools& m_B;
+  int* m_pCounts = nullptr;
+  std::vector<int> m_Clamped;
+  std::string m_Error;
 };
 
 void SetMapRelation(PyBroadTools& b, int nGlobal, const py::object& counts,
@@ -51,6 +100,7 @@ void SetMapRelation(PyBroadTools& b, int nGlobal, const py::object& counts,
   BorrowedRows r = Rows(rows, std::string(where) + ": argument 'pL2GArray'", c, b.nproc);
   b.counts = counts;
   b.rows = std::move(r);
+  b.nGlobal = nGlobal;
   b.tools.SetMapRelation(nGlobal, c, b.rows.pointers.data());
 }
 
@@ -66,7 +116,9 @@ py::object Transferred(PyBroadTools& b, const std::string& where, const py::obje
         Live(b);
         const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
         int done = 0;
+        CKRZCountGuard guard(b, where);
         py::object result = body(tag, nLocal, done);
+        guard.Raise();
         if (done == 0)
           throw std::runtime_error(where + ": the relation check failed (see the line printed)");
         return result;

@@ -121,3 +121,40 @@ def test_an_object_whose_run_has_ended_raises():
     krz.run_ranks(1, body, deadline=5)
     with pytest.raises(ValueError, match="in-process run that has ended"):
         kept[0].GetGlobalArrayFromLocalArray(np.ones(3))
+
+
+def test_borrowed_arrays_edited_in_place_are_checked_at_every_call():
+    from conftest import CoupledPair
+
+    def body(com, myid, nproc):
+        # Rank 0's counts grow past their rows: rank 0 raises after taking part, no read past a row.
+        counts = np.full(nproc, 2, dtype=np.int32)
+        rows = [np.array([0, 2 * p + 1, 2 * p + 2], dtype=np.int32) for p in range(nproc)]
+        tools = krz.CCOM_BroadTools()
+        tools.SetInitialize(myid, nproc, com)
+        tools.SetMapRelation(2 * nproc, counts, rows)
+        tools.GetGlobalArrayFromLocalArray(np.ones(3))
+        if myid == 0:
+            counts[nproc - 1] = 1000
+            with pytest.raises(ValueError, match=r"pNDimension_L\[%d\] was changed to 1000" % (nproc - 1)):
+                tools.GetGlobalArrayFromLocalArray(np.ones(3))
+            counts[nproc - 1] = 2
+        else:
+            tools.GetGlobalArrayFromLocalArray(np.ones(3))
+        glob = tools.GetGlobalArrayFromLocalArray(np.full(3, 4.0))
+        if myid == 0:
+            assert (glob[1:] == 4.0).all()
+
+        # The last rank's owner ids now name a cell past its cell array: it raises after taking
+        # part with zeros; the others' values arrive.
+        pair = CoupledPair(com, myid, nproc)
+        cells = pair.cells("B", np.float64)  # pair.owner holds domain B's owner ids
+        if myid == nproc - 1:
+            pair.owner[1] = 99
+            with pytest.raises(ValueError, match="name cell 99"):
+                pair.bface["B"].GetGlobalFaceValue_FromLocalOwnerCell(cells)
+            pair.owner[1] = 1
+        else:
+            pair.bface["B"].GetGlobalFaceValue_FromLocalOwnerCell(cells)
+
+    on_every_engine(body)

@@ -1,9 +1,11 @@
 #include "CKRZCom_MPI.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include "KRZTypeCodes.h"
@@ -39,6 +41,8 @@ CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context, double deadlineSe
   if (m_bOwnsComm)
     MPI_Comm_dup(comm, &m_Comm);
   m_nCommHandle = static_cast<int>(MPI_Comm_c2f(m_Comm));
+  const char* check = std::getenv("KRZ3DCOMTOOLS_MPI_CHECK");
+  m_bCheck = check != nullptr && std::atoi(check) != 0;
   m_nTypeChar = kTypeChar;
   m_nTypeInt = kTypeInt;
   m_nTypeFloat = kTypeFloat;
@@ -97,6 +101,46 @@ int CKRZCom_MPI::Complete(MPI_Request& request, const char* operation, int peer,
   }
 }
 
+namespace {
+const char* const kCollectives[] = {"Broadcast", "AllSum", "AllMin", "Barrier", "AllGather"};
+enum { kBroadcast, kAllSum, kAllMin, kBarrier, kAllGather };
+
+// "Broadcast(root=0, type=int, count=3)", as the threads engine writes a call.
+std::string Describe(const int* call) {
+  std::ostringstream s;
+  s << kCollectives[call[0]] << "(";
+  if (call[0] == kBroadcast)
+    s << "root=" << call[1] << ", ";
+  if (call[0] != kBarrier) {
+    const char* type = KRZTypeName(call[2]);
+    (type != nullptr ? s << "type=" << type : s << "type code " << call[2])
+        << ", count=" << call[3];
+  }
+  s << ")";
+  return s.str();
+}
+} // namespace
+
+void CKRZCom_MPI::Agree(int operation, int root, int type, int count) {
+  if (!m_bCheck)
+    return;
+  const int mine[4] = {operation, root, type, count};
+  std::vector<int> all(4 * static_cast<size_t>(Size()));
+  MPI_Allgather(mine, 4, MPI_INT, all.data(), 4, MPI_INT, m_Comm);
+  for (size_t r = 1; r < all.size() / 4; ++r) {
+    if (std::equal(all.begin(), all.begin() + 4, all.begin() + static_cast<long>(4 * r)))
+      continue;
+    if (Rank() == 0) {
+      std::ostringstream line;
+      line << "CKRZCom_MPI check: collective mismatch: rank 0 called " << Describe(all.data())
+           << ", rank " << r << " called " << Describe(all.data() + 4 * r) << "; aborting the job";
+      std::cout << line.str() << std::endl;
+    }
+    MPI_Barrier(m_Comm); // rank 0's line first
+    MPI_Abort(m_Comm, 4);
+  }
+}
+
 bool CKRZCom_MPI::ReceivedAsExpected(const MPI_Status& status, int source, int type, int count,
                                      int tag) {
   int got = 0;
@@ -144,6 +188,7 @@ int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int c
 
 int CKRZCom_MPI::Broadcast(int type, void* buf, int count, int root, int comm) {
   ++m_nCallCount;
+  Agree(kBroadcast, root, type, count);
   if (m_dDeadline <= 0.0)
     return MPI_Bcast(buf, count, ToMPI(type), root, ToComm(comm));
   MPI_Request request;
@@ -163,6 +208,7 @@ int Reduce(void* in, void* out, int count, int type, MPI_Op op, MPI_Comm comm, b
 
 int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
   ++m_nCallCount;
+  Agree(kAllSum, 0, type, count);
   MPI_Request request;
   const int rc = Reduce(in, out, count, type, MPI_SUM, ToComm(comm), m_dDeadline <= 0.0, request);
   return m_dDeadline <= 0.0 ? rc : Complete(request, "AllSum", -1, type, count, -1);
@@ -170,6 +216,7 @@ int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
 
 int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
   ++m_nCallCount;
+  Agree(kAllMin, 0, type, count);
   MPI_Request request;
   const int rc = Reduce(in, out, count, type, MPI_MIN, ToComm(comm), m_dDeadline <= 0.0, request);
   return m_dDeadline <= 0.0 ? rc : Complete(request, "AllMin", -1, type, count, -1);
@@ -177,6 +224,7 @@ int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
 
 int CKRZCom_MPI::Barrier(int comm) {
   ++m_nCallCount;
+  Agree(kBarrier, 0, kTypeInt, 0);
   if (m_dDeadline <= 0.0)
     return MPI_Barrier(ToComm(comm));
   MPI_Request request;
@@ -241,6 +289,7 @@ int CKRZCom_MPI::WaitAll() {
 
 int CKRZCom_MPI::AllGatherInt(int value, int* all) {
   ++m_nCallCount;
+  Agree(kAllGather, 0, kTypeInt, 1);
   if (m_dDeadline <= 0.0)
     return MPI_Allgather(&value, 1, MPI_INT, all, 1, MPI_INT, m_Comm);
   MPI_Request request;

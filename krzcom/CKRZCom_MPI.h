@@ -26,6 +26,12 @@
 // and both counts, and the call returns MPI_ERR_COUNT. (A longer message is MPI's own
 // MPI_ERR_TRUNCATE.)
 //
+// Check mode (off by default; the environment variable KRZ3DCOMTOOLS_MPI_CHECK=1 at
+// construction): every collective first agrees with the other ranks on operation, root, element
+// type and count (one MPI_Allgather of four ints); a disagreement prints, on rank 0, the first
+// rank that differs from it, both calls, then aborts the job (MPI_Abort, error code 4), as the
+// threads engine reports a mismatched collective.
+//
 // The posting interface (CKRZPostingCom) maps to MPI_Isend, MPI_Irecv, MPI_Waitall (polled with
 // MPI_Testall under a deadline) and MPI_Allgather.
 //
@@ -97,6 +103,8 @@ private:
                MPI_Status* status = MPI_STATUS_IGNORE);
   /// The deadline's report of one call, then MPI_Abort.
   void Expired(const char* operation, int peer, int type, int count, int tag);
+  /// Check mode: every rank names its collective; the first disagreement aborts the job.
+  void Agree(int operation, int root, int type, int count);
   /// Whether a completed receive got `count` elements of `type`; otherwise prints the line.
   bool ReceivedAsExpected(const MPI_Status& status, int source, int type, int count, int tag);
 
@@ -104,6 +112,7 @@ private:
   bool m_bOwnsComm;
   double m_dDeadline;                  ///< seconds; 0: blocking calls without deadline
   long long m_nCallCount;              ///< operations made so far on this communicator
+  bool m_bCheck = false;               ///< check mode: collectives agree first
   std::vector<MPI_Request> m_Requests; ///< posted since the last WaitAll
   std::vector<PostedOp> m_PostedOps;   ///< what each of m_Requests is, for the checks and lines
 };

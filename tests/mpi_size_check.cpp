@@ -1,15 +1,26 @@
 // The MPI engine checks the size of what it received: a message of another element type or a
 // shorter one than the receive expects is reported (source, tag, both counts) and the call fails,
 // blocking or posted. Run under mpiexec -n 2; prints "size check: ok" when every case was caught.
+// With the argument "collective" (and KRZ3DCOMTOOLS_MPI_CHECK=1) the two ranks broadcast
+// different counts instead: check mode reports it and aborts the job.
 #include <mpi.h>
 
 #include <cstdio>
+#include <string>
 
 #include "CKRZCom_MPI.h"
 
 int main(int argc, char** argv) {
   MPI_Init(&argc, &argv);
   int failed = 0;
+  if (argc > 1 && std::string(argv[1]) == "collective") {
+    CKRZCom_MPI com(MPI_COMM_WORLD);
+    int values[3] = {1, 2, 3};
+    com.Broadcast(com.m_nTypeInt, values, com.Rank() == 0 ? 3 : 2, 0, com.m_nCommHandle);
+    std::printf("check mode let a mismatched broadcast through\n");
+    MPI_Finalize();
+    return 1;
+  }
   {
     CKRZCom_MPI com(MPI_COMM_WORLD);
     const int h = com.m_nCommHandle;

@@ -104,25 +104,65 @@ void SetMapRelation(PyBroadTools& b, int nGlobal, const py::object& counts,
   b.tools.SetMapRelation(nGlobal, c, b.rows.pointers.data());
 }
 
+// 1 + the position of `dtype` in Types..., 0 for any other dtype.
+template <class... Types> int TypeNumber(const py::dtype& dtype) {
+  int number = 0, at = 0;
+  ((++at, number = number == 0 && dtype.is(DType<Types>()) ? at : number), ...);
+  return number;
+}
+
+const char* const kTypeNames[] = {
+    "an unsupported type", "float64", "float32", "int32", "bool", "int8"};
+
+// Collective (more than one rank): the ranks compare the element types they are about to move
+// (one AllMin of two ints), so that different dtypes on different ranks are an error on every
+// rank instead of values reinterpreted by the receiver, and a rank whose dtype is refused leaves
+// no other rank waiting. `code`: TypeNumber, 0 for a refused argument (which this rank raises).
+void AgreeOnType(PyBroadTools& b, const std::string& where, int code) {
+  if (b.nproc <= 1 || !b.com || b.com.is_none())
+    return;
+  CKRZCom* com = ComOf(b.com.cast<PyCom&>());
+  int mine[2] = {code, -code}, all[2] = {0, 0};
+  Released([&] { return com->AllMin(com->m_nTypeInt, mine, all, 2, com->m_nCommHandle); });
+  if (code == 0 || all[0] == -all[1])
+    return;
+  if (all[0] == 0)
+    throw py::value_error(where + ": another rank's arguments were refused; nothing moved");
+  throw py::type_error(where + ": the ranks passed arrays of different element types (" +
+                       kTypeNames[all[0]] + " and " + kTypeNames[-all[1]] + ", this rank " +
+                       kTypeNames[code] + "); nothing moved");
+}
+
 // A gather or scatter through `b`: the element type from the arrays given (or `dtype`), then
 // body(tag, nLocal) with this rank's local count; a failed relation check raises.
 template <class Body>
 py::object Transferred(PyBroadTools& b, const std::string& where, const py::object& local,
                        const py::object& global, const py::object& dtype, Body body) {
   const char* typed = py::isinstance<py::array>(local) ? "pLocal" : "pGlobal";
-  return Dispatch<KRZ_ALL_TYPES>(
-      DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype),
-      where + ": argument '" + typed + "'", [&](auto tag) -> py::object {
-        Live(b);
-        const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
-        int done = 0;
-        CKRZCountGuard guard(b, where);
-        py::object result = body(tag, nLocal, done);
-        guard.Raise();
-        if (done == 0)
-          throw std::runtime_error(where + ": the relation check failed (see the line printed)");
-        return result;
-      });
+  const std::string argument = where + ": argument '" + typed + "'";
+  py::dtype type;
+  std::exception_ptr error;
+  int code = 0;
+  try {
+    type = DTypeOf(where, {{"pLocal", local}, {"pGlobal", global}}, dtype);
+    code = TypeNumber<KRZ_ALL_TYPES>(type);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  AgreeOnType(b, where, code); // every rank alike, before any message
+  if (error)
+    std::rethrow_exception(error);
+  return Dispatch<KRZ_ALL_TYPES>(type, argument, [&](auto tag) -> py::object {
+    Live(b);
+    const int nLocal = Released([&] { return b.tools.GetDimension_Local(b.myid); });
+    int done = 0;
+    CKRZCountGuard guard(b, where);
+    py::object result = body(tag, nLocal, done);
+    guard.Raise();
+    if (done == 0)
+      throw std::runtime_error(where + ": the relation check failed (see the line printed)");
+    return result;
+  });
 }
 
 py::object Gather(PyBroadTools& b, const py::object& local, const py::object& global,

@@ -158,3 +158,23 @@ def test_borrowed_arrays_edited_in_place_are_checked_at_every_call():
             pair.bface["B"].GetGlobalFaceValue_FromLocalOwnerCell(cells)
 
     on_every_engine(body)
+
+
+def test_different_dtypes_on_different_ranks_are_an_error_on_every_rank():
+    def body(com, myid, nproc):
+        tools = tools_on(com, myid, nproc)
+        if nproc == 1:
+            return
+        local = np.array([0, 11, 12], dtype=np.float32 if myid == nproc - 1 else np.float64)
+        with pytest.raises(TypeError, match=r"different element types \(float64 and float32"):
+            tools.GetGlobalArrayFromLocalArray(local)
+        # One rank's dtype no transfer serves: it raises, every other rank is told, none waits.
+        local = np.zeros(3, dtype=np.int64 if myid == 0 else np.float64)
+        with pytest.raises((TypeError, ValueError), match="got int64|another rank's arguments"):
+            tools.GetGlobalArrayFromLocalArray(local)
+        # The object goes on working.
+        glob = tools.GetGlobalArrayFromLocalArray(np.ones(3))
+        if myid == 0:
+            assert (glob[1:] == 1.0).all()
+
+    on_every_engine(body)

@@ -58,18 +58,26 @@ int** OptionalRows(BorrowedRows& store, const py::object& rows, const std::strin
 template <class T>
 py::object FaceGather(PyFace& f, const py::object& local, const py::object& global) {
   const std::string where = "GetValue_FromLocalFaceToGloblaFace";
-  T* l = Data<T>(local, f.LocalCount() + 1, where + ": argument 'pLocal'", false, true);
+  // A refused argument: the rank takes part (zeros in, a scratch array out) and raises after.
+  std::exception_ptr error;
+  T* l =
+      DataOrLater<T>(local, f.LocalCount() + 1, where + ": argument 'pLocal'", false, error, true);
   py::object result = py::none();
   T* g = nullptr;
   if (f.myid == 0) {
     result = global.is_none() ? py::object(Zeros<T>(f.GlobalCount() + 1)) : global;
-    g = Data<T>(result, f.GlobalCount() + 1, where + ": argument 'pGlobal'", true);
+    g = DataOrLater<T>(result, f.GlobalCount() + 1, where + ": argument 'pGlobal'", true, error);
+    if (g == nullptr) {
+      result = Zeros<T>(f.GlobalCount() + 1);
+      g = Data<T>(result, f.GlobalCount() + 1, where, true);
+    }
   }
   Live(f);
   Released([&] {
     f.face.GetValue_FromLocalFaceToGloblaFace(l, g);
     return 0;
   });
+  RaiseAfter(error);
   if (l == nullptr)
     throw py::value_error(where + ": argument 'pLocal' is None; the call took part with zeros");
   return result;
@@ -78,16 +86,22 @@ py::object FaceGather(PyFace& f, const py::object& local, const py::object& glob
 template <class T>
 py::object FaceScatter(PyFace& f, const py::object& global, const py::object& local) {
   const std::string where = "GetValue_FromGlobalFaceToLocalFace";
-  T* g = f.myid == 0
-             ? Data<T>(global, f.GlobalCount() + 1, where + ": argument 'pGlobal'", false, true)
-             : nullptr;
+  std::exception_ptr error;
+  T* g = f.myid == 0 ? DataOrLater<T>(global, f.GlobalCount() + 1, where + ": argument 'pGlobal'",
+                                      false, error, true)
+                     : nullptr;
   py::object result = local.is_none() ? py::object(Zeros<T>(f.LocalCount() + 1)) : local;
-  T* l = Data<T>(result, f.LocalCount() + 1, where + ": argument 'pLocal'", true);
+  T* l = DataOrLater<T>(result, f.LocalCount() + 1, where + ": argument 'pLocal'", true, error);
+  if (l == nullptr) {
+    result = Zeros<T>(f.LocalCount() + 1);
+    l = Data<T>(result, f.LocalCount() + 1, where, true);
+  }
   Live(f);
   Released([&] {
     f.face.GetValue_FromGlobalFaceToLocalFace(g, l);
     return 0;
   });
+  RaiseAfter(error);
   if (f.myid == 0 && g == nullptr)
     throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank received "
                                   "zeros");

@@ -234,13 +234,14 @@ py::object CollectRows(PyCollector& c, int nLocal, const py::object& local) {
   return Dispatch<KRZ_ROW_TYPES>(
       DTypeOf(where, {{"pLocal", local}}, py::none()), where, [&](auto tag) -> py::object {
         using T = decltype(tag);
-        T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
-                       false);
+        std::exception_ptr error; // raised after the collection, which the rank joins with zeros
+        T* l = DataOrLater<T>(local, static_cast<long long>(nLocal) + 1,
+                              where + ": argument 'pLocal'", false, error);
         Live(c);
         T** rows = Released([&] { return c.collector.CreateMyid0ArrayFromLocalArray(nLocal, l); });
-        if (rows == nullptr)
-          return py::none();
-        return AdoptRows(rows, Counts(c));
+        py::object out = rows == nullptr ? py::object(py::none()) : AdoptRows(rows, Counts(c));
+        RaiseAfter(error);
+        return out;
       });
 }
 
@@ -249,13 +250,18 @@ py::object CollectFlat(PyCollector& c, int nLocal, const py::object& local) {
   return Dispatch<KRZ_ROW_TYPES>(
       DTypeOf(where, {{"pLocal", local}}, py::none()), where, [&](auto tag) -> py::object {
         using T = decltype(tag);
-        T* l = Data<T>(local, static_cast<long long>(nLocal) + 1, where + ": argument 'pLocal'",
-                       false);
+        std::exception_ptr error; // raised after the collection, which the rank joins with zeros
+        T* l = DataOrLater<T>(local, static_cast<long long>(nLocal) + 1,
+                              where + ": argument 'pLocal'", false, error);
         Live(c);
         T* flat = Released([&] { return c.collector.CreateMyid0Array1DFromLocalArray(nLocal, l); });
-        if (flat == nullptr)
-          return py::none();
-        return Adopt(flat, static_cast<long long>(c.collector.GetNumber_Global()) + 1);
+        py::object out =
+            flat == nullptr
+                ? py::object(py::none())
+                : py::object(
+                      Adopt(flat, static_cast<long long>(c.collector.GetNumber_Global()) + 1));
+        RaiseAfter(error);
+        return out;
       });
 }
 

@@ -178,3 +178,28 @@ def test_different_dtypes_on_different_ranks_are_an_error_on_every_rank():
             assert (glob[1:] == 1.0).all()
 
     on_every_engine(body)
+
+
+def test_face_and_collection_arguments_refused_on_one_rank_leave_no_rank_waiting():
+    from conftest import CoupledPair
+
+    def body(com, myid, nproc):
+        last = nproc - 1
+        pair = CoupledPair(com, myid, nproc)
+        face = pair.face["A"]
+        if myid == last:
+            with pytest.raises(ValueError, match=r"'pLocal': expected 3 elements"):
+                face.GetValue_FromLocalFaceToGloblaFace(np.ones(7))
+        else:
+            face.GetValue_FromLocalFaceToGloblaFace(np.ones(3))
+        collector = krz.CCOM_BroadTools_CollectLocalArrayToMyid0()
+        collector.SetInitialize(myid, nproc, com)
+        if myid == last:
+            with pytest.raises(ValueError, match=r"'pLocal': expected 4 elements"):
+                collector.CreateMyid0ArrayFromLocalArray(3, np.ones(2, dtype=np.int32))
+        else:
+            rows = collector.CreateMyid0ArrayFromLocalArray(3, np.ones(4, dtype=np.int32))
+            if myid == 0:
+                assert (rows[0][1:] == 1).all() and (rows[last][1:] == 0).all() or nproc == 1
+
+    on_every_engine(body)

@@ -5,7 +5,8 @@
 namespace krz::detail {
 
 enum KRZTag : int {
-  kTransferTag = 10000 ///< gathers and scatters: every rank's array to or from rank 0
+  kTransferTag = 10000, ///< gathers and scatters: every rank's array to or from rank 0
+  kA2BTag = 10001       ///< the A/B exchange's direct route: its lists and its values
 };
 
 } // namespace krz::detail

@@ -5,20 +5,9 @@
 #include "CKRZL2GBroadTools_Face.h"
 #include "base/KRZLine.h"
 #include "base/KRZScratch.h"
+#include "boundaryface/KRZBoundaryFaceSteps.h"
 
 using namespace krz::detail;
-
-// The steps behind the boundary-face transfers; they take the object they serve (`t`).
-struct CKRZL2GBroadTools_BoundaryFace::Impl {
-  template <class T> static T* Buffer(CKRZL2GBroadTools_BoundaryFace& t, int nFace);
-  template <class T>
-  static void GatherCells(CKRZL2GBroadTools_BoundaryFace& t, const int* pCellID, T* pCellValue,
-                          T* pGlobalFaceValue);
-  template <class T>
-  static void ScatterCells(CKRZL2GBroadTools_BoundaryFace& t, T* pGlobalFaceValue, T* pCellValue);
-  static bool HasFace(const CKRZL2GBroadTools_BoundaryFace& t);
-  static int CurrentLocalCount(CKRZL2GBroadTools_BoundaryFace& t, const char* operation);
-};
 
 CKRZL2GBroadTools_BoundaryFace::CKRZL2GBroadTools_BoundaryFace()
     : m_pFace(nullptr), m_nBoundaryFaceNumber_G(0), m_nBoundaryFaceNumber_L(0),
@@ -116,12 +105,10 @@ int CKRZL2GBroadTools_BoundaryFace::Impl::CurrentLocalCount(CKRZL2GBroadTools_Bo
 }
 
 template <class T>
-void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_BoundaryFace& t,
-                                                       const int* pCellID, T* pCellValue,
-                                                       T* pGlobalFaceValue) {
-  if (!HasFace(t))
-    return;
-  const int n = CurrentLocalCount(t, "gather");
+T* CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(CKRZL2GBroadTools_BoundaryFace& t,
+                                                   const int* pCellID, const T* pCellValue,
+                                                   int& n) {
+  n = CurrentLocalCount(t, "gather");
   T* buffer = Buffer<T>(t, std::max(n, t.m_nBoundaryFaceNumber_L));
   int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
   if (usable > 0 && (pCellID == nullptr || pCellValue == nullptr)) {
@@ -140,6 +127,39 @@ void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_Boundar
     buffer[i] = cell >= 0 ? pCellValue[cell] : T();
   }
   std::fill(buffer + usable + 1, buffer + std::max(n, usable) + 1, T());
+  return buffer;
+}
+
+template <class T>
+void CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells(CKRZL2GBroadTools_BoundaryFace& t, int n,
+                                                      const T* faceValues, T* pCellValue) {
+  const int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
+  if (usable > 0 && (t.m_pNeighborCellID == nullptr || pCellValue == nullptr)) {
+    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << t.m_pFace->Getmyid()
+               << " has no cell ids or cell values; nothing written";
+    return;
+  }
+  bool reported = false;
+  for (int i = 1; i <= usable; ++i) {
+    const int cell = t.m_pNeighborCellID[i];
+    if (cell >= 0) {
+      pCellValue[cell] = faceValues[i];
+    } else if (!reported) {
+      CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: boundary face " << i << " names cell " << cell
+                 << "; its value is not written";
+      reported = true;
+    }
+  }
+}
+
+template <class T>
+void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_BoundaryFace& t,
+                                                       const int* pCellID, T* pCellValue,
+                                                       T* pGlobalFaceValue) {
+  if (!HasFace(t))
+    return;
+  int n = 0;
+  T* buffer = PackCells(t, pCellID, pCellValue, n);
   t.m_pFace->GetValue_FromLocalFaceToGloblaFace(buffer, pGlobalFaceValue);
 }
 
@@ -151,24 +171,20 @@ void CKRZL2GBroadTools_BoundaryFace::Impl::ScatterCells(CKRZL2GBroadTools_Bounda
   const int n = CurrentLocalCount(t, "scatter");
   T* buffer = Buffer<T>(t, std::max(n, t.m_nBoundaryFaceNumber_L));
   t.m_pFace->GetValue_FromGlobalFaceToLocalFace(pGlobalFaceValue, buffer);
-  const int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
-  if (usable > 0 && (t.m_pNeighborCellID == nullptr || pCellValue == nullptr)) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << t.m_pFace->Getmyid()
-               << " has no cell ids or cell values; nothing written";
-    return;
-  }
-  bool reported = false;
-  for (int i = 1; i <= usable; ++i) {
-    const int cell = t.m_pNeighborCellID[i];
-    if (cell >= 0) {
-      pCellValue[cell] = buffer[i];
-    } else if (!reported) {
-      CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: boundary face " << i << " names cell " << cell
-                 << "; its value is not written";
-      reported = true;
-    }
-  }
+  ApplyCells(t, n, buffer, pCellValue);
 }
+
+// The exchange's direct route packs and applies through the same steps.
+template double*
+CKRZL2GBroadTools_BoundaryFace::Impl::PackCells<double>(CKRZL2GBroadTools_BoundaryFace&, const int*,
+                                                        const double*, int&);
+template int* CKRZL2GBroadTools_BoundaryFace::Impl::PackCells<int>(CKRZL2GBroadTools_BoundaryFace&,
+                                                                   const int*, const int*, int&);
+template void
+CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells<double>(CKRZL2GBroadTools_BoundaryFace&, int,
+                                                         const double*, double*);
+template void CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells<int>(CKRZL2GBroadTools_BoundaryFace&,
+                                                                    int, const int*, int*);
 
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalOwnerCell(int* pCellValue,
                                                                            int* pGlobalFaceValue) {

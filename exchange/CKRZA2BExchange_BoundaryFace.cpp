@@ -1,9 +1,14 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 
+#include "CCOM_BroadTools.h"
+#include "CKRZCom.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
+#include "base/KRZComTyped.h"
 #include "base/KRZLine.h"
+#include "boundaryface/KRZBoundaryFaceSteps.h"
 #include "exchange/KRZA2BTransferList.h"
+#include "exchange/KRZDirectPlan.h"
 #include "face/CKRZFacesMappingA2B_Basic.h"
 
 using namespace krz::detail;
@@ -32,11 +37,27 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   void Pull(CKRZA2BExchange_BoundaryFace& t, Domain to, std::vector<T>& source,
             std::vector<T>& target);
   void DropStaleRelation(CKRZA2BExchange_BoundaryFace& t);
+  void TellNoRelation(const std::vector<int>& relation);
+
+  // The direct route (CKRZDirectPlan): chosen per transfer, collectively, on engines that post.
+  CKRZPostingCom* Direct(CKRZA2BExchange_BoundaryFace& t);
+  bool PlanServes(CKRZA2BExchange_BoundaryFace& t, std::vector<std::vector<int>>& wire);
+  template <class T>
+  static void DirectTransfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                             CKRZPostingCom& post, T* pIn, T* pOut);
 
   bool m_bToldNoRelation = false;
   long long m_nFaceSetUps_A =
       -1; ///< rank 0: face object A's set-up count when the relation was made
   long long m_nFaceSetUps_B = -1; ///< the same for face object B
+  // Rank 0: the relation's version (a new one, or one dropped, counts on), and what the plan was
+  // built from: both face objects' set-up counts and that version; whether the plan serves them.
+  long long m_nRelationVersion = 0;
+  long long m_nPlanSetUps_A = -1, m_nPlanSetUps_B = -1, m_nPlanVersion = -1;
+  bool m_bPlanServes = false;
+  int m_nGeneration = 0;
+  // Every rank: its own lists of the current plan.
+  CKRZDirectPlan m_Plan;
 };
 
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
@@ -118,6 +139,7 @@ void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
   m_pA2BRelation.clear();
   m_pB2ARelation.clear();
   m_pImpl->m_bToldNoRelation = false;
+  ++m_pImpl->m_nRelationVersion;
   if (m_pFace_B == nullptr) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: SetL2G_Face() was given no face object B; "
                   "no A/B relation";
@@ -153,6 +175,15 @@ void CKRZA2BExchange_BoundaryFace::Impl::DropStaleRelation(CKRZA2BExchange_Bound
                 "SetA2BRelation is called again";
   t.m_pA2BRelation.clear();
   t.m_pB2ARelation.clear();
+  m_bToldNoRelation = true;
+  ++m_nRelationVersion;
+}
+
+void CKRZA2BExchange_BoundaryFace::Impl::TellNoRelation(const std::vector<int>& relation) {
+  if (!relation.empty() || m_bToldNoRelation)
+    return;
+  CKRZLine() << "CKRZA2BExchange_BoundaryFace: no A/B relation (SetA2BRelation); every "
+                "target face is taken as unpaired";
   m_bToldNoRelation = true;
 }
 
@@ -228,11 +259,7 @@ template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::Pull(CKRZA2BExchange_BoundaryFace& t, Domain to,
                                               std::vector<T>& source, std::vector<T>& target) {
   const std::vector<int>& relation = to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation;
-  if (relation.empty() && !m_bToldNoRelation) {
-    CKRZLine() << "CKRZA2BExchange_BoundaryFace: no A/B relation (SetA2BRelation); every "
-                  "target face is taken as unpaired";
-    m_bToldNoRelation = true;
-  }
+  TellNoRelation(relation);
   const size_t sources = source.size();
   const size_t paired = std::min(relation.size(), target.size());
   for (size_t g = 1; g < paired; ++g) {
@@ -243,11 +270,124 @@ void CKRZA2BExchange_BoundaryFace::Impl::Pull(CKRZA2BExchange_BoundaryFace& t, D
     target[g] = source[0];
 }
 
+// Rank 0: whether the plan serves the objects as they are (both face relations set up, every
+// boundary-face object standing on its domain's face object, the face maps such as the plan
+// serves); builds every rank's lists into `wire` when it does.
+bool CKRZA2BExchange_BoundaryFace::Impl::PlanServes(CKRZA2BExchange_BoundaryFace& t,
+                                                    std::vector<std::vector<int>>& wire) {
+  const CKRZL2GBroadTools_Face& a = *t.m_pFace_A;
+  const CKRZL2GBroadTools_Face& b = *t.m_pFace_B;
+  if (!a.m_pBroadTools || !b.m_pBroadTools || a.m_pCom != b.m_pCom || a.m_nNProc != b.m_nNProc)
+    return false;
+  for (const CKRZL2GBroadTools_BoundaryFace* bf : {t.m_pBoundaryFace_A, t.m_pBoundaryFace_B})
+    if (bf != nullptr && bf->m_pFace != nullptr && bf->m_pFace != &a && bf->m_pFace != &b)
+      return false;
+  if ((t.m_pBoundaryFace_A != nullptr && t.m_pBoundaryFace_A->m_pFace == &b) ||
+      (t.m_pBoundaryFace_B != nullptr && t.m_pBoundaryFace_B->m_pFace == &a))
+    return false;
+  const KRZFaceMap mapA{a.m_nFaceNumber_G, a.m_pFaceNumber_L.data(), a.m_ppL2GFace};
+  const KRZFaceMap mapB{b.m_nFaceNumber_G, b.m_pFaceNumber_L.data(), b.m_ppL2GFace};
+  return CKRZDirectPlan::Build(a.m_nNProc, mapA, mapB, t.m_pB2ARelation, t.m_pA2BRelation, wire);
+}
+
+// Collective on engines that post: rank 0 tells every rank whether this transfer takes the
+// direct route (one broadcast) and, when the plan changed (a face object set up again, a new
+// relation), hands out the new lists first. Null: the route through rank 0.
+CKRZPostingCom* CKRZA2BExchange_BoundaryFace::Impl::Direct(CKRZA2BExchange_BoundaryFace& t) {
+  CKRZL2GBroadTools_Face& a = *t.m_pFace_A;
+  CKRZPostingCom* post = PostingOf(a.m_pCom, a.m_nNProc);
+  if (post == nullptr)
+    return nullptr;
+  const int myid = a.m_nMyid;
+  std::vector<std::vector<int>> wire;
+  int state = 0; // 0: through rank 0; g > 0: plan g; -g: plan g, handed out now
+  if (myid == 0) {
+    DropStaleRelation(t);
+    CKRZL2GBroadTools_Face& b = *t.m_pFace_B;
+    const bool current = m_nPlanSetUps_A == a.SetUpCount() && m_nPlanSetUps_B == b.SetUpCount() &&
+                         m_nPlanVersion == m_nRelationVersion;
+    if (!current) {
+      m_nPlanSetUps_A = a.SetUpCount();
+      m_nPlanSetUps_B = b.SetUpCount();
+      m_nPlanVersion = m_nRelationVersion;
+      m_bPlanServes = PlanServes(t, wire);
+      m_nGeneration += m_bPlanServes ? 1 : 0;
+    }
+    state = !m_bPlanServes ? 0 : current ? m_nGeneration : -m_nGeneration;
+  }
+  BroadcastInt(a.m_pCom, a.m_nNProc, state, 0);
+  if (state == 0)
+    return nullptr;
+  if (state < 0) {
+    if (!m_Plan.Distribute(*post, *a.m_pCom, myid, a.m_nNProc, wire))
+      CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
+                 << " did not receive its direct-route lists whole";
+    m_Plan.SetGeneration(-state);
+  }
+  return post;
+}
+
+// The direct route of one transfer: this rank's source values in face order, straight to the
+// ranks that hold their targets, then the target values applied as the route through rank 0
+// applies them (the same lines for the same mistakes).
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::DirectTransfer(CKRZA2BExchange_BoundaryFace& t,
+                                                        const Step& step, CKRZPostingCom& post,
+                                                        T* pIn, T* pOut) {
+  const int myid = t.m_pFace_A->Getmyid();
+  const Domain from = step.from;
+  const Domain to = from == Domain::A ? Domain::B : Domain::A;
+  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? t.m_pFace_A : t.m_pFace_B);
+  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? t.m_pFace_A : t.m_pFace_B);
+  const int nFrom = faceFrom.GetFaceNumber_Local(myid);
+  const int nTo = faceTo.GetFaceNumber_Local(myid);
+  std::vector<T> zeros;
+  const T* source = pIn;
+  if (step.source != Source::Face) {
+    CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, from, myid);
+    int n = 0;
+    if (boundary != nullptr)
+      source = CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(
+          *boundary,
+          step.source == Source::OwnerCell ? boundary->m_pOwnerCellID : boundary->m_pNeighborCellID,
+          static_cast<const T*>(pIn), n);
+    else
+      source = nullptr;
+  } else if (pIn == nullptr) {
+    CKRZLine() << "GetGlobalArrayFromLocalArray: the local array is null on process " << myid
+               << "; zeros take its place";
+  }
+  if (source == nullptr) {
+    zeros.assign(static_cast<size_t>(nFrom) + 1, T());
+    source = zeros.data();
+  }
+  if (myid == 0)
+    t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
+  CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
+  const int d = from == Domain::A ? 0 : 1;
+  plan.Start<T>(post, *faceFrom.m_pCom, myid, d, source, nTo);
+  if (!plan.Finish<T>(post, myid, d))
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
+               << " did not receive every value of the transfer as sent";
+  const T* target = plan.Target<T>();
+  if (step.target == Target::Face) {
+    if (pOut != nullptr)
+      std::copy(target + 1, target + nTo + 1, pOut + 1);
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
+    using Steps = CKRZL2GBroadTools_BoundaryFace::Impl;
+    Steps::ApplyCells(*boundary, Steps::CurrentLocalCount(*boundary, "scatter"), target, pOut);
+  }
+}
+
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
                                                   T* pIn, T* pOut) {
   if (!Ready(t))
     return;
+  if (CKRZPostingCom* post = t.m_pImpl->Direct(t)) {
+    DirectTransfer(t, step, *post, pIn, pOut);
+    return;
+  }
   const int myid = t.m_pFace_A->Getmyid();
   const bool root = myid == 0;
   const Domain from = step.from;

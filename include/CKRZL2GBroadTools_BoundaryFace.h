@@ -52,7 +52,8 @@ public:
   void GetLocalNeighborCellValue_FromGlobalFaceValue(double* pGlobalFaceValue, double* pCellValue);
 
 private:
-  struct Impl; // the steps behind the transfers
+  friend class CKRZA2BExchange_BoundaryFace; // its direct route packs and applies cell values
+  struct Impl;                               // the steps behind the transfers
 
   void FreeMemory();
 

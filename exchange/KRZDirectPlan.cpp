@@ -1,0 +1,237 @@
+// The direct route's plan: built on rank 0, handed out, executed by every rank.
+#include "exchange/KRZDirectPlan.h"
+
+#include <algorithm>
+
+#include "CKRZCom.h"
+#include "CKRZPostingCom.h"
+#include "base/KRZComTyped.h"
+#include "base/KRZTags.h"
+
+namespace krz::detail {
+namespace {
+
+// Whether every local face has a global face in 1..n and every global face a local one.
+bool Serves(int nproc, const KRZFaceMap& m) {
+  if (m.counts == nullptr || m.rows == nullptr || m.nGlobal < 1)
+    return false; // no face at all: the route through rank 0 refuses the transfer
+  std::vector<char> seen(static_cast<size_t>(m.nGlobal) + 1, 0);
+  for (int p = 0; p < nproc; ++p) {
+    const int n = m.counts[p];
+    if (n < 0 || (n > 0 && m.rows[p] == nullptr))
+      return false;
+    for (int i = 1; i <= n; ++i) {
+      const int g = m.rows[p][i];
+      if (g < 1 || g > m.nGlobal)
+        return false;
+      seen[static_cast<size_t>(g)] = 1;
+    }
+  }
+  return std::find(seen.begin() + 1, seen.end(), 0) == seen.end();
+}
+
+// One value on its way: from local face `face` of rank `from` to local face `target` of `to`.
+struct Step {
+  int from, to, face, target;
+};
+
+// The steps of direction X -> Y: every target face takes the value of the last local face (rank
+// by rank, face by face) that writes its partner's global face; unpaired faces get none.
+std::vector<Step> Steps(int nproc, const KRZFaceMap& x, const KRZFaceMap& y,
+                        const std::vector<int>& partner) {
+  std::vector<int> lastRank(static_cast<size_t>(x.nGlobal) + 1, -1);
+  std::vector<int> lastFace(lastRank.size(), 0);
+  for (int p = 0; p < nproc; ++p)
+    for (int i = 1; i <= x.counts[p]; ++i) {
+      lastRank[static_cast<size_t>(x.rows[p][i])] = p;
+      lastFace[static_cast<size_t>(x.rows[p][i])] = i;
+    }
+  std::vector<Step> steps;
+  for (int q = 0; q < nproc; ++q)
+    for (int j = 1; j <= y.counts[q]; ++j) {
+      const size_t g = static_cast<size_t>(y.rows[q][j]);
+      const int from = g < partner.size() ? partner[g] : 0;
+      if (from > 0 && from <= x.nGlobal)
+        steps.push_back(
+            Step{lastRank[static_cast<size_t>(from)], q, lastFace[static_cast<size_t>(from)], j});
+    }
+  return steps;
+}
+
+// Appends the steps, grouped by `peer` of each rank `owner`, as CSR lists (faces: `face`).
+template <class Owner, class Peer, class Face>
+void Group(std::vector<Step> steps, Owner owner, Peer peer, Face face,
+           std::vector<std::vector<int>>& peers, std::vector<std::vector<int>>& firsts,
+           std::vector<std::vector<int>>& faces) {
+  // Stable: inside one pair of ranks the steps keep the target's face order, alike on both sides.
+  std::stable_sort(steps.begin(), steps.end(), [&](const Step& s, const Step& t) {
+    return owner(s) != owner(t) ? owner(s) < owner(t) : peer(s) < peer(t);
+  });
+  for (size_t k = 0; k < steps.size(); ++k) {
+    const size_t r = static_cast<size_t>(owner(steps[k]));
+    if (peers[r].empty() || peers[r].back() != peer(steps[k])) {
+      peers[r].push_back(peer(steps[k]));
+      firsts[r].push_back(static_cast<int>(faces[r].size()));
+    }
+    faces[r].push_back(face(steps[k]));
+  }
+  for (size_t r = 0; r < peers.size(); ++r)
+    firsts[r].push_back(static_cast<int>(faces[r].size()));
+}
+
+void AppendBlocks(const std::vector<int>& peer, const std::vector<int>& first,
+                  const std::vector<int>& face, std::vector<int>& wire) {
+  wire.push_back(static_cast<int>(peer.size()));
+  for (size_t k = 0; k < peer.size(); ++k) {
+    wire.push_back(peer[k]);
+    wire.push_back(first[k + 1] - first[k]);
+    wire.insert(wire.end(), face.begin() + first[k], face.begin() + first[k + 1]);
+  }
+}
+
+bool ReadBlocks(const std::vector<int>& wire, size_t& at, std::vector<int>& peer,
+                std::vector<int>& first, std::vector<int>& face) {
+  peer.clear();
+  face.clear();
+  first.assign(1, 0);
+  if (at >= wire.size() || wire[at] < 0)
+    return false;
+  const int blocks = wire[at++];
+  for (int k = 0; k < blocks; ++k) {
+    if (at + 2 > wire.size() || wire[at + 1] < 0 ||
+        wire.size() - at - 2 < static_cast<size_t>(wire[at + 1]))
+      return false;
+    peer.push_back(wire[at]);
+    const size_t n = static_cast<size_t>(wire[at + 1]);
+    face.insert(face.end(), wire.begin() + static_cast<long>(at + 2),
+                wire.begin() + static_cast<long>(at + 2 + n));
+    first.push_back(static_cast<int>(face.size()));
+    at += 2 + n;
+  }
+  return true;
+}
+
+} // namespace
+
+bool CKRZDirectLists::Read(const std::vector<int>& wire, size_t& at) {
+  return ReadBlocks(wire, at, sendPeer, sendFirst, sendFace) &&
+         ReadBlocks(wire, at, recvPeer, recvFirst, recvFace);
+}
+
+size_t CKRZDirectLists::Bytes() const {
+  return sizeof(int) * (sendPeer.size() + sendFirst.size() + sendFace.size() + recvPeer.size() +
+                        recvFirst.size() + recvFace.size());
+}
+
+bool CKRZDirectPlan::Build(int nproc, const KRZFaceMap& a, const KRZFaceMap& b,
+                           const std::vector<int>& toB, const std::vector<int>& toA,
+                           std::vector<std::vector<int>>& wire) {
+  wire.assign(static_cast<size_t>(nproc), {});
+  if (!Serves(nproc, a) || !Serves(nproc, b))
+    return false;
+  for (int d = 0; d < 2; ++d) {
+    const std::vector<Step> steps = d == 0 ? Steps(nproc, a, b, toB) : Steps(nproc, b, a, toA);
+    const size_t n = static_cast<size_t>(nproc);
+    std::vector<std::vector<int>> sendPeer(n), sendFirst(n), sendFace(n);
+    std::vector<std::vector<int>> recvPeer(n), recvFirst(n), recvFace(n);
+    Group(
+        steps, [](const Step& s) { return s.from; }, [](const Step& s) { return s.to; },
+        [](const Step& s) { return s.face; }, sendPeer, sendFirst, sendFace);
+    Group(
+        steps, [](const Step& s) { return s.to; }, [](const Step& s) { return s.from; },
+        [](const Step& s) { return s.target; }, recvPeer, recvFirst, recvFace);
+    for (size_t r = 0; r < n; ++r) {
+      AppendBlocks(sendPeer[r], sendFirst[r], sendFace[r], wire[r]);
+      AppendBlocks(recvPeer[r], recvFirst[r], recvFace[r], wire[r]);
+    }
+  }
+  return true;
+}
+
+bool CKRZDirectPlan::Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
+                                const std::vector<std::vector<int>>& wire) {
+  const int type = com.m_nTypeInt;
+  std::vector<int> mine;
+  if (myid == 0) {
+    std::vector<int> lengths(static_cast<size_t>(nproc));
+    for (int r = 1; r < nproc; ++r) {
+      lengths[static_cast<size_t>(r)] = static_cast<int>(wire[static_cast<size_t>(r)].size());
+      post.PostSend(type, &lengths[static_cast<size_t>(r)], 1, r, kA2BTag);
+    }
+    bool ok = post.WaitAll() == 0;
+    for (int r = 1; r < nproc; ++r)
+      post.PostSend(type, wire[static_cast<size_t>(r)].data(), lengths[static_cast<size_t>(r)], r,
+                    kA2BTag);
+    ok = post.WaitAll() == 0 && ok;
+    mine = wire[0];
+    size_t at = 0;
+    return m_Lists[0].Read(mine, at) && m_Lists[1].Read(mine, at) && ok;
+  }
+  int length = 0;
+  post.PostRecv(type, &length, 1, 0, kA2BTag);
+  bool ok = post.WaitAll() == 0 && length >= 0;
+  mine.assign(static_cast<size_t>(std::max(length, 0)), 0);
+  post.PostRecv(type, mine.data(), static_cast<int>(mine.size()), 0, kA2BTag);
+  ok = post.WaitAll() == 0 && ok;
+  size_t at = 0;
+  return m_Lists[0].Read(mine, at) && m_Lists[1].Read(mine, at) && ok;
+}
+
+template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>() { return m_Double; }
+template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>() { return m_Int; }
+
+template <class T> const T* CKRZDirectPlan::Target() const {
+  return const_cast<CKRZDirectPlan*>(this)->Of<T>().target.data();
+}
+
+template <class T>
+void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
+                           int nTarget) {
+  const CKRZDirectLists& l = m_Lists[d];
+  Buffers<T>& b = Of<T>();
+  const int type = TypeCode<T>(com);
+  b.target.assign(static_cast<size_t>(std::max(nTarget, 0)) + 1, T());
+  b.recv.resize(l.recvFace.size());
+  b.send.resize(l.sendFace.size());
+  for (size_t k = 0; k < l.recvPeer.size(); ++k)
+    if (l.recvPeer[k] != myid)
+      post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
+                    l.recvPeer[k], kA2BTag);
+  for (size_t k = 0; k < l.sendPeer.size(); ++k) {
+    T* out = b.send.data() + l.sendFirst[k];
+    for (int m = l.sendFirst[k]; m < l.sendFirst[k + 1]; ++m)
+      *out++ = source[l.sendFace[static_cast<size_t>(m)]];
+    if (l.sendPeer[k] != myid)
+      post.PostSend(type, b.send.data() + l.sendFirst[k], l.sendFirst[k + 1] - l.sendFirst[k],
+                    l.sendPeer[k], kA2BTag);
+  }
+  // What stays on this rank: its send block to itself lines up with its receive block from itself.
+  const auto self = std::find(l.sendPeer.begin(), l.sendPeer.end(), myid);
+  const auto back = std::find(l.recvPeer.begin(), l.recvPeer.end(), myid);
+  if (self != l.sendPeer.end() && back != l.recvPeer.end()) {
+    const int s = l.sendFirst[static_cast<size_t>(self - l.sendPeer.begin())];
+    const size_t r = static_cast<size_t>(back - l.recvPeer.begin());
+    for (int m = l.recvFirst[r]; m < l.recvFirst[r + 1]; ++m)
+      b.recv[static_cast<size_t>(m)] = b.send[static_cast<size_t>(s + m - l.recvFirst[r])];
+  }
+}
+
+template <class T> bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int myid, int d) {
+  (void)myid;
+  const CKRZDirectLists& l = m_Lists[d];
+  Buffers<T>& b = Of<T>();
+  const bool ok = post.WaitAll() == 0;
+  for (size_t m = 0; m < l.recvFace.size(); ++m)
+    b.target[static_cast<size_t>(l.recvFace[m])] = b.recv[m];
+  return ok;
+}
+
+template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
+                                            int);
+template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*, int);
+template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, int);
+template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int);
+template const double* CKRZDirectPlan::Target<double>() const;
+template const int* CKRZDirectPlan::Target<int>() const;
+
+} // namespace krz::detail

@@ -1,0 +1,85 @@
+// The A/B exchange's direct route: which local values of a domain go straight to which rank and
+// which local face of the other domain each lands on, worked out once on rank 0 from the two face
+// maps and the pairing (the composed relation: source local face -> global face -> partner ->
+// target local faces), and kept per rank as its own send and receive lists only.
+//
+// The route through rank 0 gathers the source values into a global array (the last writer wins
+// where several local faces share a global face), pulls them through the pairing (an unpaired
+// target face takes 0) and scatters them. The plan reproduces exactly that: every target face
+// receives the value of its partner's last writer, or 0. It serves relations where every local
+// face of both domains has a global face in 1..n and every global face has a local one (then the
+// route through rank 0 keeps no state between transfers that could show); others keep that route.
+#ifndef KRZ3DCOMTOOLS_KRZDIRECTPLAN_H
+#define KRZ3DCOMTOOLS_KRZDIRECTPLAN_H
+
+#include <cstddef>
+#include <vector>
+
+class CKRZCom;
+class CKRZPostingCom;
+
+namespace krz::detail {
+
+/// One domain's face relation as rank 0 holds it (the face object's map), borrowed.
+struct KRZFaceMap {
+  int nGlobal = 0;
+  const int* counts = nullptr;      ///< nproc local counts
+  const int* const* rows = nullptr; ///< nproc rows, row p 1-based with counts[p] global faces
+};
+
+/// The lists of one direction on one rank, each message's faces in one array (CSR).
+struct CKRZDirectLists {
+  std::vector<int> sendPeer, sendFirst, sendFace; ///< local source faces per destination
+  std::vector<int> recvPeer, recvFirst, recvFace; ///< local target faces per source rank
+  /// Reads the lists from wire[at...] as the plan's build writes them ([peers, then per peer:
+  /// rank, count, faces...] for sends, then receives); false when they do not fit.
+  bool Read(const std::vector<int>& wire, std::size_t& at);
+  std::size_t Bytes() const;
+};
+
+class CKRZDirectPlan {
+public:
+  /// Rank 0: the lists of both directions (0: A to B, 1: B to A) for every rank, or false when
+  /// the relations are not ones the plan serves (see above). toB[g] (g a global face of B) is the
+  /// A face B's face g takes its value from, toA the reverse; empty: no pairing.
+  static bool Build(int nproc, const KRZFaceMap& a, const KRZFaceMap& b,
+                    const std::vector<int>& toB, const std::vector<int>& toA,
+                    std::vector<std::vector<int>>& wire);
+  /// Collective: rank 0 hands every rank its lists (`wire` from Build, on rank 0), each rank keeps
+  /// its own. Returns false when a rank's lists do not arrive whole.
+  bool Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
+                  const std::vector<std::vector<int>>& wire);
+
+  /// One transfer of direction `d`, in two halves. Start: posts the receives, packs `source`
+  /// (this rank's n_X+1 values in local face order) into one message per destination and posts
+  /// them, and copies the values that stay on this rank. Finish: waits and places what arrived.
+  /// Between them `target` (n_Y+1 values, the plan's own buffer) is being written: after Finish
+  /// every local face holds its partner's value, or 0. Collective over the ranks of the plan;
+  /// `T` double or int. Finish returns false when a message did not arrive as posted.
+  template <class T>
+  void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, int nTarget);
+  template <class T> bool Finish(CKRZPostingCom& post, int myid, int d);
+  /// The target values of the last Start/Finish of T (n_Y+1 of them).
+  template <class T> const T* Target() const;
+
+  int Generation() const { return m_nGeneration; }
+  void SetGeneration(int generation) { m_nGeneration = generation; }
+  /// Bytes this rank holds for the lists.
+  std::size_t Bytes() const { return m_Lists[0].Bytes() + m_Lists[1].Bytes(); }
+  const CKRZDirectLists& Lists(int d) const { return m_Lists[d]; }
+
+private:
+  template <class T> struct Buffers {
+    std::vector<T> send, recv, target; ///< kept between transfers
+  };
+  template <class T> Buffers<T>& Of();
+
+  CKRZDirectLists m_Lists[2];
+  int m_nGeneration = 0;
+  Buffers<double> m_Double;
+  Buffers<int> m_Int;
+};
+
+} // namespace krz::detail
+
+#endif

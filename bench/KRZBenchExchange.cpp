@@ -1,12 +1,19 @@
 #include "KRZBenchExchange.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "CCOM_BroadTools.h"
+#include "CKRZPostingCom.h"
 #include "KRZBenchUtil.h"
 #include "testing/KRZCoupledPair.h"
+#include "testing/KRZForwardingCom.h"
 
 using namespace krzbench;
 
@@ -27,6 +34,129 @@ void Cut(KRZPairSide& side, const KRZCoupleDomain& mesh, int m, int myid, int np
   side.Number(myid, nproc);
 }
 
+// Both domains of one route: the objects set up through `com`, paired on rank 0.
+struct Pair {
+  KRZPairSide a, b;
+  E exchange;
+  double setupMs = 0, relationMs = 0;
+  Pair(CKRZCom& com, const KRZCoupleDomain* mesh, int m, int myid, int nproc) {
+    Cut(a, mesh[0], m, myid, nproc, false);
+    Cut(b, mesh[1], m, myid, nproc, true);
+    com.Barrier(com.m_nCommHandle);
+    auto t0 = Clock::now();
+    a.SetUp(com, myid, nproc);
+    b.SetUp(com, myid, nproc);
+    setupMs = Ms(t0, Clock::now());
+    com.Barrier(com.m_nCommHandle);
+    t0 = Clock::now();
+    KRZPairDomains(exchange, a, b);
+    relationMs = Ms(t0, Clock::now());
+  }
+};
+
+// The exchange a team would write by hand for the same coupling, from the meshes every rank
+// holds: each rank's values packed per destination in the order of the target's local faces,
+// posted at once, unpacked by index. Source and target positions are array indices (cells or
+// faces), so one object serves every transfer kind.
+struct HandWritten {
+  std::vector<int> sendPeer, sendFirst{0}, sendIndex, recvPeer, recvFirst{0}, recvIndex;
+  std::vector<double> send, recv;
+
+  // from -> to: local face i of `from` (source index source(i)) goes to the rank holding its
+  // partner, at target index target(j) of that rank's local face j.
+  template <class Source, class Target>
+  HandWritten(const KRZPairSide& from, const KRZPairSide& to, int myid, int nproc, Source source,
+              Target target) {
+    const std::vector<int> partner = KRZPartners(*from.mesh, *to.mesh);
+    const std::vector<int> back = KRZPartners(*to.mesh, *from.mesh);
+    std::vector<int> localOf(static_cast<size_t>(std::max(from.mesh->Faces(), to.mesh->Faces())) +
+                             1);
+    std::vector<int> toLocal(static_cast<size_t>(to.mesh->Faces()) + 1);
+    for (int q = 0; q < nproc; ++q) {
+      const std::vector<int> list = to.FacesOf(q);
+      for (size_t j = 0; j < list.size(); ++j)
+        toLocal[static_cast<size_t>(list[j])] = static_cast<int>(j) + 1;
+    }
+    // Sends: (rank of the target, its local face, my source index), sorted by the first two.
+    std::vector<std::array<int, 3>> out;
+    for (int i = 1; i <= from.Faces(); ++i) {
+      const int g = partner[static_cast<size_t>(from.faces[static_cast<size_t>(i)])];
+      if (g != 0)
+        out.push_back({to.RankOf(g), toLocal[static_cast<size_t>(g)], source(i)});
+    }
+    std::sort(out.begin(), out.end());
+    for (const auto& o : out) {
+      if (sendPeer.empty() || sendPeer.back() != o[0]) {
+        sendPeer.push_back(o[0]);
+        sendFirst.push_back(sendFirst.back());
+      }
+      sendIndex.push_back(o[2]);
+      ++sendFirst.back();
+    }
+    // Receives: every local face of `to` whose partner is held somewhere, by source rank.
+    std::vector<std::array<int, 3>> in;
+    for (int j = 1; j <= to.Faces(); ++j) {
+      const int g = back[static_cast<size_t>(to.faces[static_cast<size_t>(j)])];
+      if (g != 0)
+        in.push_back({from.RankOf(g), j, target(j)});
+    }
+    std::sort(in.begin(), in.end());
+    for (const auto& o : in) {
+      if (recvPeer.empty() || recvPeer.back() != o[0]) {
+        recvPeer.push_back(o[0]);
+        recvFirst.push_back(recvFirst.back());
+      }
+      recvIndex.push_back(o[2]);
+      ++recvFirst.back();
+    }
+    send.resize(sendIndex.size());
+    recv.resize(recvIndex.size());
+    (void)myid;
+  }
+
+  void Run(CKRZPostingCom& post, CKRZCom& com, int myid, const double* in, double* out) {
+    const int type = com.m_nTypeDouble;
+    for (size_t k = 0; k < recvPeer.size(); ++k)
+      if (recvPeer[k] != myid)
+        post.PostRecv(type, recv.data() + recvFirst[k], recvFirst[k + 1] - recvFirst[k],
+                      recvPeer[k], 777);
+    for (size_t m = 0; m < sendIndex.size(); ++m)
+      send[m] = in[sendIndex[m]];
+    for (size_t k = 0; k < sendPeer.size(); ++k) {
+      if (sendPeer[k] != myid) {
+        post.PostSend(type, send.data() + sendFirst[k], sendFirst[k + 1] - sendFirst[k],
+                      sendPeer[k], 777);
+        continue;
+      }
+      const size_t r =
+          static_cast<size_t>(std::find(recvPeer.begin(), recvPeer.end(), myid) - recvPeer.begin());
+      std::copy(send.begin() + sendFirst[k], send.begin() + sendFirst[k + 1],
+                recv.begin() + recvFirst[r]);
+    }
+    post.WaitAll();
+    for (size_t m = 0; m < recvIndex.size(); ++m)
+      out[recvIndex[m]] = recv[m];
+  }
+};
+
+struct Arrays {
+  std::vector<double> cellA, cellB, faceA, faceB;
+  explicit Arrays(const Pair& p)
+      : cellA(static_cast<size_t>(p.a.CellArraySize())),
+        cellB(static_cast<size_t>(p.b.CellArraySize())),
+        faceA(static_cast<size_t>(p.a.Faces()) + 1), faceB(static_cast<size_t>(p.b.Faces()) + 1) {
+    Reset();
+  }
+  void Reset() {
+    for (std::vector<double>* v : {&cellA, &cellB, &faceA, &faceB})
+      for (size_t i = 0; i < v->size(); ++i)
+        (*v)[i] = 0.25 * static_cast<double>(i) + (v == &cellA ? 1 : v == &cellB ? 2 : 3);
+  }
+  bool operator==(const Arrays& o) const {
+    return cellA == o.cellA && cellB == o.cellB && faceA == o.faceA && faceB == o.faceB;
+  }
+};
+
 } // namespace
 
 bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int reps,
@@ -34,32 +164,25 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
   const int m = static_cast<int>(std::lround(std::sqrt(static_cast<double>(faces))));
   const int comm = com.m_nCommHandle;
   const KRZCoupleDomain mesh[2] = {KRZBoxMesh(1, m, false), KRZBoxMesh(1, m, true)};
-  KRZPairSide a, b;
-  Cut(a, mesh[0], m, myid, nproc, false);
-  Cut(b, mesh[1], m, myid, nproc, true);
-  com.Barrier(comm);
-  auto t0 = Clock::now();
-  a.SetUp(com, myid, nproc);
-  b.SetUp(com, myid, nproc);
-  const double setupMs = Ms(t0, Clock::now());
-  E exchange;
-  com.Barrier(comm);
-  t0 = Clock::now();
-  KRZPairDomains(exchange, a, b);
-  const double relationMs = Ms(t0, Clock::now());
+  // The direct route where the engine posts; the route through rank 0 through a communicator
+  // that offers only the six blocking operations.
+  CKRZPostingCom* post = dynamic_cast<CKRZPostingCom*>(&com);
+  CKRZForwardingCom blocking(com);
+  Pair direct(com, mesh, m, myid, nproc);
+  std::unique_ptr<Pair> relay(post != nullptr ? new Pair(blocking, mesh, m, myid, nproc) : nullptr);
 
   // Floor: one gather plus one scatter of the same number of doubles through rank 0.
   CCOM_BroadTools tools;
   tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation_DefaultRelation(a.Faces());
-  std::vector<double> local(static_cast<size_t>(a.Faces()) + 1, 1.0);
+  tools.SetMapRelation_DefaultRelation(direct.a.Faces());
+  std::vector<double> local(static_cast<size_t>(direct.a.Faces()) + 1, 1.0);
   double* global = nullptr;
   double* back = local.data();
   tools.GetGlobalArrayFromLocalArray(local.data(), global);
   std::vector<double> floor;
   for (int r = 0; r < reps; ++r) {
     com.Barrier(comm);
-    t0 = Clock::now();
+    auto t0 = Clock::now();
     tools.GetGlobalArrayFromLocalArray(local.data(), global);
     tools.GetLocalArrayFromGlobalArray(global, back);
     floor.push_back(Ms(t0, Clock::now()));
@@ -67,44 +190,92 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
   delete[] global;
   const double floorMs = Median(floor);
 
-  std::vector<double> cellA(static_cast<size_t>(a.CellArraySize()), 1.0);
-  std::vector<double> cellB(static_cast<size_t>(b.CellArraySize()), 2.0);
-  std::vector<double> faceA(static_cast<size_t>(a.Faces()) + 1, 3.0);
-  std::vector<double> faceB(static_cast<size_t>(b.Faces()) + 1, 4.0);
   if (myid == 0)
-    std::printf("%-8s ranks %d, %lld faces per domain: set-up %.1f ms, relation %.1f ms, "
-                "gather+scatter %.2f ms\n%-50s %10s %7s\n",
-                engine, nproc, static_cast<long long>(m) * m, setupMs, relationMs, floorMs,
-                "transfer (double)", "median ms", "ratio");
+    std::printf("%-8s ranks %d, %lld faces per domain: set-up %.1f ms, relation %.1f ms "
+                "(through rank 0: %.1f ms), gather+scatter %.2f ms\n%-50s %9s %9s %9s %8s %8s "
+                "%8s\n",
+                engine, nproc, static_cast<long long>(m) * m, direct.setupMs, direct.relationMs,
+                relay ? relay->relationMs : direct.relationMs, floorMs, "transfer (double)",
+                post != nullptr ? "direct" : "relay", "relay", "by hand", "d/hand", "d/relay",
+                "d/g+s");
   bool ok = true;
-  // One transfer: a warm-up (work arrays and buffers), then the median of `reps`.
-  auto timed = [&](const char* name, const auto& run, int passes) {
-    run();
+  Arrays values(direct), relayed(direct);
+  auto median = [&](const std::function<void()>& run) {
+    run(); // warm-up: work arrays and buffers
     std::vector<double> times;
     for (int r = 0; r < reps; ++r) {
       com.Barrier(comm);
-      t0 = Clock::now();
+      const auto t0 = Clock::now();
       run();
       times.push_back(Ms(t0, Clock::now()));
     }
-    const double t = Median(times), ratio = t / (passes * floorMs);
-    ok = ok && ratio > 0;
-    if (myid == 0)
-      std::printf("%-50s %10.2f %7.2f\n", name, t, ratio);
+    return Median(times);
   };
+  // One row: the transfer on both routes (checked to leave identical arrays) and by hand.
+  auto row = [&](const char* name, const std::function<void(E&, Arrays&)>& run, HandWritten* hand,
+                 const std::function<void(HandWritten&, Arrays&)>& byHand, int passes) {
+    values.Reset();
+    relayed.Reset();
+    const double d = median([&] { run(direct.exchange, values); });
+    double r = 0, h = 0;
+    if (relay) {
+      r = median([&] { run(relay->exchange, relayed); });
+      values.Reset();
+      relayed.Reset();
+      run(direct.exchange, values);
+      run(relay->exchange, relayed);
+      if (!(values == relayed)) {
+        ok = false;
+        std::printf("rank %d: %s: the two routes left different arrays\n", myid, name);
+      }
+    }
+    if (hand != nullptr && post != nullptr)
+      h = median([&] { byHand(*hand, values); });
+    if (myid == 0)
+      std::printf("%-50s %9.2f %9.2f %9.2f %8.2f %8.2f %8.2f\n", name, d, r, h, h > 0 ? d / h : 0.0,
+                  r > 0 ? d / r : 0.0, d / (passes * floorMs));
+  };
+  using krz::testing::KRZValueKind;
+  const KRZPairSide& a = direct.a;
+  const KRZPairSide& b = direct.b;
+  const int cellsA = a.Cells(), cellsB = b.Cells();
+  HandWritten ownerToGhostAB(
+      a, b, myid, nproc, [&](int i) { return a.owner[static_cast<size_t>(i)]; },
+      [&](int j) { return cellsB + j; });
+  HandWritten ownerToGhostBA(
+      b, a, myid, nproc, [&](int i) { return b.owner[static_cast<size_t>(i)]; },
+      [&](int j) { return cellsA + j; });
+  HandWritten faceToFaceAB(
+      a, b, myid, nproc, [](int i) { return i; }, [](int j) { return j; });
   for (const KRZTransferKind* k = KRZTransferKindsBegin(); k != KRZTransferKindsEnd(); ++k) {
     const bool fromA = !k->fromB;
-    double* in = k->source != kFace ? (fromA ? cellA.data() : cellB.data())
-                                    : (fromA ? faceA.data() : faceB.data());
-    double* out =
-        !k->toFace ? (fromA ? cellB.data() : cellA.data()) : (fromA ? faceB.data() : faceA.data());
-    timed(
-        k->name, [&] { k->Run(exchange, in, out); }, 1);
+    auto run = [k, fromA](E& e, Arrays& v) {
+      double* in = k->source != kFace ? (fromA ? v.cellA.data() : v.cellB.data())
+                                      : (fromA ? v.faceA.data() : v.faceB.data());
+      double* out = !k->toFace ? (fromA ? v.cellB.data() : v.cellA.data())
+                               : (fromA ? v.faceB.data() : v.faceA.data());
+      k->Run(e, in, out);
+    };
+    const bool ownerToGhost = k->source == kOwner && !k->toFace && fromA;
+    const bool faceToFace = k->source == kFace && k->toFace && fromA;
+    HandWritten* hand = ownerToGhost ? &ownerToGhostAB : faceToFace ? &faceToFaceAB : nullptr;
+    row(
+        k->name, run, hand,
+        [&](HandWritten& h, Arrays& v) {
+          h.Run(*post, com, myid, ownerToGhost ? v.cellA.data() : v.faceA.data(),
+                ownerToGhost ? v.cellB.data() : v.faceB.data());
+        },
+        1);
   }
-  timed(
+  row(
       "GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor",
-      [&] {
-        exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(cellA.data(), cellB.data());
+      [](E& e, Arrays& v) {
+        e.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(v.cellA.data(), v.cellB.data());
+      },
+      &ownerToGhostAB,
+      [&](HandWritten& h, Arrays& v) {
+        h.Run(*post, com, myid, v.cellA.data(), v.cellB.data());
+        ownerToGhostBA.Run(*post, com, myid, v.cellB.data(), v.cellA.data());
       },
       2);
   std::fflush(stdout);

@@ -38,6 +38,7 @@ struct Message {
   const void* buf;
   bool done;
   bool copying = false; ///< a posted receive copies it outside the lock
+  int dest = -1;        ///< the receiving rank
 };
 
 // What a rank posted since its last WaitAll: its sends (queued in the receivers' inboxes until
@@ -188,12 +189,7 @@ struct CKRZThreadsWorld::Impl {
       }
     for (const std::unique_ptr<Message>& m : p.sends)
       if (!m->done) {
-        int dest = 0;
-        for (int d = 0; d < n; ++d)
-          if (std::find(inbox[static_cast<size_t>(d)].begin(), inbox[static_cast<size_t>(d)].end(),
-                        m.get()) != inbox[static_cast<size_t>(d)].end())
-            dest = d;
-        s << sep << Describe(Call{Op::Send, m->type, m->count, dest, m->tag})
+        s << sep << Describe(Call{Op::Send, m->type, m->count, m->dest, m->tag})
           << " not yet received";
         sep = "; ";
       }
@@ -364,6 +360,7 @@ void CKRZThreadsWorld::PostSend(int rank, int type, const void* buf, int count, 
   w.CheckArguments(rank, Call{Op::Send, type, count, dest, tag}, {buf});
   Posted& p = w.posted[static_cast<size_t>(rank)];
   p.sends.emplace_back(new Message{rank, tag, type, count, buf, false});
+  p.sends.back()->dest = dest;
   w.inbox[static_cast<size_t>(dest)].push_back(p.sends.back().get());
   w.cv.notify_all();
 }
@@ -394,8 +391,8 @@ void CKRZThreadsWorld::WaitAll(int rank) {
            std::all_of(p.sends.begin(), p.sends.end(),
                        [](const std::unique_ptr<Message>& m) { return m->done; });
   };
+  std::vector<std::pair<PostedRecv*, Message*>> claimed;
   try {
-    std::vector<std::pair<PostedRecv*, Message*>> claimed;
     while (!complete()) {
       // Claim every receive whose message is there, in the order they were posted; copy
       // outside the lock, so that ranks copy side by side.
@@ -436,6 +433,10 @@ void CKRZThreadsWorld::WaitAll(int rank) {
       w.ThrowIfAborted();
     }
   } catch (...) {
+    // Messages claimed but not copied (a mismatch found among them) go back to their senders.
+    for (const auto& c : claimed)
+      c.second->copying = false;
+    w.cv.notify_all();
     w.Cancel(lock, rank);
     throw;
   }

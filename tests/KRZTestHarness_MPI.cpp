@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "CKRZCom_MPI.h"
-#include "KRZForwardingCom.h"
 #include "KRZRunMPI.h"
 #include "KRZTestHarness.h"
+#include "testing/KRZForwardingCom.h"
 
 void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   int nproc = 1;

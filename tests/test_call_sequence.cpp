@@ -13,9 +13,9 @@
 #include "CCOM_BroadTools.h"
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CKRZA2BExchange_BoundaryFace.h"
-#include "KRZForwardingCom.h"
 #include "KRZTestHarness.h"
 #include "testing/KRZCoupledPair.h"
+#include "testing/KRZForwardingCom.h"
 
 namespace {
 

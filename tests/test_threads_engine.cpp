@@ -11,8 +11,8 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
-#include "KRZForwardingCom.h"
 #include "KRZRunRanks.h"
+#include "testing/KRZForwardingCom.h"
 
 namespace {
 
@@ -342,6 +342,25 @@ TEST(ThreadsEngine, PostedOperationsThatCanNeverCompleteAreReportedByName) {
                                  "type=double, count=3), rank 1 posted Recv(source=0, tag=10000, "
                                  "type=double, count=2)"))
       << m.report;
+  // A mismatch found after other messages were already claimed by the same wait: every sender
+  // is released (none waits for a copy that will never come).
+  const KRZRunResult c = KRZRunRanks(
+      3,
+      [](CKRZCom& com, int myid, int) {
+        auto& post = dynamic_cast<CKRZPostingCom&>(com);
+        double d[4] = {};
+        if (myid == 1) {
+          post.PostRecv(com.m_nTypeDouble, d, 2, 0, kTag);
+          post.PostRecv(com.m_nTypeDouble, d + 2, 2, 2, kTag);
+        } else {
+          post.PostSend(com.m_nTypeDouble, d, myid == 0 ? 2 : 1, 1, kTag);
+        }
+        post.WaitAll();
+      },
+      Quick());
+  ASSERT_FALSE(c.ok);
+  EXPECT_TRUE(Contains(c.report, "message mismatch: rank 2 called Send(dest=1")) << c.report;
+
   const KRZRunResult l = KRZRunRanks(
       2,
       [](CKRZCom& com, int myid, int) {

@@ -1,5 +1,10 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
+
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
@@ -43,8 +48,58 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   CKRZPostingCom* Direct(CKRZA2BExchange_BoundaryFace& t);
   bool PlanServes(CKRZA2BExchange_BoundaryFace& t, std::vector<std::vector<int>>& wire);
   template <class T>
-  static void DirectTransfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
-                             CKRZPostingCom& post, T* pIn, T* pOut);
+  static void DirectBegin(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom& post,
+                          const T* pIn);
+  template <class T>
+  static void DirectEnd(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom& post,
+                        T* pOut, bool write);
+  template <class T>
+  static void RelayBegin(CKRZA2BExchange_BoundaryFace& t, const Step& step, T* pIn);
+  template <class T>
+  static void RelayEnd(CKRZA2BExchange_BoundaryFace& t, const Step& step, T* pOut, bool write);
+  // A transfer in two halves on the route chosen for it (post: direct; null: through rank 0).
+  template <class T>
+  static void Begin(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom* post,
+                    T* pIn);
+  template <class T>
+  static void End(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom* post, T* pOut,
+                  bool write);
+  static CKRZL2GBroadTools_Face& Face(CKRZA2BExchange_BoundaryFace& t, Domain d) {
+    return *(d == Domain::A ? t.m_pFace_A : t.m_pFace_B);
+  }
+
+  // The split transfers (_Begin/_End).
+  struct Kind {
+    const char* name;
+    Step step;
+    bool twoWay; ///< the two-way exchange: step, then kKinds[1] (B to A owner to neighbour)
+  };
+  static const Kind kKinds[];
+  static int KindOf(const char* name);
+  struct Pending {
+    bool active = false;
+    int kind = 0;
+    bool isDouble = true;
+    const void* in = nullptr;
+    void* out = nullptr;
+    CKRZPostingCom* post = nullptr; ///< the route it was begun on
+    long long setUpsA = 0, setUpsB = 0;
+    bool second = false; ///< two-way: B to A begun with A to B
+  };
+  template <class T>
+  static void SplitBegin(CKRZA2BExchange_BoundaryFace& t, int kind, const char* name, T* pIn,
+                         T* pOut);
+  template <class T>
+  static void SplitEnd(CKRZA2BExchange_BoundaryFace& t, int kind, const char* name, T* pIn,
+                       T* pOut);
+  template <class T>
+  static void Complete(CKRZA2BExchange_BoundaryFace& t, const Pending& was, T* pOut);
+  static bool OwnersApartFromNeighbours(CKRZA2BExchange_BoundaryFace& t);
+
+  Impl() = default;
+  Impl(const Impl&) = default;
+  Impl& operator=(const Impl&) = default;
+  ~Impl();
 
   bool m_bToldNoRelation = false;
   long long m_nFaceSetUps_A =
@@ -58,6 +113,8 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   int m_nGeneration = 0;
   // Every rank: its own lists of the current plan.
   CKRZDirectPlan m_Plan;
+  // The split transfer begun and not yet ended (a copy of the object has none).
+  Pending m_Pending;
 };
 
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
@@ -85,7 +142,12 @@ CKRZA2BExchange_BoundaryFace::operator=(const CKRZA2BExchange_BoundaryFace& othe
     m_pFaceValueDouble_G_B.clear();
     m_pFaceValueInt_G_A.clear();
     m_pFaceValueInt_G_B.clear();
+    // A transfer this object began is completed into its own buffers and dropped (its _End then
+    // says so); the copy has none in flight.
+    if (m_pImpl->m_Pending.active && m_pImpl->m_Pending.post != nullptr)
+      m_pImpl->m_Pending.post->WaitAll();
     *m_pImpl = *other.m_pImpl;
+    m_pImpl->m_Pending = Impl::Pending{};
   }
   return *this;
 }
@@ -327,49 +389,58 @@ CKRZPostingCom* CKRZA2BExchange_BoundaryFace::Impl::Direct(CKRZA2BExchange_Bound
   return post;
 }
 
-// The direct route of one transfer: this rank's source values in face order, straight to the
-// ranks that hold their targets, then the target values applied as the route through rank 0
-// applies them (the same lines for the same mistakes).
+// The direct route's first half: this rank's source values in face order, packed and posted
+// straight to the ranks that hold their targets.
 template <class T>
-void CKRZA2BExchange_BoundaryFace::Impl::DirectTransfer(CKRZA2BExchange_BoundaryFace& t,
-                                                        const Step& step, CKRZPostingCom& post,
-                                                        T* pIn, T* pOut) {
+void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFace& t,
+                                                     const Step& step, CKRZPostingCom& post,
+                                                     const T* pIn) {
   const int myid = t.m_pFace_A->Getmyid();
-  const Domain from = step.from;
-  const Domain to = from == Domain::A ? Domain::B : Domain::A;
-  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? t.m_pFace_A : t.m_pFace_B);
-  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? t.m_pFace_A : t.m_pFace_B);
-  const int nFrom = faceFrom.GetFaceNumber_Local(myid);
-  const int nTo = faceTo.GetFaceNumber_Local(myid);
+  const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
   std::vector<T> zeros;
   const T* source = pIn;
   if (step.source != Source::Face) {
-    CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, from, myid);
+    CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, step.from, myid);
     int n = 0;
-    if (boundary != nullptr)
-      source = CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(
-          *boundary,
-          step.source == Source::OwnerCell ? boundary->m_pOwnerCellID : boundary->m_pNeighborCellID,
-          static_cast<const T*>(pIn), n);
-    else
-      source = nullptr;
+    source = boundary == nullptr
+                 ? nullptr
+                 : CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(
+                       *boundary,
+                       step.source == Source::OwnerCell ? boundary->m_pOwnerCellID
+                                                        : boundary->m_pNeighborCellID,
+                       pIn, n);
   } else if (pIn == nullptr) {
     CKRZLine() << "GetGlobalArrayFromLocalArray: the local array is null on process " << myid
                << "; zeros take its place";
   }
   if (source == nullptr) {
-    zeros.assign(static_cast<size_t>(nFrom) + 1, T());
+    zeros.assign(static_cast<size_t>(faceFrom.GetFaceNumber_Local(myid)) + 1, T());
     source = zeros.data();
   }
   if (myid == 0)
     t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
+  t.m_pImpl->m_Plan.Start<T>(post, *faceFrom.m_pCom, myid, step.from == Domain::A ? 0 : 1, source,
+                             Face(t, to).GetFaceNumber_Local(myid));
+}
+
+// The direct route's second half: what arrived, applied as the route through rank 0 applies it
+// (the same lines for the same mistakes). With `write` false the values are only received.
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::DirectEnd(CKRZA2BExchange_BoundaryFace& t,
+                                                   const Step& step, CKRZPostingCom& post, T* pOut,
+                                                   bool write) {
+  const int myid = t.m_pFace_A->Getmyid();
+  const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  const int d = step.from == Domain::A ? 0 : 1;
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
-  const int d = from == Domain::A ? 0 : 1;
-  plan.Start<T>(post, *faceFrom.m_pCom, myid, d, source, nTo);
   if (!plan.Finish<T>(post, myid, d))
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
                << " did not receive every value of the transfer as sent";
-  const T* target = plan.Target<T>();
+  if (!write)
+    return;
+  const T* target = plan.Target<T>(d);
+  const int nTo = Face(t, to).GetFaceNumber_Local(myid);
   if (step.target == Target::Face) {
     if (pOut != nullptr)
       std::copy(target + 1, target + nTo + 1, pOut + 1);
@@ -379,27 +450,20 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectTransfer(CKRZA2BExchange_Boundary
   }
 }
 
+// The route through rank 0's first half: the source values gathered into the source domain's
+// global face array and pulled through the relation on rank 0.
 template <class T>
-void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
-                                                  T* pIn, T* pOut) {
-  if (!Ready(t))
-    return;
-  if (CKRZPostingCom* post = t.m_pImpl->Direct(t)) {
-    DirectTransfer(t, step, *post, pIn, pOut);
-    return;
-  }
+void CKRZA2BExchange_BoundaryFace::Impl::RelayBegin(CKRZA2BExchange_BoundaryFace& t,
+                                                    const Step& step, T* pIn) {
   const int myid = t.m_pFace_A->Getmyid();
   const bool root = myid == 0;
-  const Domain from = step.from;
-  const Domain to = from == Domain::A ? Domain::B : Domain::A;
-  T* source = WorkFor<T>(t, from, root);
-  T* target = WorkFor<T>(t, to, root);
-  CKRZL2GBroadTools_Face& faceFrom = *(from == Domain::A ? t.m_pFace_A : t.m_pFace_B);
-  CKRZL2GBroadTools_Face& faceTo = *(to == Domain::A ? t.m_pFace_A : t.m_pFace_B);
-
+  const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  T* source = WorkFor<T>(t, step.from, root);
+  WorkFor<T>(t, to, root);
+  CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
   if (step.source == Source::Face) {
     faceFrom.GetValue_FromLocalFaceToGloblaFace(pIn, source);
-  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, from, myid)) {
+  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, step.from, myid)) {
     if (step.source == Source::OwnerCell)
       boundary->GetGlobalFaceValue_FromLocalOwnerCell(pIn, source);
     else
@@ -410,11 +474,24 @@ void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& 
   }
   if (root) {
     t.m_pImpl->DropStaleRelation(t);
-    t.m_pImpl->Pull(t, to, Work<T>(t, from), Work<T>(t, to));
+    t.m_pImpl->Pull(t, to, Work<T>(t, step.from), Work<T>(t, to));
   }
-  if (step.target == Target::Face) {
+}
+
+// The route through rank 0's second half: the target values scattered (with `write` false into
+// a scratch array: the rank still takes part).
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::RelayEnd(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                                  T* pOut, bool write) {
+  const int myid = t.m_pFace_A->Getmyid();
+  const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  T* target = WorkFor<T>(t, to, myid == 0);
+  CKRZL2GBroadTools_Face& faceTo = Face(t, to);
+  CKRZL2GBroadTools_BoundaryFace* boundary =
+      write && step.target != Target::Face ? BoundaryOf(t, to, myid) : nullptr;
+  if (write && step.target == Target::Face) {
     faceTo.GetValue_FromGlobalFaceToLocalFace(target, pOut);
-  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
+  } else if (boundary != nullptr) {
     boundary->GetLocalNeighborCellValue_FromGlobalFaceValue(target, pOut);
   } else {
     std::vector<T> unused(static_cast<size_t>(faceTo.GetFaceNumber_Local(myid)) + 1, T());
@@ -422,11 +499,163 @@ void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& 
   }
 }
 
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::Begin(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                               CKRZPostingCom* post, T* pIn) {
+  if (post != nullptr)
+    DirectBegin<T>(t, step, *post, pIn);
+  else
+    RelayBegin<T>(t, step, pIn);
+}
+
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::End(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                             CKRZPostingCom* post, T* pOut, bool write) {
+  if (post != nullptr)
+    DirectEnd<T>(t, step, *post, pOut, write);
+  else
+    RelayEnd<T>(t, step, pOut, write);
+}
+
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                                  T* pIn, T* pOut) {
+  if (!Ready(t))
+    return;
+  CKRZPostingCom* post = t.m_pImpl->Direct(t);
+  Begin<T>(t, step, post, pIn);
+  End<T>(t, step, post, pOut, true);
+}
+
+// The two-way exchange: A to B, then B to A, from owner to neighbour cells. Split, B to A starts
+// with A to B where the values it reads are not the ones A to B writes (no cell of B is both an
+// owner and a neighbour cell on this rank) and the route is direct; otherwise at _End.
+bool CKRZA2BExchange_BoundaryFace::Impl::OwnersApartFromNeighbours(
+    CKRZA2BExchange_BoundaryFace& t) {
+  const CKRZL2GBroadTools_BoundaryFace* b = t.m_pBoundaryFace_B;
+  if (b == nullptr || b->m_pOwnerCellID == nullptr || b->m_pNeighborCellID == nullptr)
+    return false;
+  const int n = b->m_nBoundaryFaceNumber_L;
+  std::vector<int> owners(b->m_pOwnerCellID + 1, b->m_pOwnerCellID + n + 1);
+  std::vector<int> neighbours(b->m_pNeighborCellID + 1, b->m_pNeighborCellID + n + 1);
+  std::sort(owners.begin(), owners.end());
+  std::sort(neighbours.begin(), neighbours.end());
+  std::vector<int> both;
+  std::set_intersection(owners.begin(), owners.end(), neighbours.begin(), neighbours.end(),
+                        std::back_inserter(both));
+  return both.empty();
+}
+
+// Split transfers: _Begin reads the source and posts, _End waits and writes the target. Misuse
+// (an _End without _Begin, a second _Begin, other arrays at _End, a face object set up again in
+// between) gets one line and writes nothing; an _End that does not fit still completes what its
+// _Begin started, so that no rank waits.
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::SplitBegin(CKRZA2BExchange_BoundaryFace& t, int kind,
+                                                    const char* name, T* pIn, T* pOut) {
+  Pending& p = t.m_pImpl->m_Pending;
+  if (p.active) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name << "_Begin: " << kKinds[p.kind].name
+               << "_Begin has not ended (_End); this one is ignored";
+    return;
+  }
+  if (!Ready(t))
+    return;
+  CKRZPostingCom* post = t.m_pImpl->Direct(t);
+  p = Pending{true, kind, std::is_same_v<T, double>, pIn,
+              pOut, post, t.m_pFace_A->SetUpCount(), t.m_pFace_B->SetUpCount(),
+              false};
+  const Kind& k = kKinds[kind];
+  Begin<T>(t, k.step, post, pIn);
+  if (k.twoWay && post != nullptr && OwnersApartFromNeighbours(t)) {
+    Begin<T>(t, kKinds[1].step, post, pOut);
+    p.second = true;
+  }
+}
+
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::SplitEnd(CKRZA2BExchange_BoundaryFace& t, int kind,
+                                                  const char* name, T* pIn, T* pOut) {
+  Pending& p = t.m_pImpl->m_Pending;
+  if (!p.active) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name
+               << "_End: no _Begin before it (or the object was copied since); nothing written";
+    return;
+  }
+  const Pending was = p;
+  p = Pending{};
+  const Kind& begun = kKinds[was.kind];
+  bool write = true;
+  if (was.kind != kind || was.isDouble != std::is_same_v<T, double> || was.in != pIn ||
+      was.out != pOut) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name
+               << "_End: not the transfer or the arrays of the _Begin before it (" << begun.name
+               << "); it is completed, nothing written";
+    write = false;
+  } else if (t.m_pFace_A->SetUpCount() != was.setUpsA || t.m_pFace_B->SetUpCount() != was.setUpsB) {
+    CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name
+               << "_End: a face object was set up again since _Begin; nothing written";
+    write = false;
+  }
+  // What _Begin posted is completed on every rank, in the types it was begun with.
+  T* out = write ? pOut : nullptr;
+  if (was.isDouble != std::is_same_v<T, double>) {
+    if (was.isDouble)
+      Complete<double>(t, was, nullptr);
+    else
+      Complete<int>(t, was, nullptr);
+    return;
+  }
+  Complete<T>(t, was, out);
+}
+
+// The rest of a begun transfer; `pOut` null: completed without writing the caller's arrays.
+template <class T>
+void CKRZA2BExchange_BoundaryFace::Impl::Complete(CKRZA2BExchange_BoundaryFace& t,
+                                                  const Pending& was, T* pOut) {
+  const Kind& k = kKinds[was.kind];
+  const bool write = pOut != nullptr;
+  End<T>(t, k.step, was.post, pOut, write);
+  if (!k.twoWay)
+    return;
+  // B to A reads B's owner cells: after A to B wrote B's neighbour cells, unless begun already.
+  T* cellB = static_cast<T*>(was.out);
+  T* cellA = static_cast<T*>(const_cast<void*>(was.in));
+  if (!was.second)
+    Begin<T>(t, kKinds[1].step, was.post, cellB);
+  End<T>(t, kKinds[1].step, was.post, write ? cellA : nullptr, write);
+}
+
+CKRZA2BExchange_BoundaryFace::Impl::~Impl() {
+  // A transfer begun and never ended: its messages are completed before the buffers they land in
+  // go (what it would have written is dropped).
+  if (!m_Pending.active || m_Pending.post == nullptr)
+    return;
+  try {
+    m_Pending.post->WaitAll();
+  } catch (...) {
+  }
+}
+
 namespace {
 using E = CKRZA2BExchange_BoundaryFace;
 }
 
-// The eleven transfers: which domain the values come from, where they are read and written.
+// The transfers as a list: the ten one-way ones in the order of KRZ_A2B_ONE_WAY_TRANSFERS, then
+// the two-way exchange (A to B owner to neighbour, then B to A).
+#define KRZ_A2B_KIND(name, from, source, target)                                                   \
+  E::Impl::Kind{                                                                                   \
+      #name,                                                                                       \
+      E::Impl::Step{E::Impl::Domain::from, E::Impl::Source::source, E::Impl::Target::target},      \
+      false},
+const E::Impl::Kind E::Impl::kKinds[] = {KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B_KIND) E::Impl::Kind{
+    "GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor",
+    E::Impl::Step{E::Impl::Domain::A, E::Impl::Source::OwnerCell, E::Impl::Target::NeighborCell},
+    true}};
+#undef KRZ_A2B_KIND
+
+// The eleven transfers, blocking and split: which domain the values come from, where they are
+// read and written.
 #define KRZ_A2B_TRANSFER(name, from, source, target)                                               \
   void E::name(double* pIn, double* pOut) {                                                        \
     Impl::Transfer(*this,                                                                          \
@@ -437,10 +666,34 @@ using E = CKRZA2BExchange_BoundaryFace;
     Impl::Transfer(*this,                                                                          \
                    Impl::Step{Impl::Domain::from, Impl::Source::source, Impl::Target::target},     \
                    pIn, pOut);                                                                     \
+  }                                                                                                \
+  KRZ_A2B_SPLIT(name)
+
+#define KRZ_A2B_SPLIT(name)                                                                        \
+  void E::name##_Begin(double* pIn, double* pOut) {                                                \
+    Impl::SplitBegin(*this, Impl::KindOf(#name), #name, pIn, pOut);                                \
+  }                                                                                                \
+  void E::name##_Begin(int* pIn, int* pOut) {                                                      \
+    Impl::SplitBegin(*this, Impl::KindOf(#name), #name, pIn, pOut);                                \
+  }                                                                                                \
+  void E::name##_End(double* pIn, double* pOut) {                                                  \
+    Impl::SplitEnd(*this, Impl::KindOf(#name), #name, pIn, pOut);                                  \
+  }                                                                                                \
+  void E::name##_End(int* pIn, int* pOut) {                                                        \
+    Impl::SplitEnd(*this, Impl::KindOf(#name), #name, pIn, pOut);                                  \
   }
 
 KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B_TRANSFER)
+KRZ_A2B_SPLIT(GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor)
 #undef KRZ_A2B_TRANSFER
+#undef KRZ_A2B_SPLIT
+
+int E::Impl::KindOf(const char* name) {
+  for (int k = 0; k < static_cast<int>(sizeof(kKinds) / sizeof(kKinds[0])); ++k)
+    if (std::strcmp(kKinds[k].name, name) == 0)
+      return k;
+  return 0;
+}
 
 void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB) {
   GetBoundaryCellValue_A2B_FromOwner2Neighbor(pCellA, pCellB);

@@ -177,18 +177,20 @@ bool CKRZDirectPlan::Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, in
   return m_Lists[0].Read(mine, at) && m_Lists[1].Read(mine, at) && ok;
 }
 
-template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>() { return m_Double; }
-template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>() { return m_Int; }
+template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>(int d) {
+  return m_Double[d];
+}
+template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>(int d) { return m_Int[d]; }
 
-template <class T> const T* CKRZDirectPlan::Target() const {
-  return const_cast<CKRZDirectPlan*>(this)->Of<T>().target.data();
+template <class T> const T* CKRZDirectPlan::Target(int d) const {
+  return const_cast<CKRZDirectPlan*>(this)->Of<T>(d).target.data();
 }
 
 template <class T>
 void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
                            int nTarget) {
   const CKRZDirectLists& l = m_Lists[d];
-  Buffers<T>& b = Of<T>();
+  Buffers<T>& b = Of<T>(d);
   const int type = TypeCode<T>(com);
   b.target.assign(static_cast<size_t>(std::max(nTarget, 0)) + 1, T());
   b.recv.resize(l.recvFace.size());
@@ -219,7 +221,7 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
 template <class T> bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int myid, int d) {
   (void)myid;
   const CKRZDirectLists& l = m_Lists[d];
-  Buffers<T>& b = Of<T>();
+  Buffers<T>& b = Of<T>(d);
   const bool ok = post.WaitAll() == 0;
   for (size_t m = 0; m < l.recvFace.size(); ++m)
     b.target[static_cast<size_t>(l.recvFace[m])] = b.recv[m];
@@ -231,7 +233,7 @@ template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int,
 template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*, int);
 template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, int);
 template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int);
-template const double* CKRZDirectPlan::Target<double>() const;
-template const int* CKRZDirectPlan::Target<int>() const;
+template const double* CKRZDirectPlan::Target<double>(int) const;
+template const int* CKRZDirectPlan::Target<int>(int) const;
 
 } // namespace krz::detail

@@ -59,8 +59,9 @@ public:
   template <class T>
   void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, int nTarget);
   template <class T> bool Finish(CKRZPostingCom& post, int myid, int d);
-  /// The target values of the last Start/Finish of T (n_Y+1 of them).
-  template <class T> const T* Target() const;
+  /// The target values of the last Start/Finish of T in direction `d` (n_Y+1 of them). The two
+  /// directions have buffers of their own, so both may be in flight at once.
+  template <class T> const T* Target(int d) const;
 
   int Generation() const { return m_nGeneration; }
   void SetGeneration(int generation) { m_nGeneration = generation; }
@@ -72,12 +73,12 @@ private:
   template <class T> struct Buffers {
     std::vector<T> send, recv, target; ///< kept between transfers
   };
-  template <class T> Buffers<T>& Of();
+  template <class T> Buffers<T>& Of(int d);
 
   CKRZDirectLists m_Lists[2];
   int m_nGeneration = 0;
-  Buffers<double> m_Double;
-  Buffers<int> m_Int;
+  Buffers<double> m_Double[2];
+  Buffers<int> m_Int[2];
 };
 
 } // namespace krz::detail

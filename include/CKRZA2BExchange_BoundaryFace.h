@@ -5,12 +5,20 @@
 // boundary face of B that has the same node set (0: no partner), handed in or found by face
 // matching, and one work array of global face values per domain and element type.
 //
-// Every transfer is collective and runs three steps: gather the source values into the source
-// domain's global face array on rank 0, pull them into the target numbering through the
-// relation, scatter them into the target array. Arrays: cell arrays are indexed by the cell ids
-// of the domain's boundary-face object; face arrays by the domain's local faces (local count + 1
-// entries). The first array is read, the second written (the two-way exchange reads and writes
-// both); both belong to the caller.
+// Every transfer is collective. Through a communicator with only CKRZCom's six operations it runs
+// three steps: gather the source values into the source domain's global face array on rank 0,
+// pull them into the target numbering through the relation, scatter them into the target array.
+// Through one that also offers CKRZPostingCom (both engines of this project) the values go rank
+// to rank instead: rank 0 composes, once per relation (again after a face object is set up
+// anew or a new relation is set), which local values of each rank go to which rank and land on
+// which local face, and hands every rank only its own lists; each transfer then costs one
+// broadcast of an int plus the posted messages, rank 0 moving only its own share. The results
+// are the same, bit for bit (the last writer where local faces share a global face, 0 for an
+// unpaired face); relations the direct route does not serve (a local face without a global face
+// in 1..n, a global face without a local one) keep the three steps. Arrays: cell arrays are indexed
+// by the cell ids of the domain's boundary-face object; face arrays by the domain's local faces
+// (local count + 1 entries). The first array is read, the second written (the two-way exchange
+// reads and writes both); both belong to the caller.
 //
 // A target face without partner receives 0. Without a relation on rank 0 every target face is
 // taken as unpaired (with one line), and so is every face once a face object has been set up
@@ -88,6 +96,61 @@ public:
   /// Local faces of B -> local faces of A.
   void GetFaceValue_B2A_FromFace2Face(double* pFaceB, double* pFaceA);
   void GetFaceValue_B2A_FromFace2Face(int* pFaceB, int* pFaceA);
+
+  /// Split transfers, for computing while the values travel: name_Begin(pIn, pOut) reads the
+  /// source and posts the messages, name_End(pIn, pOut) waits and writes the target; the caller
+  /// may compute in between but must not write the source nor read or write the target. Both
+  /// halves are collective, take the arrays of the blocking transfer of the same name (same
+  /// lengths, index base and ownership) and give exactly its results. One split transfer at a
+  /// time per object. Misuse gets one line and writes nothing: an _End without _Begin, a second
+  /// _Begin before _End (ignored), an _End of another transfer, type or other arrays (what the
+  /// _Begin started is still completed), a face object set up again in between; a copy of the
+  /// object has no transfer in flight. On a communicator without the posting interface the
+  /// halves run the route through rank 0 (gather and pull, then scatter).
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor_Begin(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor_Begin(int* pCellA, int* pCellB);
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor_End(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromOwner2Neighbor_End(int* pCellA, int* pCellB);
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor_Begin(double* pCellB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor_Begin(int* pCellB, int* pCellA);
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor_End(double* pCellB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromOwner2Neighbor_End(int* pCellB, int* pCellA);
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_Begin(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_Begin(int* pCellA, int* pCellB);
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_End(double* pCellA, double* pCellB);
+  void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_End(int* pCellA, int* pCellB);
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor_Begin(double* pFaceA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor_Begin(int* pFaceA, int* pCellB);
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor_End(double* pFaceA, double* pCellB);
+  void GetBoundaryCellValue_A2B_FromFace2Neighbor_End(int* pFaceA, int* pCellB);
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor_Begin(double* pFaceB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor_Begin(int* pFaceB, int* pCellA);
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor_End(double* pFaceB, double* pCellA);
+  void GetBoundaryCellValue_B2A_FromFace2Neighbor_End(int* pFaceB, int* pCellA);
+  void GetFaceValue_A2B_FromOwner2Face_Begin(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromOwner2Face_Begin(int* pCellA, int* pFaceB);
+  void GetFaceValue_A2B_FromOwner2Face_End(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromOwner2Face_End(int* pCellA, int* pFaceB);
+  void GetFaceValue_A2B_FromNeighbor2Face_Begin(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromNeighbor2Face_Begin(int* pCellA, int* pFaceB);
+  void GetFaceValue_A2B_FromNeighbor2Face_End(double* pCellA, double* pFaceB);
+  void GetFaceValue_A2B_FromNeighbor2Face_End(int* pCellA, int* pFaceB);
+  void GetFaceValue_B2A_FromOwner2Face_Begin(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromOwner2Face_Begin(int* pCellB, int* pFaceA);
+  void GetFaceValue_B2A_FromOwner2Face_End(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromOwner2Face_End(int* pCellB, int* pFaceA);
+  void GetFaceValue_B2A_FromNeighbor2Face_Begin(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromNeighbor2Face_Begin(int* pCellB, int* pFaceA);
+  void GetFaceValue_B2A_FromNeighbor2Face_End(double* pCellB, double* pFaceA);
+  void GetFaceValue_B2A_FromNeighbor2Face_End(int* pCellB, int* pFaceA);
+  void GetFaceValue_A2B_FromFace2Face_Begin(double* pFaceA, double* pFaceB);
+  void GetFaceValue_A2B_FromFace2Face_Begin(int* pFaceA, int* pFaceB);
+  void GetFaceValue_A2B_FromFace2Face_End(double* pFaceA, double* pFaceB);
+  void GetFaceValue_A2B_FromFace2Face_End(int* pFaceA, int* pFaceB);
+  void GetFaceValue_B2A_FromFace2Face_Begin(double* pFaceB, double* pFaceA);
+  void GetFaceValue_B2A_FromFace2Face_Begin(int* pFaceB, int* pFaceA);
+  void GetFaceValue_B2A_FromFace2Face_End(double* pFaceB, double* pFaceA);
+  void GetFaceValue_B2A_FromFace2Face_End(int* pFaceB, int* pFaceA);
 
 private:
   struct Impl; // the steps of the transfers and the relation's bookkeeping

@@ -108,43 +108,66 @@ struct Case {
   Kind target; // Neighbor or Face
   void (E::*asDouble)(double*, double*);
   void (E::*asInt)(int*, int*);
+  // The split halves (_Begin, _End) of the same transfer, in each type.
+  void (E::*beginDouble)(double*, double*);
+  void (E::*endDouble)(double*, double*);
+  void (E::*beginInt)(int*, int*);
+  void (E::*endInt)(int*, int*);
 };
+
+#define KRZ_SPLIT(member) &E::member##_Begin, &E::member##_End, &E::member##_Begin, &E::member##_End
 
 const Case kCases[] = {
     {"A2B Owner2Neighbor", 0, Owner, Neighbor, &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor},
+     &E::GetBoundaryCellValue_A2B_FromOwner2Neighbor,
+     KRZ_SPLIT(GetBoundaryCellValue_A2B_FromOwner2Neighbor)},
     {"B2A Owner2Neighbor", 1, Owner, Neighbor, &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor},
+     &E::GetBoundaryCellValue_B2A_FromOwner2Neighbor,
+     KRZ_SPLIT(GetBoundaryCellValue_B2A_FromOwner2Neighbor)},
     {"A2B Face2Neighbor", 0, Face, Neighbor, &E::GetBoundaryCellValue_A2B_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_A2B_FromFace2Neighbor},
+     &E::GetBoundaryCellValue_A2B_FromFace2Neighbor,
+     KRZ_SPLIT(GetBoundaryCellValue_A2B_FromFace2Neighbor)},
     {"B2A Face2Neighbor", 1, Face, Neighbor, &E::GetBoundaryCellValue_B2A_FromFace2Neighbor,
-     &E::GetBoundaryCellValue_B2A_FromFace2Neighbor},
+     &E::GetBoundaryCellValue_B2A_FromFace2Neighbor,
+     KRZ_SPLIT(GetBoundaryCellValue_B2A_FromFace2Neighbor)},
     {"A2B Owner2Face", 0, Owner, Face, &E::GetFaceValue_A2B_FromOwner2Face,
-     &E::GetFaceValue_A2B_FromOwner2Face},
+     &E::GetFaceValue_A2B_FromOwner2Face, KRZ_SPLIT(GetFaceValue_A2B_FromOwner2Face)},
     {"A2B Neighbor2Face", 0, Neighbor, Face, &E::GetFaceValue_A2B_FromNeighbor2Face,
-     &E::GetFaceValue_A2B_FromNeighbor2Face},
+     &E::GetFaceValue_A2B_FromNeighbor2Face, KRZ_SPLIT(GetFaceValue_A2B_FromNeighbor2Face)},
     {"B2A Owner2Face", 1, Owner, Face, &E::GetFaceValue_B2A_FromOwner2Face,
-     &E::GetFaceValue_B2A_FromOwner2Face},
+     &E::GetFaceValue_B2A_FromOwner2Face, KRZ_SPLIT(GetFaceValue_B2A_FromOwner2Face)},
     {"B2A Neighbor2Face", 1, Neighbor, Face, &E::GetFaceValue_B2A_FromNeighbor2Face,
-     &E::GetFaceValue_B2A_FromNeighbor2Face},
+     &E::GetFaceValue_B2A_FromNeighbor2Face, KRZ_SPLIT(GetFaceValue_B2A_FromNeighbor2Face)},
     {"A2B Face2Face", 0, Face, Face, &E::GetFaceValue_A2B_FromFace2Face,
-     &E::GetFaceValue_A2B_FromFace2Face},
+     &E::GetFaceValue_A2B_FromFace2Face, KRZ_SPLIT(GetFaceValue_A2B_FromFace2Face)},
     {"B2A Face2Face", 1, Face, Face, &E::GetFaceValue_B2A_FromFace2Face,
-     &E::GetFaceValue_B2A_FromFace2Face},
+     &E::GetFaceValue_B2A_FromFace2Face, KRZ_SPLIT(GetFaceValue_B2A_FromFace2Face)},
 };
 
-template <class T> void (E::*Member(const Case& c))(T*, T*);
-template <> void (E::*Member<double>(const Case& c))(double*, double*) { return c.asDouble; }
-template <> void (E::*Member<int>(const Case& c))(int*, int*) { return c.asInt; }
+// The member of a case for T: 0 blocking, 1 _Begin, 2 _End.
+template <class T> void (E::*Member(const Case& c, int half = 0))(T*, T*);
+template <> void (E::*Member<double>(const Case& c, int half))(double*, double*) {
+  return half == 0 ? c.asDouble : half == 1 ? c.beginDouble : c.endDouble;
+}
+template <> void (E::*Member<int>(const Case& c, int half))(int*, int*) {
+  return half == 0 ? c.asInt : half == 1 ? c.beginInt : c.endInt;
+}
 
-template <class T> void CheckCase(E& exchange, const Case& c, const Domain* d[2]) {
+// One transfer, blocking or split (_Begin, then _End), checked against the serial result.
+template <class T>
+void CheckCase(E& exchange, const Case& c, const Domain* d[2], bool split = false) {
   const int to = 1 - c.from;
   const Domain& src = *d[c.from];
   const Domain& dst = *d[to];
   std::vector<T> in = c.source == Face ? Faces<T>(src, c.from, true) : Cells<T>(src, c.from, true);
   std::vector<T> out = c.target == Face ? Faces<T>(dst, to, false) : Cells<T>(dst, to, false);
   const std::vector<T> before = in;
-  (exchange.*Member<T>(c))(in.data(), out.data());
+  if (split) {
+    (exchange.*Member<T>(c, 1))(in.data(), out.data());
+    (exchange.*Member<T>(c, 2))(in.data(), out.data());
+  } else {
+    (exchange.*Member<T>(c))(in.data(), out.data());
+  }
   EXPECT_EQ(in, before) << c.name << ": the source must not change";
   for (int f = 1; f <= dst.Local(); ++f) {
     const int g = dst.Id(f);
@@ -176,10 +199,11 @@ KRZ_RANKS_TEST(Exchange, ElevenTransfersInBothTypesMatchTheSerialResult) {
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Local_B(), b.Local());
 
   const Domain* d[2] = {&a, &b};
-  for (const Case& c : kCases) { // double and int alternate
-    CheckCase<double>(exchange, c, d);
-    CheckCase<int>(exchange, c, d);
-  }
+  for (const bool split : {false, true})
+    for (const Case& c : kCases) { // double and int alternate
+      CheckCase<double>(exchange, c, d, split);
+      CheckCase<int>(exchange, c, d, split);
+    }
 
   // Both ways at once: distinct owner and neighbour cells keep the directions independent.
   std::vector<int> cells[2] = {Cells<int>(a, 0, true), Cells<int>(b, 1, true)};
@@ -190,6 +214,72 @@ KRZ_RANKS_TEST(Exchange, ElevenTransfersInBothTypesMatchTheSerialResult) {
       EXPECT_EQ(cells[s][static_cast<size_t>(d[s]->side.neighbor[f])],
                 d[1 - s]->Has(g) ? ValueOf(1 - s, Owner, g) : 0);
     }
+  EXPECT_EQ(KRZTakeOutput(), "");
+}
+
+// Split transfers used carelessly: one line each, nothing written, no rank left waiting; a
+// split two-way exchange gives what the blocking one gives.
+KRZ_RANKS_TEST(Exchange, SplitTransfersRefuseMisuseAndMatchTheBlockingOnes) {
+  Domain a({1, 2, 3, 4, 5, 6, 7}, com, myid, nproc, RankA, false);
+  Domain b({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
+  E exchange;
+  exchange.SetL2G_Face(&a.side.face, &b.side.face);
+  exchange.SetA2BRelation(nullptr, nullptr);
+  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  std::vector<double> faceA = Faces<double>(a, 0, true), faceB = Faces<double>(b, 1, false);
+  const std::vector<double> untouched = faceB;
+  auto expectLine = [](const std::string& part) {
+    const std::string out = KRZTakeOutput();
+    EXPECT_NE(out.find(part), std::string::npos) << out;
+  };
+
+  exchange.GetFaceValue_A2B_FromFace2Face_End(faceA.data(), faceB.data());
+  expectLine("GetFaceValue_A2B_FromFace2Face_End: no _Begin before it");
+  EXPECT_EQ(faceB, untouched);
+
+  exchange.GetFaceValue_A2B_FromFace2Face_Begin(faceA.data(), faceB.data());
+  exchange.GetFaceValue_B2A_FromFace2Face_Begin(faceB.data(), faceA.data());
+  expectLine("GetFaceValue_B2A_FromFace2Face_Begin: GetFaceValue_A2B_FromFace2Face_Begin has not "
+             "ended (_End); this one is ignored");
+  std::vector<double> other(faceB.size(), -7);
+  exchange.GetFaceValue_A2B_FromFace2Face_End(faceA.data(), other.data());
+  expectLine("_End: not the transfer or the arrays of the _Begin before it");
+  EXPECT_EQ(other, std::vector<double>(faceB.size(), -7));
+  EXPECT_EQ(faceB, untouched);
+
+  // Copied in between: the copy has nothing in flight; the original ends its own.
+  exchange.GetFaceValue_A2B_FromFace2Face_Begin(faceA.data(), faceB.data());
+  E copy(exchange);
+  copy.GetFaceValue_A2B_FromFace2Face_End(faceA.data(), faceB.data());
+  expectLine("no _Begin before it (or the object was copied since)");
+  exchange.GetFaceValue_A2B_FromFace2Face_End(faceA.data(), faceB.data());
+  EXPECT_EQ(KRZTakeOutput(), "");
+  for (int f = 1; f <= b.Local(); ++f)
+    EXPECT_EQ(faceB[static_cast<size_t>(f)], a.Has(b.Id(f)) ? ValueOf(0, Face, b.Id(f)) : 0.0);
+
+  // A face object set up again in between: completed, nothing written.
+  faceB = untouched;
+  exchange.GetFaceValue_A2B_FromFace2Face_Begin(faceA.data(), faceB.data());
+  b.side.face.SetLocalFace20(b.Local(), b.side.table.data());
+  exchange.GetFaceValue_A2B_FromFace2Face_End(faceA.data(), faceB.data());
+  expectLine("a face object was set up again since _Begin; nothing written");
+  EXPECT_EQ(faceB, untouched);
+  KRZTakeOutput();
+
+  // The two-way exchange, split and blocking, on fresh pairs: the same cells.
+  Domain a2({1, 2, 3, 4, 5, 6, 7}, com, myid, nproc, RankA, false);
+  Domain b2({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
+  E both;
+  both.SetL2G_Face(&a2.side.face, &b2.side.face);
+  both.SetA2BRelation(nullptr, nullptr);
+  both.SetL2G_BoundaryFace(&a2.side.boundary, &b2.side.boundary);
+  std::vector<int> blocking[2] = {Cells<int>(a2, 0, true), Cells<int>(b2, 1, true)};
+  std::vector<int> split[2] = {blocking[0], blocking[1]};
+  both.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(blocking[0].data(), blocking[1].data());
+  both.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_Begin(split[0].data(), split[1].data());
+  both.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_End(split[0].data(), split[1].data());
+  EXPECT_EQ(split[0], blocking[0]);
+  EXPECT_EQ(split[1], blocking[1]);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 

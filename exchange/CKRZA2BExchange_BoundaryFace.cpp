@@ -389,8 +389,19 @@ CKRZPostingCom* CKRZA2BExchange_BoundaryFace::Impl::Direct(CKRZA2BExchange_Bound
   return post;
 }
 
-// The direct route's first half: this rank's source values in face order, packed and posted
-// straight to the ranks that hold their targets.
+// Whether the cells named by `ids` can be read straight for every local boundary face (ids and
+// values given, the face object's count unchanged, no negative id): then the direct route packs
+// from the cell array itself, otherwise through the boundary-face object's steps and lines.
+namespace {
+bool ReadableCells(int nFace, int nSet, const int* ids, const void* values) {
+  if (ids == nullptr || values == nullptr || nFace != nSet)
+    return false;
+  return std::all_of(ids + 1, ids + nFace + 1, [](int c) { return c >= 0; });
+}
+} // namespace
+
+// The direct route's first half: this rank's source values packed and posted straight to the
+// ranks that hold their targets.
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFace& t,
                                                      const Step& step, CKRZPostingCom& post,
@@ -400,16 +411,21 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFac
   CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
   std::vector<T> zeros;
   const T* source = pIn;
+  const int* index = nullptr;
   if (step.source != Source::Face) {
     CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, step.from, myid);
-    int n = 0;
-    source = boundary == nullptr
-                 ? nullptr
-                 : CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(
-                       *boundary,
-                       step.source == Source::OwnerCell ? boundary->m_pOwnerCellID
-                                                        : boundary->m_pNeighborCellID,
-                       pIn, n);
+    const int* ids = boundary == nullptr                ? nullptr
+                     : step.source == Source::OwnerCell ? boundary->m_pOwnerCellID
+                                                        : boundary->m_pNeighborCellID;
+    if (boundary != nullptr && ReadableCells(boundary->m_pFace->GetFaceNumber_Local(myid),
+                                             boundary->m_nBoundaryFaceNumber_L, ids, pIn)) {
+      index = ids;
+    } else if (boundary != nullptr) {
+      int n = 0;
+      source = CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(*boundary, ids, pIn, n);
+    } else {
+      source = nullptr;
+    }
   } else if (pIn == nullptr) {
     CKRZLine() << "GetGlobalArrayFromLocalArray: the local array is null on process " << myid
                << "; zeros take its place";
@@ -421,11 +437,12 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFac
   if (myid == 0)
     t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
   t.m_pImpl->m_Plan.Start<T>(post, *faceFrom.m_pCom, myid, step.from == Domain::A ? 0 : 1, source,
-                             Face(t, to).GetFaceNumber_Local(myid));
+                             index);
 }
 
 // The direct route's second half: what arrived, applied as the route through rank 0 applies it
-// (the same lines for the same mistakes). With `write` false the values are only received.
+// (the same lines for the same mistakes): face values straight into the caller's face array,
+// cell values in face order. With `write` false the values are only received.
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::DirectEnd(CKRZA2BExchange_BoundaryFace& t,
                                                    const Step& step, CKRZPostingCom& post, T* pOut,
@@ -433,20 +450,18 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectEnd(CKRZA2BExchange_BoundaryFace&
   const int myid = t.m_pFace_A->Getmyid();
   const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
   const int d = step.from == Domain::A ? 0 : 1;
+  const int nTo = Face(t, to).GetFaceNumber_Local(myid);
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
-  if (!plan.Finish<T>(post, myid, d))
+  const bool straight = write && step.target == Target::Face && pOut != nullptr;
+  if (!plan.Finish<T>(post, d, straight ? pOut : nullptr, nTo))
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
                << " did not receive every value of the transfer as sent";
-  if (!write)
+  if (!write || step.target == Target::Face)
     return;
-  const T* target = plan.Target<T>(d);
-  const int nTo = Face(t, to).GetFaceNumber_Local(myid);
-  if (step.target == Target::Face) {
-    if (pOut != nullptr)
-      std::copy(target + 1, target + nTo + 1, pOut + 1);
-  } else if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
+  if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
     using Steps = CKRZL2GBroadTools_BoundaryFace::Impl;
-    Steps::ApplyCells(*boundary, Steps::CurrentLocalCount(*boundary, "scatter"), target, pOut);
+    Steps::ApplyCells(*boundary, Steps::CurrentLocalCount(*boundary, "scatter"), plan.Target<T>(d),
+                      pOut);
   }
 }
 

@@ -188,24 +188,28 @@ template <class T> const T* CKRZDirectPlan::Target(int d) const {
 
 template <class T>
 void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
-                           int nTarget) {
+                           const int* index) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
   const int type = TypeCode<T>(com);
-  b.target.assign(static_cast<size_t>(std::max(nTarget, 0)) + 1, T());
   b.recv.resize(l.recvFace.size());
   b.send.resize(l.sendFace.size());
   for (size_t k = 0; k < l.recvPeer.size(); ++k)
     if (l.recvPeer[k] != myid)
       post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
                     l.recvPeer[k], kA2BTag);
+  const int* face = l.sendFace.data();
+  T* out = b.send.data();
   for (size_t k = 0; k < l.sendPeer.size(); ++k) {
-    T* out = b.send.data() + l.sendFirst[k];
-    for (int m = l.sendFirst[k]; m < l.sendFirst[k + 1]; ++m)
-      *out++ = source[l.sendFace[static_cast<size_t>(m)]];
+    const int first = l.sendFirst[k], last = l.sendFirst[k + 1];
+    if (index != nullptr)
+      for (int m = first; m < last; ++m)
+        out[m] = source[index[face[m]]];
+    else
+      for (int m = first; m < last; ++m)
+        out[m] = source[face[m]];
     if (l.sendPeer[k] != myid)
-      post.PostSend(type, b.send.data() + l.sendFirst[k], l.sendFirst[k + 1] - l.sendFirst[k],
-                    l.sendPeer[k], kA2BTag);
+      post.PostSend(type, out + first, last - first, l.sendPeer[k], kA2BTag);
   }
   // What stays on this rank: its send block to itself lines up with its receive block from itself.
   const auto self = std::find(l.sendPeer.begin(), l.sendPeer.end(), myid);
@@ -213,26 +217,34 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
   if (self != l.sendPeer.end() && back != l.recvPeer.end()) {
     const int s = l.sendFirst[static_cast<size_t>(self - l.sendPeer.begin())];
     const size_t r = static_cast<size_t>(back - l.recvPeer.begin());
-    for (int m = l.recvFirst[r]; m < l.recvFirst[r + 1]; ++m)
-      b.recv[static_cast<size_t>(m)] = b.send[static_cast<size_t>(s + m - l.recvFirst[r])];
+    std::copy(b.send.begin() + s, b.send.begin() + s + (l.recvFirst[r + 1] - l.recvFirst[r]),
+              b.recv.begin() + l.recvFirst[r]);
   }
 }
 
-template <class T> bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int myid, int d) {
-  (void)myid;
+template <class T>
+bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
   const bool ok = post.WaitAll() == 0;
+  if (target == nullptr) {
+    b.target.resize(static_cast<size_t>(std::max(nTarget, 0)) + 1);
+    target = b.target.data();
+  }
+  std::fill(target + 1, target + std::max(nTarget, 0) + 1, T());
+  const int* face = l.recvFace.data();
+  const T* in = b.recv.data();
   for (size_t m = 0; m < l.recvFace.size(); ++m)
-    b.target[static_cast<size_t>(l.recvFace[m])] = b.recv[m];
+    target[face[m]] = in[m];
   return ok;
 }
 
 template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
-                                            int);
-template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*, int);
-template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, int);
-template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int);
+                                            const int*);
+template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
+                                         const int*);
+template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, double*, int);
+template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int*, int);
 template const double* CKRZDirectPlan::Target<double>(int) const;
 template const int* CKRZDirectPlan::Target<int>(int) const;
 

@@ -294,6 +294,14 @@ KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_SetA2BRelation(krz_a2b* a2b, int* a2b_relatio
 /* Collective. The transfer `kind` from `in` to `out` (see krz_a2b_kind). */
 KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_transfer_double(krz_a2b* a2b, int kind, double* in, double* out);
 KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_transfer_int(krz_a2b* a2b, int kind, int* in, int* out);
+/* Collective. The transfer `kind` split in two, for computing while the values travel: _begin
+ * reads `in` and posts, _end (same kind, type and arrays) waits and writes `out`; in between the
+ * caller must not write `in` nor touch `out`. One split transfer at a time per handle; misuse (an
+ * _end without _begin, a second _begin, other arrays at _end) prints one line and writes nothing. */
+KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_begin_double(krz_a2b* a2b, int kind, double* in, double* out);
+KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_begin_int(krz_a2b* a2b, int kind, int* in, int* out);
+KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_end_double(krz_a2b* a2b, int kind, double* in, double* out);
+KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_end_int(krz_a2b* a2b, int kind, int* in, int* out);
 /* The C++ name of a transfer kind ("GetBoundaryCellValue_A2B_FromOwner2Neighbor", ...), or
  * null outside 0..KRZ_A2B_KINDS-1. */
 KRZ3DCOMTOOLS_C_EXPORT const char* krz_a2b_kind_name(int kind);

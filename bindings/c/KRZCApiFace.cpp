@@ -18,19 +18,22 @@ namespace {
 using Exchange = CKRZA2BExchange_BoundaryFace;
 template <class T> using ExchangeMember = void (Exchange::*)(T*, T*);
 
-template <class T> ExchangeMember<T> TransferOf(int kind) {
-#define KRZ_A2B_MEMBER(name, from, source, target) &Exchange::name,
-  static const ExchangeMember<T> table[KRZ_A2B_KINDS] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_MEMBER)};
+// The member of transfer `kind`: half 0 the blocking transfer, 1 its _Begin, 2 its _End.
+template <class T> ExchangeMember<T> TransferOf(int kind, int half) {
+#define KRZ_A2B_MEMBER(name, from, source, target)                                                 \
+  {&Exchange::name, &Exchange::name##_Begin, &Exchange::name##_End},
+  static const ExchangeMember<T> table[KRZ_A2B_KINDS][3] = {KRZ_A2B_TRANSFER_LIST(KRZ_A2B_MEMBER)};
 #undef KRZ_A2B_MEMBER
-  return table[kind];
+  return table[kind][half];
 }
 
-template <class T> int A2BTransfer(const char* function, krz_a2b* h, int kind, T* in, T* out) {
+template <class T>
+int A2BTransfer(const char* function, krz_a2b* h, int kind, T* in, T* out, int half = 0) {
   if (kind < 0 || kind >= KRZ_A2B_KINDS)
     return Fail(KRZ_ERR_INVALID, std::string(function) + ": kind " + std::to_string(kind) +
                                      " is not one of 0.." + std::to_string(KRZ_A2B_KINDS - 1));
   return With(function, h, [&](krz_a2b& x) {
-    (x.object.*TransferOf<T>(kind))(in, out);
+    (x.object.*TransferOf<T>(kind, half))(in, out);
     return NullArrays(function, {in, out});
   });
 }
@@ -230,6 +233,19 @@ int krz_a2b_transfer_double(krz_a2b* h, int kind, double* in, double* out) {
 
 int krz_a2b_transfer_int(krz_a2b* h, int kind, int* in, int* out) {
   return A2BTransfer("krz_a2b_transfer_int", h, kind, in, out);
+}
+
+int krz_a2b_begin_double(krz_a2b* h, int kind, double* in, double* out) {
+  return A2BTransfer("krz_a2b_begin_double", h, kind, in, out, 1);
+}
+int krz_a2b_begin_int(krz_a2b* h, int kind, int* in, int* out) {
+  return A2BTransfer("krz_a2b_begin_int", h, kind, in, out, 1);
+}
+int krz_a2b_end_double(krz_a2b* h, int kind, double* in, double* out) {
+  return A2BTransfer("krz_a2b_end_double", h, kind, in, out, 2);
+}
+int krz_a2b_end_int(krz_a2b* h, int kind, int* in, int* out) {
+  return A2BTransfer("krz_a2b_end_int", h, kind, in, out, 2);
 }
 
 const char* krz_a2b_kind_name(int kind) {

@@ -111,8 +111,10 @@ def interfaces():
            [H, "type(c_ptr), value :: bface_a, bface_b"]))
     add(fn("krz_a2b_SetA2BRelation", ["h", "a2b", "b2a"], [H, "type(c_ptr), value :: a2b, b2a"]))
     for t, ft in [TYPES[0], TYPES[2]]:
-        add(fn(f"krz_a2b_transfer_{t}", ["h", "kind", "vin", "vout"],
-               [H, "integer(c_int), value :: kind", f"{ft}, intent(inout) :: vin(0:*), vout(0:*)"]))
+        for op in ("transfer", "begin", "end"):
+            add(fn(f"krz_a2b_{op}_{t}", ["h", "kind", "vin", "vout"],
+                   [H, "integer(c_int), value :: kind",
+                    f"{ft}, intent(inout) :: vin(0:*), vout(0:*)"]))
     add(fn("krz_selftest_Test", ["h"], [H]))
     return out
 
@@ -148,6 +150,8 @@ def module():
         generic("krz_bface_to_neighbor",
                 ["krz_bface_to_neighbor_double", "krz_bface_to_neighbor_int"]),
         generic("krz_a2b_transfer", ["krz_a2b_transfer_double", "krz_a2b_transfer_int"]),
+        generic("krz_a2b_begin", ["krz_a2b_begin_double", "krz_a2b_begin_int"]),
+        generic("krz_a2b_end", ["krz_a2b_end_double", "krz_a2b_end_int"]),
     ])
     body = "\n".join(interfaces())
     return f"""! krz3dcomtools: the Fortran 2008 module of KRZ3DCOMTools, bind(C) over the C API.

@@ -201,6 +201,7 @@ void BoundaryScatter(PyBoundaryFace& b, const py::object& global, const py::obje
 struct PyExchange {
   CKRZA2BExchange_BoundaryFace exchange;
   py::object faceA, faceB, boundaryA, boundaryB;
+  py::tuple inFlight; ///< the arrays of a split transfer begun and not ended, kept alive
 };
 
 enum class Side { A, B };
@@ -226,22 +227,32 @@ struct TransferSpec {
   Side from;
   Kind in;
   Kind out;
-  void (Exchange::*doubles)(double*, double*);
-  void (Exchange::*ints)(int*, int*);
+  // The blocking transfer, its _Begin and its _End, in each type.
+  void (Exchange::*doubles[3])(double*, double*);
+  void (Exchange::*ints[3])(int*, int*);
 };
 
 // What a transfer reads or writes, by the list's names.
 constexpr Kind OwnerCell = Kind::Cell, NeighborCell = Kind::Cell, Face = Kind::Face;
 
 #define KRZ_A2B(name, from, source, target)                                                        \
-  TransferSpec{#name, Side::from, source, target, &Exchange::name, &Exchange::name},
+  TransferSpec{#name,                                                                              \
+               Side::from,                                                                         \
+               source,                                                                             \
+               target,                                                                             \
+               {&Exchange::name, &Exchange::name##_Begin, &Exchange::name##_End},                  \
+               {&Exchange::name, &Exchange::name##_Begin, &Exchange::name##_End}},
 const TransferSpec kTransfers[] = {KRZ_A2B_ONE_WAY_TRANSFERS(KRZ_A2B) KRZ_A2B(
     GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor, A, OwnerCell, NeighborCell)};
 #undef KRZ_A2B
 
+// half 0: the blocking transfer; 1: its _Begin (the arrays are kept alive until the _End);
+// 2: its _End.
 void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,
-                 const py::object& out) {
-  const std::string where = spec.name;
+                 const py::object& out, int half = 0) {
+  const std::string where = std::string(spec.name) + (half == 1   ? "_Begin"
+                                                      : half == 2 ? "_End"
+                                                                  : "");
   const Side to = spec.from == Side::A ? Side::B : Side::A;
   Dispatch<double, int>(DTypeOf(where, in), where, [&](auto tag) {
     using T = decltype(tag);
@@ -255,13 +266,17 @@ void A2BTransfer(const TransferSpec& spec, PyExchange& x, const py::object& in,
     for (const py::object& face : {x.faceA, x.faceB})
       if (!face.is_none())
         Live(face.cast<PyFace&>());
-    Released([&] {
+    Released([&] { // the GIL is free while the values travel
       if constexpr (std::is_same_v<T, double>)
-        (x.exchange.*spec.doubles)(i, o);
+        (x.exchange.*spec.doubles[half])(i, o);
       else
-        (x.exchange.*spec.ints)(i, o);
+        (x.exchange.*spec.ints[half])(i, o);
       return 0;
     });
+    if (half == 1 && x.inFlight.empty())
+      x.inFlight = py::make_tuple(in, out); // the library reads and writes them until the _End
+    else if (half == 2)
+      x.inFlight = py::tuple();
     RaiseAfter(error);
     return 0;
   });
@@ -508,6 +523,18 @@ void BindFaces(py::module_& m) {
         "Collective A/B transfer (float64 or int32 arrays): the first array is read, the second "
         "written (the two-way exchange reads and writes both). Cell arrays are indexed by the "
         "boundary-face object's cell ids, face arrays by the local faces (local count+1).");
+    for (const int half : {1, 2})
+      exchange.def(
+          (std::string(spec.name) + (half == 1 ? "_Begin" : "_End")).c_str(),
+          [&spec, half](PyExchange& x, const py::object& in, const py::object& out) {
+            A2BTransfer(spec, x, in, out, half);
+          },
+          py::arg("pIn"), py::arg("pOut"),
+          half == 1 ? "Collective: the first half of the split transfer: reads pIn and posts the "
+                      "messages; compute, then call the _End with the same arrays (kept alive "
+                      "until then; pOut must not be touched in between)."
+                    : "Collective: the second half of the split transfer: waits (the GIL "
+                      "released) and writes pOut.");
     names.append(spec.name);
   }
   m.attr("A2B_TRANSFERS") = py::tuple(names);

@@ -184,6 +184,14 @@ static void Faces(Check* c, krz_com* com, int myid, int nproc) {
                 KRZ_OK);
   for (int i = 1; i <= 2; ++i)
     EXPECT(c, faceValA[i] == 1000 * q + (3 - i));
+  /* The same split: begin, (the caller computes), end. */
+  int splitA[3] = {0, -1, -1};
+  EXPECT(c, krz_a2b_begin_int(x, KRZ_A2B_FaceValue_B2A_FromFace2Face, faceValB, splitA) == KRZ_OK);
+  EXPECT(c, splitA[1] == -1 && splitA[2] == -1); /* nothing written before the end */
+  EXPECT(c, krz_a2b_end_int(x, KRZ_A2B_FaceValue_B2A_FromFace2Face, faceValB, splitA) == KRZ_OK);
+  for (int i = 1; i <= 2; ++i)
+    EXPECT(c, splitA[i] == faceValA[i]);
+  EXPECT(c, krz_a2b_begin_int(x, KRZ_A2B_KINDS, faceValB, faceValA) == KRZ_ERR_INVALID);
   EXPECT(c, krz_a2b_transfer_int(x, KRZ_A2B_KINDS, faceValB, faceValA) == KRZ_ERR_INVALID);
   EXPECT(c, strcmp(krz_a2b_kind_name(KRZ_A2B_FaceValue_B2A_FromFace2Face),
                    "GetFaceValue_B2A_FromFace2Face") == 0);

@@ -154,6 +154,15 @@ contains
     do i = 1, 2
       call expect(fval_a(i) == 1000 * q + 3 - i, 'B to A values')
     end do
+    ! The same split in two: begin, (compute), end.
+    fval_a = -1
+    call expect(krz_a2b_begin(x, KRZ_A2B_FaceValue_B2A_FromFace2Face, fval_b, fval_a) == KRZ_OK, &
+                'B to A begin')
+    call expect(krz_a2b_end(x, KRZ_A2B_FaceValue_B2A_FromFace2Face, fval_b, fval_a) == KRZ_OK, &
+                'B to A end')
+    do i = 1, 2
+      call expect(fval_a(i) == 1000 * q + 3 - i, 'B to A split values')
+    end do
 
     call expect(krz_a2b_destroy(x) == KRZ_OK, 'destroy exchange')
     call expect(krz_bface_destroy(bface_a) == KRZ_OK .and. krz_bface_destroy(bface_b) == KRZ_OK, &

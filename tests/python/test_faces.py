@@ -96,3 +96,33 @@ def test_self_test_report_has_no_failure_line(capsys):
     out = capsys.readouterr().out
     assert "</UnitTest -  L2GBroadTools >" in out
     assert "Error" not in out
+
+
+@pytest.mark.parametrize("dtype", [np.float64, np.int32])
+def test_split_transfers_give_what_the_blocking_ones_give(dtype):
+    def body(com, myid, nproc):
+        pair = CoupledPair(com, myid, nproc)
+        for name, (src, read, write, _) in TRANSFERS.items():
+            source = pair.cells(src, dtype) if read == "cell" else pair.faces(src, dtype)
+            blocking = np.zeros(5 if write == "cell" else 3, dtype=dtype)
+            getattr(pair.exchange, name)(source, blocking)
+            split = np.zeros_like(blocking)
+            getattr(pair.exchange, name + "_Begin")(source, split)
+            assert (split == 0).all(), name  # written only by the _End
+            getattr(pair.exchange, name + "_End")(source, split)
+            np.testing.assert_array_equal(split, blocking, err_msg=name)
+
+    on_every_engine(body)
+
+
+def test_a_split_end_with_other_arrays_writes_nothing(capsys):
+    def body(com, myid, nproc):
+        pair = CoupledPair(com, myid, nproc)
+        source, out = pair.faces("A", np.float64), np.zeros(3)
+        pair.exchange.GetFaceValue_A2B_FromFace2Face_Begin(source, out)
+        other = np.zeros(3)
+        pair.exchange.GetFaceValue_A2B_FromFace2Face_End(source, other)
+        assert (other == 0).all() and (out == 0).all()
+
+    on_every_engine(body, counts=(2,))
+    assert "_End: not the transfer or the arrays of the _Begin before it" in capsys.readouterr().out

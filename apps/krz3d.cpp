@@ -164,8 +164,9 @@ int main(int argc, char** argv) {
   int exchangeReps = 5;
   std::vector<int> exchangeRanks{4};
   std::string exchangeEngine = "threads";
-  CLI::App* exchange =
-      bench->add_subcommand("exchange", "every A/B transfer against one gather plus scatter");
+  CLI::App* exchange = bench->add_subcommand(
+      "exchange", "every A/B transfer on both routes, by hand, and overlapped with a solver step");
+  exchange->alias("overlap");
   exchange->add_option("--faces", exchangeFaces, "interface faces per domain")
       ->check(CLI::Range(1LL, 1LL << 26));
   exchange->add_option("--reps", exchangeReps, "repetitions per median")->check(CLI::Range(1, 100));

@@ -115,6 +115,7 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   CKRZDirectPlan m_Plan;
   // The split transfer begun and not yet ended (a copy of the object has none).
   Pending m_Pending;
+  std::vector<char> m_OwnerMarks; ///< scratch of OwnersApartFromNeighbours
 };
 
 CKRZA2BExchange_BoundaryFace::CKRZA2BExchange_BoundaryFace()
@@ -551,14 +552,22 @@ bool CKRZA2BExchange_BoundaryFace::Impl::OwnersApartFromNeighbours(
   if (b == nullptr || b->m_pOwnerCellID == nullptr || b->m_pNeighborCellID == nullptr)
     return false;
   const int n = b->m_nBoundaryFaceNumber_L;
-  std::vector<int> owners(b->m_pOwnerCellID + 1, b->m_pOwnerCellID + n + 1);
-  std::vector<int> neighbours(b->m_pNeighborCellID + 1, b->m_pNeighborCellID + n + 1);
-  std::sort(owners.begin(), owners.end());
-  std::sort(neighbours.begin(), neighbours.end());
-  std::vector<int> both;
-  std::set_intersection(owners.begin(), owners.end(), neighbours.begin(), neighbours.end(),
-                        std::back_inserter(both));
-  return both.empty();
+  const int* owner = b->m_pOwnerCellID;
+  const int* neighbour = b->m_pNeighborCellID;
+  int largest = 0;
+  for (int i = 1; i <= n; ++i) {
+    if (owner[i] < 0 || neighbour[i] < 0)
+      return false;
+    largest = std::max({largest, owner[i], neighbour[i]});
+  }
+  std::vector<char>& owned = t.m_pImpl->m_OwnerMarks; // kept: one pass over the ids per call
+  owned.assign(static_cast<size_t>(largest) + 1, 0);
+  for (int i = 1; i <= n; ++i)
+    owned[static_cast<size_t>(owner[i])] = 1;
+  for (int i = 1; i <= n; ++i)
+    if (owned[static_cast<size_t>(neighbour[i])] != 0)
+      return false;
+  return true;
 }
 
 // Split transfers: _Begin reads the source and posts, _End waits and writes the target. Misuse

@@ -109,6 +109,7 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   // built from: both face objects' set-up counts and that version; whether the plan serves them.
   long long m_nRelationVersion = 0;
   long long m_nPlanSetUps_A = -1, m_nPlanSetUps_B = -1, m_nPlanVersion = -1;
+  const CKRZL2GBroadTools_Face* m_pPlanFaces[2] = {nullptr, nullptr};
   bool m_bPlanServes = false;
   int m_nGeneration = 0;
   // Every rank: its own lists of the current plan.
@@ -368,8 +369,11 @@ CKRZPostingCom* CKRZA2BExchange_BoundaryFace::Impl::Direct(CKRZA2BExchange_Bound
     DropStaleRelation(t);
     CKRZL2GBroadTools_Face& b = *t.m_pFace_B;
     const bool current = m_nPlanSetUps_A == a.SetUpCount() && m_nPlanSetUps_B == b.SetUpCount() &&
-                         m_nPlanVersion == m_nRelationVersion;
+                         m_nPlanVersion == m_nRelationVersion && m_pPlanFaces[0] == &a &&
+                         m_pPlanFaces[1] == &b;
     if (!current) {
+      m_pPlanFaces[0] = &a;
+      m_pPlanFaces[1] = &b;
       m_nPlanSetUps_A = a.SetUpCount();
       m_nPlanSetUps_B = b.SetUpCount();
       m_nPlanVersion = m_nRelationVersion;
@@ -438,7 +442,7 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFac
   if (myid == 0)
     t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
   t.m_pImpl->m_Plan.Start<T>(post, *faceFrom.m_pCom, myid, step.from == Domain::A ? 0 : 1, source,
-                             index);
+                             index, faceFrom.GetFaceNumber_Local(myid));
 }
 
 // The direct route's second half: what arrived, applied as the route through rank 0 applies it

@@ -188,7 +188,7 @@ template <class T> const T* CKRZDirectPlan::Target(int d) const {
 
 template <class T>
 void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
-                           const int* index) {
+                           const int* index, int nSource) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
   const int type = TypeCode<T>(com);
@@ -202,12 +202,13 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
   T* out = b.send.data();
   for (size_t k = 0; k < l.sendPeer.size(); ++k) {
     const int first = l.sendFirst[k], last = l.sendFirst[k + 1];
+    // A face past this rank's count (face objects changed behind the plan's back) sends 0.
     if (index != nullptr)
       for (int m = first; m < last; ++m)
-        out[m] = source[index[face[m]]];
+        out[m] = face[m] <= nSource ? source[index[face[m]]] : T();
     else
       for (int m = first; m < last; ++m)
-        out[m] = source[face[m]];
+        out[m] = face[m] <= nSource ? source[face[m]] : T();
     if (l.sendPeer[k] != myid)
       post.PostSend(type, out + first, last - first, l.sendPeer[k], kA2BTag);
   }
@@ -235,14 +236,15 @@ bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget)
   const int* face = l.recvFace.data();
   const T* in = b.recv.data();
   for (size_t m = 0; m < l.recvFace.size(); ++m)
-    target[face[m]] = in[m];
+    if (face[m] <= nTarget)
+      target[face[m]] = in[m];
   return ok;
 }
 
 template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
-                                            const int*);
+                                            const int*, int);
 template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
-                                         const int*);
+                                         const int*, int);
 template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, double*, int);
 template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int*, int);
 template const double* CKRZDirectPlan::Target<double>(int) const;

@@ -51,14 +51,15 @@ public:
                   const std::vector<std::vector<int>>& wire);
 
   /// One transfer of direction `d`, in two halves. Start: posts the receives, packs the source
-  /// values (local face i's value is source[index[i]], or source[i] without `index`) into one
+  /// values of local faces 1..nSource (local face i's value is source[index[i]], or source[i]
+  /// without `index`; a face of the lists past nSource sends 0) into one
   /// message per destination and posts them, and keeps the values that stay on this rank.
   /// Finish: waits and places every local face's value, its partner's or 0, into `target`
   /// (target[1..nTarget]; null: the plan's own buffer, see Target). Collective over the ranks of
   /// the plan; `T` double or int. Finish returns false when a message did not arrive as posted.
   template <class T>
-  void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
-             const int* index);
+  void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
+             int nSource);
   template <class T> bool Finish(CKRZPostingCom& post, int d, T* target, int nTarget);
   /// The target values of the last Start/Finish of T in direction `d` (n_Y+1 of them). The two
   /// directions have buffers of their own, so both may be in flight at once.

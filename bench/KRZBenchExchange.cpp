@@ -17,14 +17,8 @@
 
 using namespace krzbench;
 
-namespace {
-
-using namespace krz::testing;
-using E = CKRZA2BExchange_BoundaryFace;
-
-// A slab of one cell layer on the m x m interface: domain A cut into rows of ranks, B into
-// columns (and numbering its faces the other way round).
-void Cut(KRZPairSide& side, const KRZCoupleDomain& mesh, int m, int myid, int nproc, bool isB) {
+void KRZBenchSlab(krz::testing::KRZPairSide& side, const krz::testing::KRZCoupleDomain& mesh, int m,
+                  int myid, int nproc, bool isB) {
   side.mesh = &mesh;
   side.isB = isB;
   side.part.resize(static_cast<size_t>(mesh.Cells()));
@@ -34,14 +28,19 @@ void Cut(KRZPairSide& side, const KRZCoupleDomain& mesh, int m, int myid, int np
   side.Number(myid, nproc);
 }
 
+namespace {
+
+using namespace krz::testing;
+using E = CKRZA2BExchange_BoundaryFace;
+
 // Both domains of one route: the objects set up through `com`, paired on rank 0.
 struct Pair {
   KRZPairSide a, b;
   E exchange;
   double setupMs = 0, relationMs = 0;
   Pair(CKRZCom& com, const KRZCoupleDomain* mesh, int m, int myid, int nproc) {
-    Cut(a, mesh[0], m, myid, nproc, false);
-    Cut(b, mesh[1], m, myid, nproc, true);
+    KRZBenchSlab(a, mesh[0], m, myid, nproc, false);
+    KRZBenchSlab(b, mesh[1], m, myid, nproc, true);
     com.Barrier(com.m_nCommHandle);
     auto t0 = Clock::now();
     a.SetUp(com, myid, nproc);

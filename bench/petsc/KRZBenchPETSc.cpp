@@ -2,6 +2,7 @@
 // payload, the same relation and the same ranks, in one run under mpiexec.
 //
 //   mpiexec -n 4 build/release/bench/petsc/krz3d-bench-petsc [--items 8000000] [--reps 7]
+//   mpiexec -n 4 build/release/bench/petsc/krz3d-bench-petsc --exchange [--faces 1000000]
 //
 // For the default relation (rank 0's items first, consecutive) and a random permutation, it times
 // the library (CCOM_BroadTools), VecScatter built from general index sets that encode the same
@@ -25,6 +26,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom_MPI.h"
+#include "KRZBenchPETScExchange.h"
 #include "KRZBenchUtil.h"
 
 namespace {
@@ -333,6 +335,16 @@ int main(int argc, char** argv) {
   }
   MPI_Comm_rank(c.comm, &c.myid);
   MPI_Comm_size(c.comm, &c.nproc);
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--exchange") == 0) {
+      long long faces = 1000000;
+      for (int k = 1; k + 1 < argc; ++k)
+        if (std::strcmp(argv[k], "--faces") == 0)
+          faces = std::atoll(argv[k + 1]);
+      const int rc = KRZBenchPETScExchange(c.comm, faces, c.reps);
+      PetscFinalize();
+      return rc;
+    }
   if (c.myid == 0) {
     std::printf("%lld doubles, %d ranks, medians of %d; ratio: library (gather + scatter) / this "
                 "method's; setup ratio: library's first gather / this method's set-up and first "

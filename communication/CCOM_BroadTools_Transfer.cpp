@@ -246,20 +246,33 @@ int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) cons
 
 template <class T>
 int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows) {
+  Transit<T> s;
+  const int started = GatherStart(t, pLocal, pGlobal, rows, s);
+  return started >= 0 ? started : GatherFinish(t, s, pGlobal);
+}
+
+// The gather up to its messages: checks, the order, the array for a null argument, and, through
+// the posting interface, every send or receive posted. Returns the gather's result when it is
+// done already (refused, or the blocking route, which runs whole here), -1 when GatherFinish
+// completes it.
+template <class T>
+int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows,
+                                       Transit<T>& s) {
   if (!Initialized(t, "GetGlobalArrayFromLocalArray"))
     return JoinRefusal(t);
   if (t.CheckMapDataCorrect() == 0) {
     CKRZLine() << "Check L2G DataCorrect Fail";
     return 0;
   }
-  std::unique_ptr<T[]> zeros;
-  int ok = pLocal != nullptr ? 1 : 0;
+  s.ok = pLocal != nullptr ? 1 : 0;
   if (pLocal == nullptr) // sized only then: GetDimension_Local prints in debug mode
-    pLocal = ZerosForNull(pLocal, t.GetDimension_Local(t.m_nMyid), zeros,
+    pLocal = ZerosForNull(pLocal, t.GetDimension_Local(t.m_nMyid), s.zeros,
                           "GetGlobalArrayFromLocalArray", "the local array", t.m_nMyid);
-  const bool debug = DebugLines(t);
+  s.local = pLocal;
+  s.rows = rows;
+  s.debug = DebugLines(t);
   const int nproc = std::max(t.m_nNProc, 1);
-  CKRZPostingCom* post = Posting<T>();
+  CKRZPostingCom* post = s.post = Posting<T>();
 
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);
@@ -270,11 +283,11 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     }
     if (post != nullptr) { // items only: element 0 stays at home
       post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
-      return post->WaitAll() == 0 ? ok : 0;
+      return -1;
     }
     t.SendArray(0, out, n);
     t.COM_Barrier();
-    return ok;
+    return s.ok;
   }
   if (rows != nullptr && nproc > 1) {
     // Each rank's message straight into its row, in the counts every rank sends by.
@@ -288,29 +301,44 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     for (int p = 0; p < nproc; ++p)
       rows[p][0] = T();
     if (post != nullptr)
-      return post->WaitAll() == 0 ? ok : 0;
+      return -1;
     t.COM_Barrier();
-    return ok;
+    return s.ok;
   }
 
   // The order first, so that the other ranks sort while rank 0 prepares.
-  const CKRZPlacementPlan* plan = Plan(t);
-  AgreeOnOrder(t, plan);
-  T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
+  s.plan = Plan(t);
+  AgreeOnOrder(t, s.plan);
   // An array allocated for a null argument stays owned here until the gather is done.
-  std::unique_ptr<T[]> allocated;
-  T* global = pGlobal;
-  if (global == nullptr) {
-    allocated.reset(new T[static_cast<size_t>(t.m_nDimension_G) + 1]());
-    global = allocated.get();
+  s.global = pGlobal;
+  if (s.global == nullptr) {
+    s.allocated.reset(new T[static_cast<size_t>(t.m_nDimension_G) + 1]());
+    s.global = s.allocated.get();
   }
-  const bool asDistributed = CountsAsDistributed(t);
-  // Posted: every receive at once; rank 0's own share while the values travel; the rest in rank
-  // order after the wait. Otherwise: rank by rank, one blocking receive each.
-  std::vector<long long> slots;
-  if (post != nullptr)
-    slots =
-        PostGatherReceives(t, global, !debug && plan == nullptr && asDistributed && !m_bRefused);
+  s.asDistributed = CountsAsDistributed(t);
+  // Posted: every receive at once; rank 0's own share while the values travel (GatherFinish).
+  if (post != nullptr) {
+    s.slots = PostGatherReceives(t, s.global,
+                                 !s.debug && s.plan == nullptr && s.asDistributed && !m_bRefused);
+    return -1;
+  }
+  return GatherFinish(t, s, pGlobal);
+}
+
+// The rest of a gather: rank 0 places its own items and every other rank's, rank by rank (the
+// last writer wins), after their messages arrived (posted) or receiving them one by one.
+template <class T>
+int CCOM_BroadTools::Impl::GatherFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pGlobal) {
+  CKRZPostingCom* post = s.post;
+  const int nproc = std::max(t.m_nNProc, 1);
+  if (t.m_nMyid != 0 || (s.rows != nullptr && nproc > 1))
+    return post->WaitAll() == 0 ? s.ok : 0; // only the posting route comes here for these
+  const bool debug = s.debug;
+  const CKRZPlacementPlan* plan = s.plan;
+  T* const pLocal = s.local;
+  T* const global = s.global;
+  int ok = s.ok;
+  T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
   T* posted = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() : nullptr;
   // Before rank 1's values are placed, every posted receive completes (0 when one failed).
   auto arrived = [&](int p) { return post != nullptr && p == 1 && post->WaitAll() != 0 ? 0 : 1; };
@@ -320,7 +348,7 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
     mine.SortInto(pLocal, Staged<T>(mine.Count()), plan->Sorted(0), global);
     for (int p = 1; p < nproc; ++p) {
       ok &= arrived(p);
-      T* values = post != nullptr ? posted + slots[static_cast<size_t>(p)] : scratch;
+      T* values = post != nullptr ? posted + s.slots[static_cast<size_t>(p)] : scratch;
       if (post == nullptr)
         t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
       plan->Place(p, values + 1, global);
@@ -329,13 +357,13 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
   const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
   for (int p = 0; plan == nullptr && p < nproc; ++p) { // the plain loops, rank by rank
     ok &= arrived(p);
-    if (post != nullptr && p > 0 && slots[static_cast<size_t>(p)] < 0)
+    if (post != nullptr && p > 0 && s.slots[static_cast<size_t>(p)] < 0)
       continue; // received in place
     T* source = pLocal;
     int sent = 0;
     if (p != 0) {
       const int inTable = t.GetDimension_Local(p);
-      sent = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+      sent = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
     }
     const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
     // A row that is one run of global numbers is received straight into the global array (the
@@ -352,7 +380,7 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
       continue;
     }
     if (p != 0 && post != nullptr) {
-      source = posted + slots[static_cast<size_t>(p)];
+      source = posted + s.slots[static_cast<size_t>(p)];
     } else if (p != 0) {
       t.ReceiveArray(p, scratch, sent);
       source = scratch;
@@ -369,8 +397,8 @@ int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T*
   }
   if (post == nullptr)
     t.COM_Barrier();
-  if (allocated)
-    pGlobal = allocated.release();
+  if (s.allocated)
+    pGlobal = s.allocated.release();
   return ok;
 }
 
@@ -393,6 +421,17 @@ void CCOM_BroadTools::Impl::PlaceWithLines(CCOM_BroadTools& t, int p, int n, con
 }
 
 template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal) {
+  Transit<T> s;
+  const int started = ScatterStart(t, pGlobal, pLocal, s);
+  return started >= 0 ? started : ScatterFinish(t, s, pLocal);
+}
+
+// The scatter up to its messages: checks, the order, and every message rank 0 sends (picked into
+// its slot or straight out of the global array) or this rank's receive, posted. Returns the
+// scatter's result when it is done already (refused, or the blocking route, which runs whole
+// here), -1 when ScatterFinish completes it.
+template <class T>
+int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLocal, Transit<T>& s) {
   if (!Initialized(t, "GetLocalArrayFromGlobalArray"))
     return JoinRefusal(t);
   if (t.CheckMapDataCorrect() == 0) {
@@ -400,98 +439,51 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
       CKRZLine() << "Check G2L DataCorrect Fail";
     return 0;
   }
-  const bool debug = DebugLines(t);
+  s.debug = DebugLines(t);
   const int nproc = std::max(t.m_nNProc, 1);
-  CKRZPostingCom* post = Posting<T>();
+  CKRZPostingCom* post = s.post = Posting<T>();
 
   if (t.m_nMyid != 0) {
-    const int n = t.GetDimension_Local(t.m_nMyid);
-    std::unique_ptr<T[]> allocated;
-    T* local = pLocal;
-    if (local == nullptr) {
-      allocated.reset(new T[static_cast<size_t>(n) + 1]());
-      local = allocated.get();
+    const int n = s.count = t.GetDimension_Local(t.m_nMyid);
+    s.local = pLocal;
+    if (s.local == nullptr) {
+      s.allocated.reset(new T[static_cast<size_t>(n) + 1]());
+      s.local = s.allocated.get();
     }
-    const bool sorted = AgreeOnOrder(t, nullptr) != 0;
-    T* in = sorted ? Scratch<T>(t) : local;
-    int ok = 1;
+    s.sorted = AgreeOnOrder(t, nullptr) != 0;
+    T* in = s.sorted ? Scratch<T>(t) : s.local;
     if (post != nullptr) { // items only: element 0 stays the caller's
       post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
-      ok = post->WaitAll() == 0 ? 1 : 0;
-    } else {
-      const T kept = in[0];
-      t.ReceiveArray(0, in, n);
-      in[0] = kept;
+      return -1;
     }
-    if (sorted)
-      m_pOrder->Unsort(in + 1, Staged<T>(n), local);
-    if (debug)
-      for (int i = 1; i <= n; ++i)
-        if (i < 30 || i > n - 5)
-          CKRZLine() << "CPU " << t.m_nMyid << " GetFrom Global pLocalArray[" << i
-                     << "] = " << local[i];
-    if (post == nullptr)
-      t.COM_Barrier();
-    if (allocated)
-      pLocal = allocated.release();
-    return ok;
+    const T kept = in[0];
+    t.ReceiveArray(0, in, n);
+    in[0] = kept;
+    return ScatterFinish(t, s, pLocal);
   }
 
-  std::unique_ptr<T[]> zeros;
-  int ok = pGlobal != nullptr ? 1 : 0;
-  pGlobal = ZerosForNull(pGlobal, t.m_nDimension_G, zeros, "GetLocalArrayFromGlobalArray",
+  s.ok = pGlobal != nullptr ? 1 : 0;
+  pGlobal = ZerosForNull(pGlobal, t.m_nDimension_G, s.zeros, "GetLocalArrayFromGlobalArray",
                          "the global array", t.m_nMyid);
-  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
+  s.global = pGlobal;
   const bool asDistributed = CountsAsDistributed(t);
-  const CKRZPlacementPlan* plan = Plan(t);
-  AgreeOnOrder(t, plan);
-  // Rank p's items into `target`; an item rank 0 cannot serve (a global number out of range, an
-  // item past the table's count) receives 0, never what the buffer held before.
-  auto pickOut = [&](int p, int n, int expected, T* target) {
-    const int* row = t.m_pL2GArray[p];
-    const T* global = pGlobal;
-    bool reported = false;
-    for (int i = PickItems(row, 1, n, global, target, nG); i != 0;
-         i = PickItems(row, i + 1, n, global, target, nG)) {
-      InRange(t, p, i, row[i], reported, "; it receives 0");
-      target[i] = T();
-    }
-    std::fill(target + n + 1, target + std::max(n, expected) + 1, T());
-  };
-
-  const int inTable0 = t.GetDimension_Local(0);
-  const int n0 = Movable(t, 0, inTable0, "GetLocalArrayFromGlobalArray", ok);
-  std::unique_ptr<T[]> allocated;
-  T* local0 = pLocal;
-  if (local0 == nullptr) {
-    allocated.reset(new T[static_cast<size_t>(std::max(n0, inTable0)) + 1]());
-    local0 = allocated.get();
+  s.plan = Plan(t);
+  AgreeOnOrder(t, s.plan);
+  const CKRZPlacementPlan* plan = s.plan;
+  const int inTable0 = s.count = t.GetDimension_Local(0);
+  s.n0 = Movable(t, 0, inTable0, "GetLocalArrayFromGlobalArray", s.ok);
+  s.local = pLocal;
+  if (s.local == nullptr) {
+    s.allocated.reset(new T[static_cast<size_t>(std::max(s.n0, inTable0)) + 1]());
+    s.local = s.allocated.get();
   }
-
-  // Rank 0's own items: while the others' travel, or (blocking or debug lines, without a plan)
-  // before them, as always.
-  auto pickOwn = [&] {
-    if (plan != nullptr) {
-      const CKRZSortedOrder& mine = plan->Own();
-      mine.PickFrom(pGlobal, plan->Sorted(0), Staged<T>(mine.Count()), local0);
-    } else {
-      const int b0 = !debug ? RunStart<T>(t, 0, n0) : -1;
-      if (b0 >= 0)
-        std::copy(pGlobal + b0 + 1, pGlobal + b0 + n0 + 1, local0 + 1);
-      else
-        pickOut(0, n0, inTable0, local0);
-      if (debug)
-        for (int i = 1; i <= n0; ++i)
-          if (i < 30 || i > n0 - 5)
-            CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
-    }
-  };
-  const bool ownFirst = plan == nullptr && (post == nullptr || debug);
-  if (ownFirst)
-    pickOwn();
-  // The other ranks' values first (posted: every message at once, each picked into its own slot
-  // or sent straight out of the global array), so that they unsort them while rank 0 picks its
-  // own.
+  // Rank 0's own items: while the others' travel (ScatterFinish), or (blocking or debug lines,
+  // without a plan) before them, as always.
+  s.ownFirst = plan == nullptr && (post == nullptr || s.debug);
+  if (s.ownFirst)
+    PickOwn(t, s);
+  // The other ranks' values (posted: every message at once, each picked into its own slot or
+  // sent straight out of the global array), so that they unsort them while rank 0 picks its own.
   long long slots = 0;
   for (int p = 1; post != nullptr && p < nproc; ++p)
     slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
@@ -501,16 +493,16 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
     const int inTable = t.GetDimension_Local(p);
     const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
     const int n =
-        plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", ok);
+        plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", s.ok);
     // One run of global numbers goes out straight from the global array: the receiver keeps its
     // own element 0.
-    const int b = !debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;
+    const int b = !s.debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;
     const T* out = pGlobal + b;
     if (b < 0) {
       if (plan != nullptr)
         plan->Pick(p, pGlobal, slot + 1);
       else
-        pickOut(p, n, expected, slot);
+        PickOut(t, p, n, expected, pGlobal, slot);
       out = slot;
     }
     if (post != nullptr) {
@@ -520,17 +512,82 @@ template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGl
       t.SendArray(p, const_cast<T*>(out), expected);
     }
   }
-
-  if (!ownFirst)
-    pickOwn();
   if (post != nullptr)
-    ok &= post->WaitAll() == 0 ? 1 : 0;
-  else
+    return -1;
+  return ScatterFinish(t, s, pLocal);
+}
+
+// The rest of a scatter: rank 0 picks its own items (unless it did first) and waits; the other
+// ranks wait for their values and put them in local order.
+template <class T>
+int CCOM_BroadTools::Impl::ScatterFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pLocal) {
+  CKRZPostingCom* post = s.post;
+  int ok = s.ok;
+  if (t.m_nMyid != 0) {
+    const int n = s.count;
+    if (post != nullptr)
+      ok = post->WaitAll() == 0 ? 1 : 0;
+    if (s.sorted)
+      m_pOrder->Unsort(Scratch<T>(t) + 1, Staged<T>(n), s.local);
+    if (s.debug)
+      for (int i = 1; i <= n; ++i)
+        if (i < 30 || i > n - 5)
+          CKRZLine() << "CPU " << t.m_nMyid << " GetFrom Global pLocalArray[" << i
+                     << "] = " << s.local[i];
+  } else {
+    if (!s.ownFirst)
+      PickOwn(t, s);
+    if (post != nullptr)
+      ok &= post->WaitAll() == 0 ? 1 : 0;
+  }
+  if (post == nullptr)
     t.COM_Barrier();
-  if (allocated)
-    pLocal = allocated.release();
+  if (s.allocated)
+    pLocal = s.allocated.release();
   return ok;
 }
+
+// Rank p's items into `target`; an item rank 0 cannot serve (a global number out of range, an
+// item past the table's count) receives 0, never what the buffer held before.
+template <class T>
+void CCOM_BroadTools::Impl::PickOut(CCOM_BroadTools& t, int p, int n, int expected, const T* global,
+                                    T* target) {
+  const int* row = t.m_pL2GArray[p];
+  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
+  bool reported = false;
+  for (int i = PickItems(row, 1, n, global, target, nG); i != 0;
+       i = PickItems(row, i + 1, n, global, target, nG)) {
+    InRange(t, p, i, row[i], reported, "; it receives 0");
+    target[i] = T();
+  }
+  std::fill(target + n + 1, target + std::max(n, expected) + 1, T());
+}
+
+// Rank 0's own items of a scatter, out of the global array into its local array.
+template <class T> void CCOM_BroadTools::Impl::PickOwn(CCOM_BroadTools& t, Transit<T>& s) {
+  const int n0 = s.n0;
+  T* local0 = s.local;
+  if (s.plan != nullptr) {
+    const CKRZSortedOrder& mine = s.plan->Own();
+    mine.PickFrom(s.global, s.plan->Sorted(0), Staged<T>(mine.Count()), local0);
+    return;
+  }
+  const int b0 = !s.debug ? RunStart<T>(t, 0, n0) : -1;
+  if (b0 >= 0)
+    std::copy(s.global + b0 + 1, s.global + b0 + n0 + 1, local0 + 1);
+  else
+    PickOut(t, 0, n0, s.count, s.global, local0);
+  if (s.debug)
+    for (int i = 1; i <= n0; ++i)
+      if (i < 30 || i > n0 - 5)
+        CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
+}
+
+// The collector gathers into its rows through Gather from its own file.
+#define KRZ_GATHER_FOR_ROWS(T, Name)                                                               \
+  template int CCOM_BroadTools::Impl::Gather<T>(CCOM_BroadTools&, T*, T*&, T**);
+KRZ_ELEMENT_TYPES(KRZ_GATHER_FOR_ROWS)
+#undef KRZ_GATHER_FOR_ROWS
 
 #define KRZ_TRANSFERS(T, Name)                                                                     \
   int CCOM_BroadTools::GetGlobalArrayFromLocalArray(T* pLocal, T*& pGlobal) {                      \

@@ -61,6 +61,32 @@ struct CCOM_BroadTools::Impl {
   /// holds n_p+1 elements, element 0 set to 0. The other ranks take part as in any gather.
   template <class T> int Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows = nullptr);
   template <class T> int Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal);
+  /// What a gather or scatter holds between its start (messages posted) and its finish.
+  template <class T> struct Transit {
+    CKRZPostingCom* post = nullptr; ///< the route: posted, or null (blocking)
+    int ok = 1;
+    bool debug = false;
+    T* local = nullptr;         ///< gather: the values sent (pLocal or zeros); scatter: the target
+    T* global = nullptr;        ///< rank 0: the global array written (gather) or read (scatter)
+    T** rows = nullptr;         ///< gather into a collection's rows
+    std::unique_ptr<T[]> zeros; ///< in the place of a null array of values
+    std::unique_ptr<T[]> allocated; ///< for a null argument; the caller's at the finish
+    const krz::detail::CKRZPlacementPlan* plan = nullptr;
+    std::vector<long long> slots; ///< gather, rank 0: where each rank's message lands
+    bool asDistributed = true;
+    bool sorted = false;   ///< scatter, other ranks: values arrive in sorted order
+    bool ownFirst = false; ///< scatter, rank 0: picked its own items before the others'
+    int n0 = 0;            ///< scatter, rank 0: its own items to pick
+    int count = 0;         ///< scatter: this rank's count (other ranks), or rank 0's in its table
+  };
+  template <class T>
+  int GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows, Transit<T>& s);
+  template <class T> int GatherFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pGlobal);
+  template <class T> int ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLocal, Transit<T>& s);
+  template <class T> int ScatterFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pLocal);
+  template <class T>
+  void PickOut(CCOM_BroadTools& t, int p, int n, int expected, const T* global, T* target);
+  template <class T> void PickOwn(CCOM_BroadTools& t, Transit<T>& s);
   /// Through the posting interface, or null for T = bool and communicators without it.
   template <class T> CKRZPostingCom* Posting() const;
   /// Rank 0's posted receives of the other ranks' values (every rank's counts as distributed):

@@ -37,6 +37,7 @@ void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& fro
   fresh->m_DefaultRunStarts = other.m_DefaultRunStarts;
   fresh->m_bSortedTransfers = other.m_bSortedTransfers;
   fresh->m_pPost = other.m_pPost;
+  fresh->m_bRefused = other.m_bRefused;
   const bool ownsCounts = other.OwnsCounts(from);
   if (ownsCounts)
     fresh->m_OwnedCounts = other.m_OwnedCounts;
@@ -114,6 +115,7 @@ void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
   m_nNProc = nproc;
   m_pCom = com;
   m_pImpl->m_pPost = PostingOf(com, nproc); // the route of every transfer, chosen once here
+  ++m_pImpl->m_nSetUps;
 }
 
 // A transfer needs SetInitialize with 0 <= myid < nproc; without it the rank cannot take part.
@@ -132,6 +134,7 @@ void CCOM_BroadTools::COM_Barrier() { krz::detail::Barrier(m_pCom); }
 void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2GArray) {
   if (m_nNProc > 1 && m_nMyid != 0)
     return;
+  ++m_pImpl->m_nSetUps;
   // A relation the object built earlier is replaced by the caller's and released.
   if (m_pNDimension_L != pNDimension_L)
     m_pImpl->ReleaseCounts(*this);
@@ -155,6 +158,7 @@ void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2G
 }
 
 void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
+  ++m_pImpl->m_nSetUps;
   m_pImpl->ReleaseCounts(*this);
   m_pImpl->ReleaseTable(*this);
   m_nIfMapDataCorrect = 0; // collective: every rank takes the new relation at the next check

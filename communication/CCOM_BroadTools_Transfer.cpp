@@ -246,6 +246,8 @@ int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) cons
 
 template <class T>
 int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows) {
+  if (InFlight("GetGlobalArrayFromLocalArray"))
+    return 0;
   Transit<T> s;
   const int started = GatherStart(t, pLocal, pGlobal, rows, s);
   return started >= 0 ? started : GatherFinish(t, s, pGlobal);
@@ -421,6 +423,8 @@ void CCOM_BroadTools::Impl::PlaceWithLines(CCOM_BroadTools& t, int p, int n, con
 }
 
 template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal) {
+  if (InFlight("GetLocalArrayFromGlobalArray"))
+    return 0;
   Transit<T> s;
   const int started = ScatterStart(t, pGlobal, pLocal, s);
   return started >= 0 ? started : ScatterFinish(t, s, pLocal);
@@ -583,6 +587,76 @@ template <class T> void CCOM_BroadTools::Impl::PickOwn(CCOM_BroadTools& t, Trans
         CKRZLine() << "CPU0 GetFrom Global pLocalArray[" << i << "] = " << local0[i];
 }
 
+// A split transfer: _Begin starts it (the blocking route runs it whole there), _End finishes
+// it with the same arrays. Misuse gets one line: the messages of what was begun are completed,
+// nothing more is written, and 0 is returned.
+template <class T>
+int CCOM_BroadTools::Impl::Begin(CCOM_BroadTools& t, bool gather, T* source, T*& target) {
+  const char* name = gather ? "GetGlobalArrayFromLocalArray" : "GetLocalArrayFromGlobalArray";
+  if (m_pSplit) {
+    CKRZLine() << name
+               << "_Begin: the split transfer begun before has not ended (_End); this "
+                  "one is ignored";
+    return 0;
+  }
+  std::unique_ptr<SplitOf<T>> split(new SplitOf<T>);
+  split->gather = gather;
+  split->source = source;
+  split->setUps = m_nSetUps;
+  split->result = gather ? GatherStart<T>(t, source, target, nullptr, split->s)
+                         : ScatterStart(t, source, target, split->s);
+  split->post = split->result < 0 ? split->s.post : nullptr;
+  split->target = target;
+  const int begun = split->result < 0 ? 1 : split->result;
+  m_pSplit = std::move(split);
+  return begun;
+}
+
+template <class T>
+int CCOM_BroadTools::Impl::End(CCOM_BroadTools& t, bool gather, T* source, T*& target) {
+  const char* name = gather ? "GetGlobalArrayFromLocalArray" : "GetLocalArrayFromGlobalArray";
+  if (!m_pSplit) {
+    CKRZLine() << name
+               << "_End: no _Begin before it (or the object was copied since); nothing "
+                  "written";
+    return 0;
+  }
+  std::unique_ptr<Split> begun = std::move(m_pSplit);
+  auto* split = dynamic_cast<SplitOf<T>*>(begun.get());
+  const bool root = t.m_nMyid == 0;
+  if (split == nullptr || split->gather != gather || split->source != source ||
+      ((root || !gather) && split->target != target) || split->setUps != m_nSetUps) {
+    CKRZLine() << name << "_End: not the transfer, type or arrays of the _Begin before it, or the "
+               << "object was set up again since; what it began is completed, nothing more is "
+                  "written";
+    if (begun->post != nullptr)
+      begun->post->WaitAll();
+    return 0;
+  }
+  if (split->result >= 0)
+    return split->result;
+  return gather ? GatherFinish(t, split->s, target) : ScatterFinish(t, split->s, target);
+}
+
+// A whole transfer between a split one's halves (which may still own the scratch and the
+// messages) is refused on every rank alike: each began the split one.
+bool CCOM_BroadTools::Impl::InFlight(const char* name) const {
+  if (!m_pSplit)
+    return false;
+  CKRZLine() << name << ": a split transfer of this object is in flight (_Begin without _End); "
+             << "refused";
+  return true;
+}
+
+CCOM_BroadTools::Impl::~Impl() {
+  if (m_pSplit && m_pSplit->post != nullptr) {
+    try {
+      m_pSplit->post->WaitAll(); // the messages land in what goes with the object
+    } catch (...) {
+    }
+  }
+}
+
 // The collector gathers into its rows through Gather from its own file.
 #define KRZ_GATHER_FOR_ROWS(T, Name)                                                               \
   template int CCOM_BroadTools::Impl::Gather<T>(CCOM_BroadTools&, T*, T*&, T**);
@@ -595,6 +669,18 @@ KRZ_ELEMENT_TYPES(KRZ_GATHER_FOR_ROWS)
   }                                                                                                \
   int CCOM_BroadTools::GetLocalArrayFromGlobalArray(T* pGlobal, T*& pLocal) {                      \
     return m_pImpl->Scatter(*this, pGlobal, pLocal);                                               \
+  }                                                                                                \
+  int CCOM_BroadTools::GetGlobalArrayFromLocalArray_Begin(T* pLocal, T*& pGlobal) {                \
+    return m_pImpl->Begin(*this, true, pLocal, pGlobal);                                           \
+  }                                                                                                \
+  int CCOM_BroadTools::GetGlobalArrayFromLocalArray_End(T* pLocal, T*& pGlobal) {                  \
+    return m_pImpl->End(*this, true, pLocal, pGlobal);                                             \
+  }                                                                                                \
+  int CCOM_BroadTools::GetLocalArrayFromGlobalArray_Begin(T* pGlobal, T*& pLocal) {                \
+    return m_pImpl->Begin(*this, false, pGlobal, pLocal);                                          \
+  }                                                                                                \
+  int CCOM_BroadTools::GetLocalArrayFromGlobalArray_End(T* pGlobal, T*& pLocal) {                  \
+    return m_pImpl->End(*this, false, pGlobal, pLocal);                                            \
   }
 KRZ_ELEMENT_TYPES(KRZ_TRANSFERS)
 #undef KRZ_TRANSFERS

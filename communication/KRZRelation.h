@@ -87,6 +87,25 @@ struct CCOM_BroadTools::Impl {
   template <class T>
   void PickOut(CCOM_BroadTools& t, int p, int n, int expected, const T* global, T* target);
   template <class T> void PickOwn(CCOM_BroadTools& t, Transit<T>& s);
+
+  // Split transfers (_Begin/_End): the transfer begun and not ended, with what its _End must be
+  // given again. Its messages are completed before the object goes.
+  struct Split {
+    virtual ~Split() = default;
+    bool gather = true;
+    const void* source = nullptr; ///< gather: pLocal; scatter: pGlobal
+    const void* target = nullptr; ///< the target pointer as _Begin left it
+    int result = -1;              ///< done at _Begin already (blocking route), or -1
+    long long setUps = 0;         ///< the object's set-ups when it began
+    CKRZPostingCom* post = nullptr;
+  };
+  template <class T> struct SplitOf : Split { Transit<T> s; };
+  template <class T> int Begin(CCOM_BroadTools& t, bool gather, T* source, T*& target);
+  template <class T> int End(CCOM_BroadTools& t, bool gather, T* source, T*& target);
+  bool InFlight(const char* name) const;
+  std::unique_ptr<Split> m_pSplit;
+  long long m_nSetUps = 0; ///< SetInitialize and relation hand-ins so far
+  ~Impl();
   /// Through the posting interface, or null for T = bool and communicators without it.
   template <class T> CKRZPostingCom* Posting() const;
   /// Rank 0's posted receives of the other ranks' values (every rank's counts as distributed):

@@ -44,14 +44,15 @@
 // outside 0..nproc-1) a transfer says so and returns 0; such a rank still takes part in the first
 // check, so that every rank refuses with it instead of waiting. A negative global dimension, and
 // a default relation refused for its size, are refused at every call until a relation is set
-// again (after distribution rank 0 still exchanges the messages, moves no item and returns 0). A null array of values where one is
-// needed (pLocal of a gather, rank 0's pGlobal of a scatter): the rank still takes part, with
-// zeros, says so and returns 0. Messages always carry the counts the check distributed: where
-// rank 0's table no longer holds them (a relation replaced or a count edited after the check),
-// rank 0 names the process and both counts, moves only the items both cover, and returns 0; to
-// change counts, set the relation anew on every rank (SetMapRelation_DefaultRelation, or a new
-// object). A scatter item rank 0 cannot serve (global number out of range) receives 0. A default
-// relation whose counts sum past 2147483647 is refused on every rank.
+// again (after distribution rank 0 still exchanges the messages, moves no item and returns 0). A
+// null array of values where one is needed (pLocal of a gather, rank 0's pGlobal of a scatter): the
+// rank still takes part, with zeros, says so and returns 0. Messages always carry the counts the
+// check distributed: where rank 0's table no longer holds them (a relation replaced or a count
+// edited after the check), rank 0 names the process and both counts, moves only the items both
+// cover, and returns 0; to change counts, set the relation anew on every rank
+// (SetMapRelation_DefaultRelation, or a new object). A scatter item rank 0 cannot serve (global
+// number out of range) receives 0. A default relation whose counts sum past 2147483647 is refused
+// on every rank.
 #ifndef KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 #define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 
@@ -111,6 +112,40 @@ public:
   int GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal);
   int GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal);
   int GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal);
+
+  /// Split gather and scatter, for computing while the values travel: _Begin(source, target)
+  /// reads the source and posts the messages, _End with the same arguments waits and writes the
+  /// target (and hands over an array allocated for a null target). Collective, the arguments,
+  /// lengths, index base, ownership and results of the transfer of the same name; between the
+  /// halves the caller must not write the source nor touch the target, and the arrays (an array
+  /// allocated for a null argument included) stay the object's until _End. _Begin returns 1, or
+  /// 0 where the transfer is refused (its _End then returns 0 too). Through a communicator
+  /// without CKRZPostingCom the whole transfer runs in _Begin. One split transfer at a time per
+  /// object, and no whole gather or scatter between its halves; misuse (an _End without _Begin,
+  /// a second _Begin, a whole transfer in between, other arguments or type at _End, the object
+  /// set up again in between) prints one line, completes what was begun, writes nothing more
+  /// and returns 0. A copy has no transfer in flight; destroying the object
+  /// completes its messages first (the communicator must still exist).
+  int GetGlobalArrayFromLocalArray_Begin(double* pLocal, double*& pGlobal);
+  int GetGlobalArrayFromLocalArray_Begin(float* pLocal, float*& pGlobal);
+  int GetGlobalArrayFromLocalArray_Begin(int* pLocal, int*& pGlobal);
+  int GetGlobalArrayFromLocalArray_Begin(bool* pLocal, bool*& pGlobal);
+  int GetGlobalArrayFromLocalArray_Begin(char* pLocal, char*& pGlobal);
+  int GetGlobalArrayFromLocalArray_End(double* pLocal, double*& pGlobal);
+  int GetGlobalArrayFromLocalArray_End(float* pLocal, float*& pGlobal);
+  int GetGlobalArrayFromLocalArray_End(int* pLocal, int*& pGlobal);
+  int GetGlobalArrayFromLocalArray_End(bool* pLocal, bool*& pGlobal);
+  int GetGlobalArrayFromLocalArray_End(char* pLocal, char*& pGlobal);
+  int GetLocalArrayFromGlobalArray_Begin(double* pGlobal, double*& pLocal);
+  int GetLocalArrayFromGlobalArray_Begin(float* pGlobal, float*& pLocal);
+  int GetLocalArrayFromGlobalArray_Begin(int* pGlobal, int*& pLocal);
+  int GetLocalArrayFromGlobalArray_Begin(bool* pGlobal, bool*& pLocal);
+  int GetLocalArrayFromGlobalArray_Begin(char* pGlobal, char*& pLocal);
+  int GetLocalArrayFromGlobalArray_End(double* pGlobal, double*& pLocal);
+  int GetLocalArrayFromGlobalArray_End(float* pGlobal, float*& pLocal);
+  int GetLocalArrayFromGlobalArray_End(int* pGlobal, int*& pLocal);
+  int GetLocalArrayFromGlobalArray_End(bool* pGlobal, bool*& pLocal);
+  int GetLocalArrayFromGlobalArray_End(char* pGlobal, char*& pLocal);
 
 private:
   struct Impl; // everything else the object holds, and the steps behind the operations

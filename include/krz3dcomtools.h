@@ -139,6 +139,53 @@ KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_bool(krz_broadtools* tools, co
 KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_char(krz_broadtools* tools, const char* global,
                                                        char* local);
 
+/* Collective. The gather and scatter split in two, for computing while the values travel:
+ * _begin reads the source and posts, _end (same arrays) waits and writes the target; in between
+ * the caller must not write the source nor touch the target. Arrays as for the whole transfer.
+ * One split transfer at a time per handle, and no whole transfer between its halves; misuse (an
+ * _end without _begin, a second _begin, other arrays or type at _end) prints one line, writes
+ * nothing more and gives KRZ_ERR_FAILED. */
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_begin_double(krz_broadtools* tools,
+                                                              const double* local, double* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_end_double(krz_broadtools* tools,
+                                                            const double* local, double* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_begin_double(krz_broadtools* tools,
+                                                               const double* global, double* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_end_double(krz_broadtools* tools,
+                                                             const double* global, double* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_begin_float(krz_broadtools* tools,
+                                                             const float* local, float* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_end_float(krz_broadtools* tools,
+                                                           const float* local, float* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_begin_float(krz_broadtools* tools,
+                                                              const float* global, float* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_end_float(krz_broadtools* tools,
+                                                            const float* global, float* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_begin_int(krz_broadtools* tools, const int* local,
+                                                           int* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_end_int(krz_broadtools* tools, const int* local,
+                                                         int* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_begin_int(krz_broadtools* tools,
+                                                            const int* global, int* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_end_int(krz_broadtools* tools, const int* global,
+                                                          int* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_begin_bool(krz_broadtools* tools,
+                                                            const bool* local, bool* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_end_bool(krz_broadtools* tools, const bool* local,
+                                                          bool* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_begin_bool(krz_broadtools* tools,
+                                                             const bool* global, bool* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_end_bool(krz_broadtools* tools,
+                                                           const bool* global, bool* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_begin_char(krz_broadtools* tools,
+                                                            const char* local, char* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_gather_end_char(krz_broadtools* tools, const char* local,
+                                                          char* global);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_begin_char(krz_broadtools* tools,
+                                                             const char* global, char* local);
+KRZ3DCOMTOOLS_C_EXPORT int krz_broadtools_scatter_end_char(krz_broadtools* tools,
+                                                           const char* global, char* local);
+
 /* ---- CCOM_BroadTools_CollectLocalArrayToMyid0 --------------------------------------------- */
 typedef struct krz_collector krz_collector;
 
@@ -297,7 +344,8 @@ KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_transfer_int(krz_a2b* a2b, int kind, int* in,
 /* Collective. The transfer `kind` split in two, for computing while the values travel: _begin
  * reads `in` and posts, _end (same kind, type and arrays) waits and writes `out`; in between the
  * caller must not write `in` nor touch `out`. One split transfer at a time per handle; misuse (an
- * _end without _begin, a second _begin, other arrays at _end) prints one line and writes nothing. */
+ * _end without _begin, a second _begin, other arrays at _end) prints one line and writes nothing.
+ */
 KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_begin_double(krz_a2b* a2b, int kind, double* in, double* out);
 KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_begin_int(krz_a2b* a2b, int kind, int* in, int* out);
 KRZ3DCOMTOOLS_C_EXPORT int krz_a2b_end_double(krz_a2b* a2b, int kind, double* in, double* out);

@@ -109,6 +109,9 @@ struct krz_broadtools : krz::capi::Ranked {
   std::vector<int> flatCounts;  ///< SetMapRelation_Flat's copy: nproc counts
   std::vector<int> flatNumbers; ///< rows laid end to end, each with its element 0
   std::vector<int*> flatRows;   ///< nproc pointers into flatNumbers
+  /// A split transfer's target allocated for a null one at _begin (the route that runs the
+  /// whole transfer there), released at _end or with the handle.
+  std::shared_ptr<void> splitAllocated;
 };
 struct krz_collector : krz::capi::Ranked {
   CCOM_BroadTools_CollectLocalArrayToMyid0 object;

@@ -9,13 +9,14 @@ using namespace krz::capi;
 namespace {
 
 // The status of a transfer that returned `done` (1, or 0 when the relation check failed).
-int Transferred(const char* function, int done, std::initializer_list<const void*> arrays) {
+int Transferred(const char* function, int done, std::initializer_list<const void*> arrays,
+                const char* why = "the relation check failed") {
   const int status = NullArrays(function, arrays);
   if (status != KRZ_OK)
     return status;
-  return done != 0 ? KRZ_OK
-                   : Fail(KRZ_ERR_FAILED, std::string(function) +
-                                              ": the relation check failed (see the line printed)");
+  return done != 0
+             ? KRZ_OK
+             : Fail(KRZ_ERR_FAILED, std::string(function) + ": " + why + " (see the line printed)");
 }
 
 template <class T> int Gather(const char* function, krz_broadtools* h, const T* local, T* global) {
@@ -35,6 +36,37 @@ template <class T> int Scatter(const char* function, krz_broadtools* h, const T*
     if (target != local)
       delete[] target;
     return Transferred(function, done, {local, b.myid == 0 ? global : local});
+  });
+}
+
+// A split gather (`gather`) or scatter, half 1 (_begin) or 2 (_end). A null target where one is
+// needed takes part (the library allocates one, released here) and gives KRZ_ERR_NULL_ARRAY.
+template <class T>
+int SplitTransfer(const char* function, krz_broadtools* h, bool gather, int half, const T* source,
+                  T* target) {
+  return With(function, h, [&](krz_broadtools& b) {
+    CCOM_BroadTools& tools = b.object;
+    T* const from = const_cast<T*>(source);
+    T* t = target;
+    int done = 0;
+    if (half == 1) {
+      b.splitAllocated.reset();
+      done = gather ? tools.GetGlobalArrayFromLocalArray_Begin(from, t)
+                    : tools.GetLocalArrayFromGlobalArray_Begin(from, t);
+      if (t != target) // allocated for the null target and already filled: kept for the _end
+        b.splitAllocated.reset(t, [](void* p) { delete[] static_cast<T*>(p); });
+    } else {
+      if (t == nullptr)
+        t = static_cast<T*>(b.splitAllocated.get());
+      done = gather ? tools.GetGlobalArrayFromLocalArray_End(from, t)
+                    : tools.GetLocalArrayFromGlobalArray_End(from, t);
+      if (t != target && t != b.splitAllocated.get())
+        delete[] t;
+      b.splitAllocated.reset();
+    }
+    const bool rootTarget = !gather || b.myid == 0;
+    return Transferred(function, done, {source, rootTarget ? target : source},
+                       "refused or the relation check failed");
   });
 }
 
@@ -142,6 +174,18 @@ int krz_broadtools_SetIfOpenDebugMode(krz_broadtools* h, int on) {
   }                                                                                                \
   int krz_broadtools_scatter_##suffix(krz_broadtools* h, const T* global, T* local) {              \
     return Scatter("krz_broadtools_scatter_" #suffix, h, global, local);                           \
+  }                                                                                                \
+  int krz_broadtools_gather_begin_##suffix(krz_broadtools* h, const T* local, T* global) {         \
+    return SplitTransfer("krz_broadtools_gather_begin_" #suffix, h, true, 1, local, global);       \
+  }                                                                                                \
+  int krz_broadtools_gather_end_##suffix(krz_broadtools* h, const T* local, T* global) {           \
+    return SplitTransfer("krz_broadtools_gather_end_" #suffix, h, true, 2, local, global);         \
+  }                                                                                                \
+  int krz_broadtools_scatter_begin_##suffix(krz_broadtools* h, const T* global, T* local) {        \
+    return SplitTransfer("krz_broadtools_scatter_begin_" #suffix, h, false, 1, global, local);     \
+  }                                                                                                \
+  int krz_broadtools_scatter_end_##suffix(krz_broadtools* h, const T* global, T* local) {          \
+    return SplitTransfer("krz_broadtools_scatter_end_" #suffix, h, false, 2, global, local);       \
   }
 KRZ_C_TRANSFERS(double, double)
 KRZ_C_TRANSFERS(float, float)

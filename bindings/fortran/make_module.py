@@ -58,6 +58,11 @@ def interfaces():
                [H, f"{ft}, intent(in) :: local(0:*)", f"{ft}, intent(inout) :: global(0:*)"]))
         add(fn(f"krz_broadtools_scatter_{t}", ["h", "global", "local"],
                [H, f"{ft}, intent(in) :: global(0:*)", f"{ft}, intent(inout) :: local(0:*)"]))
+        for half in ["begin", "end"]:  # the arrays must stay where they are until the _end
+            add(fn(f"krz_broadtools_gather_{half}_{t}", ["h", "local", "global"],
+                   [H, f"{ft}, intent(in) :: local(0:*)", f"{ft}, intent(inout) :: global(0:*)"]))
+            add(fn(f"krz_broadtools_scatter_{half}_{t}", ["h", "global", "local"],
+                   [H, f"{ft}, intent(in) :: global(0:*)", f"{ft}, intent(inout) :: local(0:*)"]))
     # CCOM_BroadTools_CollectLocalArrayToMyid0: tables come back as C pointers
     for t, ft in TYPES[:4]:
         for kind in ["rows", "flat"]:
@@ -142,6 +147,8 @@ def module():
     generics = "\n".join([
         generic("krz_broadtools_gather", [f"krz_broadtools_gather_{t}" for t, _ in TYPES]),
         generic("krz_broadtools_scatter", [f"krz_broadtools_scatter_{t}" for t, _ in TYPES]),
+        *[generic(f"krz_broadtools_{op}_{half}", [f"krz_broadtools_{op}_{half}_{t}" for t, _ in TYPES])
+          for op in ["gather", "scatter"] for half in ["begin", "end"]],
         generic("krz_face_gather", ["krz_face_gather_double", "krz_face_gather_int"]),
         generic("krz_face_scatter", ["krz_face_scatter_double", "krz_face_scatter_int"]),
         generic("krz_bface_from_owner", ["krz_bface_from_owner_double", "krz_bface_from_owner_int"]),

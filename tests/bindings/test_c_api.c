@@ -58,9 +58,24 @@ static int Offset(int p) { return p * (p + 5) / 2; } /* rank p holds 3 + p items
     EXPECT(c, krz_broadtools_scatter_##suffix(tools, global, back) == KRZ_OK);                     \
     for (int i = 1; i <= n; ++i)                                                                   \
       EXPECT(c, back[i] == local[i]);                                                              \
+    /* The same split in two halves, with a null target allocated and released inside. */          \
+    T* global2 = calloc((size_t)nG + 1, sizeof(T));                                                \
+    T* back2 = calloc((size_t)n + 1, sizeof(T));                                                   \
+    EXPECT(c, krz_broadtools_gather_begin_##suffix(tools, local, global2) == KRZ_OK);              \
+    EXPECT(c, krz_broadtools_gather_end_##suffix(tools, local, global2) == KRZ_OK);                \
+    EXPECT(c, memcmp(global2, global, sizeof(T) * (size_t)(myid == 0 ? nG + 1 : 0)) == 0);         \
+    EXPECT(c, krz_broadtools_scatter_begin_##suffix(tools, global2, back2) == KRZ_OK);             \
+    EXPECT(c, krz_broadtools_scatter_end_##suffix(tools, global2, back2) == KRZ_OK);               \
+    EXPECT(c, memcmp(back2 + 1, local + 1, sizeof(T) * (size_t)n) == 0);                           \
+    EXPECT(c, krz_broadtools_scatter_begin_##suffix(tools, global2, NULL) == KRZ_ERR_NULL_ARRAY);  \
+    EXPECT(c, krz_broadtools_scatter_end_##suffix(tools, global2, NULL) == KRZ_ERR_NULL_ARRAY);    \
+    EXPECT(c, krz_broadtools_gather_end_##suffix(tools, local, global2) == KRZ_ERR_FAILED);        \
+    EXPECT(c, strstr(krz_last_error(), "gather_end") != NULL);                                     \
     free(local);                                                                                   \
     free(global);                                                                                  \
     free(back);                                                                                    \
+    free(global2);                                                                                 \
+    free(back2);                                                                                   \
   }
 #define NUMBER(p, i) (100 * (p) + (i))
 #define FLAG(p, i) (((p) + (i)) % 2 == 0)

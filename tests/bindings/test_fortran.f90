@@ -88,6 +88,19 @@ contains
     call expect(krz_broadtools_scatter(tools, iglobal, iback) == KRZ_OK, 'scatter int')
     call expect(all(dback(1:n) == dlocal(1:n)), 'scattered double')
     call expect(all(iback(1:n) == ilocal(1:n)), 'scattered int')
+    ! The same split in two halves: begin, (compute), end.
+    dback = -1
+    iglobal = 0
+    call expect(krz_broadtools_gather_begin(tools, ilocal, iglobal) == KRZ_OK, 'gather begin')
+    call expect(krz_broadtools_gather_end(tools, ilocal, iglobal) == KRZ_OK, 'gather end')
+    call expect(krz_broadtools_scatter_begin(tools, dglobal, dback) == KRZ_OK, 'scatter begin')
+    call expect(krz_broadtools_scatter_end(tools, dglobal, dback) == KRZ_OK, 'scatter end')
+    call expect(all(dback(1:n) == dlocal(1:n)), 'split scattered double')
+    iback = -1
+    call expect(krz_broadtools_scatter(tools, iglobal, iback) == KRZ_OK, 'scatter split-gathered')
+    call expect(all(iback(1:n) == ilocal(1:n)), 'split gathered int')
+    call expect(krz_broadtools_scatter_end(tools, iglobal, iback) == KRZ_ERR_FAILED, &
+                'end without begin')
     call expect(krz_broadtools_SetInitialize(tools, nproc, nproc, com) == KRZ_ERR_INVALID, &
                 'myid out of range refused')
     call expect(krz_broadtools_destroy(tools) == KRZ_OK, 'destroy')

@@ -8,15 +8,16 @@ using namespace krz::capi;
 
 namespace {
 
-// The status of a transfer that returned `done` (1, or 0 when the relation check failed).
-int Transferred(const char* function, int done, std::initializer_list<const void*> arrays,
-                const char* why = "the relation check failed") {
+// The status of a transfer that returned `done` (1, or 0 when refused or the relation check
+// failed).
+int Transferred(const char* function, int done, std::initializer_list<const void*> arrays) {
   const int status = NullArrays(function, arrays);
   if (status != KRZ_OK)
     return status;
-  return done != 0
-             ? KRZ_OK
-             : Fail(KRZ_ERR_FAILED, std::string(function) + ": " + why + " (see the line printed)");
+  return done != 0 ? KRZ_OK
+                   : Fail(KRZ_ERR_FAILED,
+                          std::string(function) +
+                              ": refused or the relation check failed (see the line printed)");
 }
 
 template <class T> int Gather(const char* function, krz_broadtools* h, const T* local, T* global) {
@@ -65,8 +66,7 @@ int SplitTransfer(const char* function, krz_broadtools* h, bool gather, int half
       b.splitAllocated.reset();
     }
     const bool rootTarget = !gather || b.myid == 0;
-    return Transferred(function, done, {source, rootTarget ? target : source},
-                       "refused or the relation check failed");
+    return Transferred(function, done, {source, rootTarget ? target : source});
   });
 }
 

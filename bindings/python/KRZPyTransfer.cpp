@@ -36,10 +36,33 @@ py::dtype DTypeOf(const std::string& where, std::initializer_list<Named> objects
 // ---- CCOM_BroadTools ----------------------------------------------------------------------------
 struct PyBroadTools : PyRanked {
   CCOM_BroadTools tools;
-  py::object counts; ///< SetMapRelation's count array, borrowed by the library
-  BorrowedRows rows; ///< SetMapRelation's rows, borrowed by the library
-  int nGlobal = 0;   ///< SetMapRelation's global dimension
+  py::object counts;  ///< SetMapRelation's count array, borrowed by the library
+  BorrowedRows rows;  ///< SetMapRelation's rows, borrowed by the library
+  int nGlobal = 0;    ///< SetMapRelation's global dimension
+  py::tuple inFlight; ///< (source, target) of a split transfer begun and not ended, kept alive
 };
+
+// Which call of a gather or scatter: the whole transfer, or one half of the split one.
+enum class Half { Whole, Begin, End };
+
+const char* HalfSuffix(Half half) {
+  return half == Half::Begin ? "_Begin" : half == Half::End ? "_End" : "";
+}
+
+// The target of a split transfer's _End given none: the array its _Begin wrote into.
+py::object TargetOf(const PyBroadTools& b, Half half, const py::object& given) {
+  return half == Half::End && given.is_none() && b.inFlight.size() == 2 ? py::object(b.inFlight[1])
+                                                                        : given;
+}
+
+// Keeps a split transfer's arrays alive from its _Begin to its _End; returns the _Begin's None.
+py::object Track(PyBroadTools& b, Half half, const py::object& source, const py::object& target) {
+  if (half == Half::Begin && b.inFlight.empty())
+    b.inFlight = py::make_tuple(source, target);
+  else if (half == Half::End)
+    b.inFlight = py::tuple();
+  return half == Half::Begin ? py::object(py::none()) : target;
+}
 
 // Rank 0: the counts handed to SetMapRelation are borrowed and may have been edited in place
 // since; a count past its row's length would make the library read past the row. Such a call
@@ -160,14 +183,16 @@ py::object Transferred(PyBroadTools& b, const std::string& where, const py::obje
     py::object result = body(tag, nLocal, done);
     guard.Raise();
     if (done == 0)
-      throw std::runtime_error(where + ": the relation check failed (see the line printed)");
+      throw std::runtime_error(where +
+                               ": refused or the relation check failed (see the line printed)");
     return result;
   });
 }
 
-py::object Gather(PyBroadTools& b, const py::object& local, const py::object& global,
-                  const py::object& dtype) {
-  const std::string where = "GetGlobalArrayFromLocalArray";
+py::object Gather(PyBroadTools& b, const py::object& local, const py::object& given,
+                  const py::object& dtype, Half half) {
+  const std::string where = std::string("GetGlobalArrayFromLocalArray") + HalfSuffix(half);
+  const py::object global = TargetOf(b, half, given);
   return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
     using T = decltype(tag);
     // A refused argument: the rank takes part (zeros in, a scratch array out) and raises after.
@@ -184,7 +209,12 @@ py::object Gather(PyBroadTools& b, const py::object& local, const py::object& gl
         g = Data<T>(result, nG + 1, where, true);
       }
     }
-    done = Released([&] { return b.tools.GetGlobalArrayFromLocalArray(l, g); });
+    done = Released([&] {
+      return half == Half::Begin ? b.tools.GetGlobalArrayFromLocalArray_Begin(l, g)
+             : half == Half::End ? b.tools.GetGlobalArrayFromLocalArray_End(l, g)
+                                 : b.tools.GetGlobalArrayFromLocalArray(l, g);
+    });
+    result = Track(b, half, local, result);
     RaiseAfter(error);
     if (l == nullptr)
       throw py::value_error(where + ": argument 'pLocal' is None; the call took part with zeros");
@@ -192,9 +222,10 @@ py::object Gather(PyBroadTools& b, const py::object& local, const py::object& gl
   });
 }
 
-py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& local,
-                   const py::object& dtype) {
-  const std::string where = "GetLocalArrayFromGlobalArray";
+py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& given,
+                   const py::object& dtype, Half half) {
+  const std::string where = std::string("GetLocalArrayFromGlobalArray") + HalfSuffix(half);
+  const py::object local = TargetOf(b, half, given);
   return Transferred(b, where, local, global, dtype, [&](auto tag, int nLocal, int& done) {
     using T = decltype(tag);
     std::exception_ptr error;
@@ -208,7 +239,12 @@ py::object Scatter(PyBroadTools& b, const py::object& global, const py::object& 
       result = Zeros<T>(nLocal + 1);
       l = Data<T>(result, nLocal + 1, where, true);
     }
-    done = Released([&] { return b.tools.GetLocalArrayFromGlobalArray(g, l); });
+    done = Released([&] {
+      return half == Half::Begin ? b.tools.GetLocalArrayFromGlobalArray_Begin(g, l)
+             : half == Half::End ? b.tools.GetLocalArrayFromGlobalArray_End(g, l)
+                                 : b.tools.GetLocalArrayFromGlobalArray(g, l);
+    });
+    result = Track(b, half, global, result);
     RaiseAfter(error);
     if (b.myid == 0 && g == nullptr)
       throw py::value_error(where + ": argument 'pGlobal' is None on rank 0; every rank "
@@ -284,10 +320,10 @@ int* IntArray(const py::object& local, int nLocal, const std::string& where) {
 } // namespace
 
 void BindTransfer(py::module_& m) {
-  py::class_<PyBroadTools>(m, "CCOM_BroadTools",
-                           "The map relation between every rank's local numbering and one "
-                           "global numbering, and the gather and scatter through it.")
-      .def(py::init<>())
+  py::class_<PyBroadTools> tools(m, "CCOM_BroadTools",
+                                 "The map relation between every rank's local numbering and one "
+                                 "global numbering, and the gather and scatter through it.");
+  tools.def(py::init<>())
       .def(
           "SetInitialize",
           [](PyBroadTools& b, int myid, int nproc, py::object com) {
@@ -323,16 +359,46 @@ void BindTransfer(py::module_& m) {
       .def(
           "SetIfOpenDebugMode", [](PyBroadTools& b, int on) { b.tools.SetIfOpenDebugMode(on); },
           py::arg("on"), "Non-zero switches on the debug lines.")
-      .def("GetGlobalArrayFromLocalArray", &Gather, py::arg("pLocal"),
-           py::arg("pGlobal") = py::none(), py::arg("dtype") = py::none(),
-           "Gather, collective. pLocal: this rank's n_myid+1 values. pGlobal: rank 0's n_G+1 "
-           "array to write, or None for a new one. Returns the global array on rank 0, None "
-           "elsewhere. The element type follows pLocal (or pGlobal, or dtype=).")
-      .def("GetLocalArrayFromGlobalArray", &Scatter, py::arg("pGlobal"),
-           py::arg("pLocal") = py::none(), py::arg("dtype") = py::none(),
-           "Scatter, collective. pGlobal: rank 0's n_G+1 values (None elsewhere). pLocal: this "
-           "rank's n_myid+1 array to write, or None for a new one (then the type comes from "
-           "pGlobal or dtype=). Returns the local array.");
+      .def(
+          "GetGlobalArrayFromLocalArray",
+          [](PyBroadTools& b, const py::object& local, const py::object& global,
+             const py::object& dtype) { return Gather(b, local, global, dtype, Half::Whole); },
+          py::arg("pLocal"), py::arg("pGlobal") = py::none(), py::arg("dtype") = py::none(),
+          "Gather, collective. pLocal: this rank's n_myid+1 values. pGlobal: rank 0's n_G+1 "
+          "array to write, or None for a new one. Returns the global array on rank 0, None "
+          "elsewhere. The element type follows pLocal (or pGlobal, or dtype=).")
+      .def(
+          "GetLocalArrayFromGlobalArray",
+          [](PyBroadTools& b, const py::object& global, const py::object& local,
+             const py::object& dtype) { return Scatter(b, global, local, dtype, Half::Whole); },
+          py::arg("pGlobal"), py::arg("pLocal") = py::none(), py::arg("dtype") = py::none(),
+          "Scatter, collective. pGlobal: rank 0's n_G+1 values (None elsewhere). pLocal: this "
+          "rank's n_myid+1 array to write, or None for a new one (then the type comes from "
+          "pGlobal or dtype=). Returns the local array.");
+  for (const Half half : {Half::Begin, Half::End}) {
+    const bool begin = half == Half::Begin;
+    tools.def(
+        (std::string("GetGlobalArrayFromLocalArray") + HalfSuffix(half)).c_str(),
+        [half](PyBroadTools& b, const py::object& local, const py::object& global,
+               const py::object& dtype) { return Gather(b, local, global, dtype, half); },
+        py::arg("pLocal"), py::arg("pGlobal") = py::none(), py::arg("dtype") = py::none(),
+        begin ? "Collective: the first half of the split gather: reads pLocal and posts the "
+                "messages (pGlobal None: a new array, returned by the _End). Compute, then call "
+                "the _End with the same arrays (kept alive until then; do not touch them in "
+                "between). Returns None."
+              : "Collective: the second half of the split gather: waits (the GIL released) and "
+                "returns the global array on rank 0, None elsewhere.");
+    tools.def((std::string("GetLocalArrayFromGlobalArray") + HalfSuffix(half)).c_str(),
+              [half](PyBroadTools& b, const py::object& global, const py::object& local,
+                     const py::object& dtype) { return Scatter(b, global, local, dtype, half); },
+              py::arg("pGlobal"), py::arg("pLocal") = py::none(), py::arg("dtype") = py::none(),
+              begin
+                  ? "Collective: the first half of the split scatter: reads pGlobal and posts the "
+                    "messages (pLocal None: a new array, returned by the _End). Compute, then call "
+                    "the _End with the same arrays (kept alive until then). Returns None."
+                  : "Collective: the second half of the split scatter: waits (the GIL released), "
+                    "writes and returns the local array.");
+  }
 
   py::class_<PyCollector>(m, "CCOM_BroadTools_CollectLocalArrayToMyid0",
                           "Every rank's local array collected on rank 0, numbered in rank order.")

@@ -45,7 +45,41 @@ def test_gather_and_scatter_through_a_random_relation(dtype):
         assert tools.GetLocalArrayFromGlobalArray(glob, into) is into
         np.testing.assert_array_equal(into[1:], local[1:])
 
+        # The same split in two halves: new targets come from the _End.
+        assert tools.GetGlobalArrayFromLocalArray_Begin(local) is None
+        split = tools.GetGlobalArrayFromLocalArray_End(local)
+        if myid == 0:
+            np.testing.assert_array_equal(split, glob)
+        else:
+            assert split is None
+        tools.GetLocalArrayFromGlobalArray_Begin(glob, dtype=dtype)
+        np.testing.assert_array_equal(tools.GetLocalArrayFromGlobalArray_End(glob)[1:], local[1:])
+        into = np.zeros_like(local)
+        tools.GetLocalArrayFromGlobalArray_Begin(glob, into)
+        assert tools.GetLocalArrayFromGlobalArray_End(glob, into) is into
+        np.testing.assert_array_equal(into[1:], local[1:])
+
     on_every_engine(body)
+
+
+def test_split_misuse_raises_after_one_line(capsys):
+    def body(com, myid, nproc):
+        tools = krz.CCOM_BroadTools()
+        tools.SetInitialize(myid, nproc, com)
+        tools.SetMapRelation_DefaultRelation(2)
+        local = np.arange(3, dtype=np.float64)
+        with pytest.raises(RuntimeError, match="GetGlobalArrayFromLocalArray_End: refused"):
+            tools.GetGlobalArrayFromLocalArray_End(local)
+        tools.GetGlobalArrayFromLocalArray_Begin(local)
+        with pytest.raises(RuntimeError, match="GetGlobalArrayFromLocalArray: refused"):
+            tools.GetGlobalArrayFromLocalArray(local)
+        with pytest.raises(RuntimeError, match="_End: refused"):
+            tools.GetGlobalArrayFromLocalArray_End(local.copy())  # another source array
+
+    on_every_engine(body)
+    out = capsys.readouterr().out
+    assert "a split transfer of this object is in flight" in out
+    assert "_End: not the transfer, type or arrays of the _Begin before it" in out
 
 
 @pytest.mark.parametrize("dtype", [np.int32, np.bool_, np.float64, np.float32])

@@ -12,8 +12,8 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
 #include "KRZBenchUtil.h"
+#include "testing/KRZCountingCom.h"
 #include "testing/KRZCoupledPair.h"
-#include "testing/KRZForwardingCom.h"
 
 using namespace krzbench;
 
@@ -156,6 +156,107 @@ struct Arrays {
   }
 };
 
+// One steady face-to-face transfer A to B on each route: the messages and bytes every rank sent
+// and received, counted by its communicator, against what the partition predicts. Through rank 0:
+// every other rank sends its source faces' values to rank 0 and receives its target faces' values
+// from it (8 bytes each, and the array's element 0 with every message). Direct: each rank sends to
+// and receives from the ranks its lists name, 8 bytes per target face held elsewhere, nothing
+// through rank 0 (the hand-written exchange's lists, built independently from the meshes). Prints
+// rank 0's figures and the largest of the other ranks'; false where a count differs from its
+// prediction.
+bool Traffic(CKRZCom& com, int myid, int nproc, Pair& direct, Pair* relay, CKRZCountingCom& counted,
+             CKRZCountingCom& blocking, const HandWritten& lists, bool posting) {
+  std::vector<double> faceA(static_cast<size_t>(direct.a.Faces()) + 1, 1.0);
+  std::vector<double> faceB(static_cast<size_t>(direct.b.Faces()) + 1, 0.0);
+  struct Route {
+    const char* name;
+    Pair* pair;
+    CKRZCountingCom* com;
+    long long predicted[4]; // messages sent, received; bytes sent, received
+  };
+  long long sendTo = 0, recvFrom = 0, valuesOut = 0, valuesIn = 0;
+  for (size_t k = 0; k < lists.sendPeer.size(); ++k)
+    if (lists.sendPeer[k] != myid) {
+      ++sendTo;
+      valuesOut += lists.sendFirst[k + 1] - lists.sendFirst[k];
+    }
+  for (size_t k = 0; k < lists.recvPeer.size(); ++k)
+    if (lists.recvPeer[k] != myid) {
+      ++recvFrom;
+      valuesIn += lists.recvFirst[k + 1] - lists.recvFirst[k];
+    }
+  long long othersA = 0, othersB = 0; // the other ranks' local faces (rank 0's view)
+  for (int p = 1; p < nproc; ++p) {
+    othersA += static_cast<long long>(direct.a.FacesOf(p).size());
+    othersB += static_cast<long long>(direct.b.FacesOf(p).size());
+  }
+  // (A blocking message carries the array's element 0 too: one value more.)
+  const long long relayRoot[4] = {nproc - 1, nproc - 1, 8 * (othersB + nproc - 1),
+                                  8 * (othersA + nproc - 1)};
+  const long long relayOther[4] = {1, 1, 8LL * (direct.a.Faces() + 1),
+                                   8LL * (direct.b.Faces() + 1)};
+  std::vector<Route> routes;
+  if (posting)
+    routes.push_back(
+        {"direct", &direct, &counted, {sendTo, recvFrom, 8 * valuesOut, 8 * valuesIn}});
+  if (relay != nullptr || !posting)
+    routes.push_back({"through rank 0",
+                      relay != nullptr ? relay : &direct,
+                      relay != nullptr ? &blocking : &counted,
+                      {0, 0, 0, 0}});
+  bool ok = true;
+  if (myid == 0)
+    std::printf("traffic of one face-to-face transfer A to B, measured (predicted): messages "
+                "sent/received, kB sent/received, collective calls\n");
+  for (Route& r : routes) {
+    if (r.pair != &direct || !posting)
+      for (int i = 0; i < 4; ++i)
+        r.predicted[i] = nproc == 1 ? 0 : myid == 0 ? relayRoot[i] : relayOther[i];
+    r.pair->exchange.GetFaceValue_A2B_FromFace2Face(faceA.data(), faceB.data()); // steady
+    com.Barrier(com.m_nCommHandle);
+    r.com->Reset();
+    r.pair->exchange.GetFaceValue_A2B_FromFace2Face(faceA.data(), faceB.data());
+    const KRZTraffic t = r.com->Traffic();
+    const long long measured[5] = {t.sent, t.received, t.bytesSent, t.bytesReceived, t.collectives};
+    int same = 1;
+    for (int i = 0; i < 4; ++i)
+      same &= measured[i] == r.predicted[i] ? 1 : 0;
+    if (same == 0)
+      std::printf("  %s, rank %d: %lld/%lld messages, %lld/%lld bytes; predicted %lld/%lld, "
+                  "%lld/%lld\n",
+                  r.name, myid, measured[0], measured[1], measured[2], measured[3], r.predicted[0],
+                  r.predicted[1], r.predicted[2], r.predicted[3]);
+    // The largest of the other ranks' figures, on rank 0 (as doubles: AllMin of the negatives).
+    double mine[10], least[10];
+    for (int i = 0; i < 5; ++i) {
+      mine[i] = myid == 0 ? 0.0 : -static_cast<double>(measured[i]);
+      mine[5 + i] = i < 4 && myid != 0 ? -static_cast<double>(r.predicted[i]) : 0.0;
+    }
+    com.AllMin(com.m_nTypeDouble, mine, least, 10, com.m_nCommHandle);
+    int all = 0;
+    com.AllMin(com.m_nTypeInt, &same, &all, 1, com.m_nCommHandle);
+    ok &= all != 0;
+    if (myid != 0)
+      continue;
+    auto line = [&](const char* who, const double* m, const double* p) {
+      std::printf("  %-15s %-12s %4.0f/%-4.0f (%.0f/%.0f)  %10.1f/%-10.1f (%.1f/%.1f)  %3.0f\n",
+                  r.name, who, m[0], m[1], p[0], p[1], m[2] / 1e3, m[3] / 1e3, p[2] / 1e3,
+                  p[3] / 1e3, m[4]);
+    };
+    double m0[5], p0[4], mo[5], po[4];
+    for (int i = 0; i < 5; ++i)
+      m0[i] = static_cast<double>(measured[i]), mo[i] = -least[i];
+    for (int i = 0; i < 4; ++i)
+      p0[i] = static_cast<double>(r.predicted[i]), po[i] = -least[5 + i];
+    line("rank 0", m0, p0);
+    if (nproc > 1)
+      line("largest other", mo, po);
+    if (all == 0)
+      std::printf("  %s: a rank's traffic differs from its prediction\n", r.name);
+  }
+  return ok;
+}
+
 // Rank 0's sweep count on every rank (the ranks must sweep alike to be timed together).
 void BroadcastSteps(CKRZCom& com, double& steps) {
   com.Broadcast(com.m_nTypeDouble, &steps, 1, 0, com.m_nCommHandle);
@@ -170,9 +271,12 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
   const KRZCoupleDomain mesh[2] = {KRZBoxMesh(1, m, false), KRZBoxMesh(1, m, true)};
   // The direct route where the engine posts; the route through rank 0 through a communicator
   // that offers only the six blocking operations.
+  // Both count their traffic (a counter per call, nothing the timings notice).
   CKRZPostingCom* post = dynamic_cast<CKRZPostingCom*>(&com);
-  CKRZForwardingCom blocking(com);
-  Pair direct(com, mesh, m, myid, nproc);
+  std::unique_ptr<CKRZCountingCom> counted(post != nullptr ? new CKRZCountingPostingCom(com, *post)
+                                                           : new CKRZCountingCom(com));
+  CKRZCountingCom blocking(com);
+  Pair direct(*counted, mesh, m, myid, nproc);
   std::unique_ptr<Pair> relay(post != nullptr ? new Pair(blocking, mesh, m, myid, nproc) : nullptr);
 
   // Floor: one gather plus one scatter of the same number of doubles through rank 0.
@@ -289,6 +393,9 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
         ownerToGhostBA.Run(*post, com, myid, v.cellB.data(), v.cellA.data());
       },
       2);
+
+  ok &= Traffic(com, myid, nproc, direct, relay.get(), *counted, blocking, faceToFaceAB,
+                post != nullptr);
 
   // Overlap: a toy solver step (sweeps of a three-point stencil over this rank's cells, on a
   // field of its own) with the two-way exchange in flight between its _Begin and _End, against

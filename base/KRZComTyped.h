@@ -13,7 +13,8 @@
 
 namespace krz::detail {
 
-/// The type code `com` expects for T; bool travels as int.
+/// The type code `com` expects for T; bool travels as int. Any other type is refused at compile
+/// time (a wider type sent as int would lose bytes).
 template <class T> int TypeCode(const CKRZCom& com) {
   if constexpr (std::is_same_v<T, double>)
     return com.m_nTypeDouble;
@@ -21,8 +22,10 @@ template <class T> int TypeCode(const CKRZCom& com) {
     return com.m_nTypeFloat;
   else if constexpr (std::is_same_v<T, char>)
     return com.m_nTypeChar;
-  else
+  else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, bool>)
     return com.m_nTypeInt;
+  else
+    static_assert(sizeof(T) == 0, "TypeCode: not an element type of the library");
 }
 
 /// Sends `count` elements of `data`. bool goes as int 1/0 through `wire` (element 0 as 0).

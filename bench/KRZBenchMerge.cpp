@@ -9,6 +9,8 @@
 #include "KRZBenchUtil.h"
 #include "KRZCoupleMesh.h"
 
+using namespace krz::apps;
+
 namespace {
 
 // A k x k grid of nodes on the plane x = 1, in a shuffled order for side B, each coordinate moved

@@ -6,7 +6,6 @@
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
-#include "communication/KRZRelation.h"
 
 using namespace krz::detail;
 
@@ -174,8 +173,7 @@ T** CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectRows(
     return nullptr;
   }
   CKRZRowsForCaller<T> rows(t.m_nNProc, t.m_pNumber_Local.get(), false);
-  T* none = nullptr;
-  if (tools->m_pImpl->Gather(*tools, pLocal, none, rows.Get()) == 0)
+  if (GatherIntoRows(*tools, pLocal, rows.Get()) == 0)
     for (int p = 0; p < t.m_nNProc; ++p)
       std::fill_n(rows.Get()[p], t.m_pNumber_Local[p] + 1, T());
   return rows.Release();

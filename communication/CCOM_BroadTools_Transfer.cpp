@@ -657,9 +657,12 @@ CCOM_BroadTools::Impl::~Impl() {
   }
 }
 
-// The collector gathers into its rows through Gather from its own file.
+template <class T> int krz::detail::GatherIntoRows(CCOM_BroadTools& tools, T* pLocal, T** rows) {
+  T* none = nullptr;
+  return tools.m_pImpl->Gather(tools, pLocal, none, rows);
+}
 #define KRZ_GATHER_FOR_ROWS(T, Name)                                                               \
-  template int CCOM_BroadTools::Impl::Gather<T>(CCOM_BroadTools&, T*, T*&, T**);
+  template int krz::detail::GatherIntoRows<T>(CCOM_BroadTools&, T*, T**);
 KRZ_ELEMENT_TYPES(KRZ_GATHER_FOR_ROWS)
 #undef KRZ_GATHER_FOR_ROWS
 

@@ -61,6 +61,14 @@
 #include "KRZ3DCOMTools_export.h"
 
 class CKRZCom;
+class CCOM_BroadTools;
+
+namespace krz::detail {
+/// Internal to the library (the collector's row tables), not for callers: a gather whose rank 0
+/// receives rank p's values straight into rows[p][1..n_p] (rows as the relation's counts).
+/// Collective; returns what the gather returns.
+template <class T> int GatherIntoRows(CCOM_BroadTools& tools, T* pLocal, T** rows);
+} // namespace krz::detail
 
 class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
 public:
@@ -149,7 +157,7 @@ public:
 
 private:
   struct Impl; // everything else the object holds, and the steps behind the operations
-  friend class CCOM_BroadTools_CollectLocalArrayToMyid0; // gathers into its row tables
+  template <class T> friend int krz::detail::GatherIntoRows(CCOM_BroadTools&, T*, T**);
 
   int CheckMapDataCorrect();
   void COM_Barrier();

@@ -12,9 +12,10 @@
 // GetNumber_Global()+1 elements (element 0 zero, then rank 0's items, rank 1's, ...). Ranks
 // other than 0 receive null.
 //
-// With fewer than two ranks both collections return null and communicate nothing. Rank 0 keeps
-// one gather buffer of GetNumber_Global()+1 elements per element type collected as a row table,
-// so that a repeated collection allocates only the rows it returns.
+// With fewer than two ranks both collections return null and communicate nothing. A row table
+// is received straight into the rows returned (every rank's message into its own row), so rank
+// 0 keeps no buffer for it: a repeated collection allocates only the rows it returns. A flat
+// array is gathered straight into the array returned.
 #ifndef KRZ3DCOMTOOLS_CCOM_BROADTOOLS_COLLECTLOCALARRAYTOMYID0_H
 #define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_COLLECTLOCALARRAYTOMYID0_H
 

@@ -1,8 +1,11 @@
 // Multi-rank tests, written once and run on both engines.
 //
 //   KRZ_RANKS_TEST(Suite, Name) { ... body with com, myid, nproc ... }
-//     threads binary: runs the body on 1 to KRZ_TEST_THREAD_RANKS (5) in-process ranks;
-//     MPI binary:     runs it on the MPI world (the suite is run under mpiexec -n 1..4).
+//     threads binary: runs the body on 1 to KRZ_TEST_THREAD_RANKS (5) in-process ranks, each
+//                     time twice: through the engine (the posting route), then through a
+//                     communicator with only the six blocking operations (the blocking route);
+//     MPI binary:     runs it on the MPI world (the suite is run under mpiexec -n 1..8; with
+//                     KRZ_TEST_ROUTE=blocking through the six blocking operations only).
 //   KRZ_RANKS_TEST_N(Suite, Name, N): only with exactly N ranks (other MPI sizes skip it).
 //
 // A test fails when any rank fails. Each rank's standard output is captured; a body reads what

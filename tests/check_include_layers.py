@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The library's include graph keeps its shape: every quoted include of a library file names a
-file of its own folder or of a lower layer (never apps/, bindings/, testing/ or tests/), and no
-include chain comes back to where it started. Usage: check_include_layers.py SOURCE_DIR"""
+file of its own folder or of a lower layer (never apps/, bindings/, testing/ or tests/), a
+folder's own headers are its private business (other folders reach it through its public header
+in include/; only the floor, krzcom/ and base/, is shared), and no include chain comes back to
+where it started. Usage: check_include_layers.py SOURCE_DIR"""
 import os
 import re
 import sys
@@ -9,6 +11,14 @@ import sys
 # Lowest first; folders on one line share a layer but do not include each other.
 LAYERS = [["krzcom"], ["base"], ["communication"], ["collect"], ["nodemapping", "face"],
           ["boundaryface"], ["exchange"], ["selftest"]]
+# Folders whose headers every folder above may include.
+SHARED = {"krzcom", "base"}
+# The internal headers a folder offers the folders above it, each for a stated reason; any other
+# header of a folder stays its own.
+OFFERED = {
+    "face/CKRZFacesMappingA2B_Basic.h": "the face pairing the A/B exchange builds on",
+    "boundaryface/KRZBoundaryFaceSteps.h": "the cell packing the exchange's direct route shares",
+}
 # Public headers live in include/ and belong to the folder that implements them.
 PUBLIC = {
     "CCOM_BroadTools.h": "communication",
@@ -59,6 +69,9 @@ def main(root):
             other = files[dep]
             if rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder):
                 errors.append(f"{path} ({folder}) includes {t} ({other}), a layer above or beside")
+            elif (other != folder and other not in SHARED and not dep.startswith("include/")
+                  and dep not in OFFERED):
+                errors.append(f"{path} ({folder}) includes {t}, a private header of {other}/")
             edges[path].append(dep)
 
     state = {}

@@ -7,11 +7,13 @@
 
 #include "testing/KRZCoupledPair.h"
 
+namespace krz::apps {
 using krz::testing::kHexahedron;
 using krz::testing::kPyramid;
 using krz::testing::KRZCoupleDomain;
 using krz::testing::kTetra;
 using krz::testing::kWedge;
+} // namespace krz::apps
 
 /// The faces of a supported cell as lists of positions in its node list (VTK/Gmsh ordering).
 const std::vector<std::vector<int>>& KRZCellFaces(int vtkType);
@@ -27,13 +29,14 @@ struct KRZReadFigures {
 /// coincide within `tolerance` times the interface's bounding-box diagonal, or the physical
 /// surface named "interface" where a mesh has one). Returns "" or the reason it could not.
 std::string KRZReadCoupledMeshes(const std::string& meshA, const std::string& meshB,
-                                 double tolerance, KRZCoupleDomain& a, KRZCoupleDomain& b,
-                                 KRZReadFigures& figures);
+                                 double tolerance, krz::apps::KRZCoupleDomain& a,
+                                 krz::apps::KRZCoupleDomain& b, KRZReadFigures& figures);
 
 /// Gives coinciding nodes of `candidatesA` and `candidatesB` (node numbers of a and b) one
 /// common number: b's node takes a's. A k-d tree over b's candidates, one radius query per node
 /// of a. Returns the number of merged nodes.
-int KRZMergeNodes(KRZCoupleDomain& a, const std::vector<int>& candidatesA, KRZCoupleDomain& b,
-                  const std::vector<int>& candidatesB, double radius);
+int KRZMergeNodes(krz::apps::KRZCoupleDomain& a, const std::vector<int>& candidatesA,
+                  krz::apps::KRZCoupleDomain& b, const std::vector<int>& candidatesB,
+                  double radius);
 
 #endif

@@ -11,6 +11,8 @@
 
 #include "KRZCoupleMesh.h"
 
+using namespace krz::apps;
+
 namespace {
 
 // Gmsh element types of the supported volume cells, with their VTK types.

@@ -12,6 +12,8 @@
 
 #include "KRZCoupleMesh.h"
 
+using namespace krz::apps;
+
 namespace {
 // Both sides' nodes in Morton order of their place in the common bounding box (10 bits a
 // coordinate): nodes close in space come close in the order.

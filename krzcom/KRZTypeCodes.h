@@ -8,18 +8,35 @@
 
 namespace krz::detail {
 
-enum KRZTypeCode : int { kTypeChar = 1, kTypeInt = 2, kTypeFloat = 3, kTypeDouble = 4 };
+/// The one list: X(enumerator, code, C++ type, name).
+#define KRZ_TYPE_CODE_LIST(X)                                                                      \
+  X(kTypeChar, 1, char, "char")                                                                    \
+  X(kTypeInt, 2, int, "int")                                                                       \
+  X(kTypeFloat, 3, float, "float")                                                                 \
+  X(kTypeDouble, 4, double, "double")
+
+#define KRZ_TYPE_ENUMERATOR(e, code, type, name) e = code,
+enum KRZTypeCode : int { KRZ_TYPE_CODE_LIST(KRZ_TYPE_ENUMERATOR) };
+#undef KRZ_TYPE_ENUMERATOR
 
 /// "char", "int", "float", "double"; null for a code that is none of them.
 inline const char* KRZTypeName(int code) {
-  static const char* const names[] = {"char", "int", "float", "double"};
-  return code >= kTypeChar && code <= kTypeDouble ? names[code - kTypeChar] : nullptr;
+#define KRZ_TYPE_NAME(e, c, type, name)                                                            \
+  if (code == c)                                                                                   \
+    return name;
+  KRZ_TYPE_CODE_LIST(KRZ_TYPE_NAME)
+#undef KRZ_TYPE_NAME
+  return nullptr;
 }
 
 /// Bytes of one element; 0 for a code that is none of them.
 inline size_t KRZTypeSize(int code) {
-  static const size_t sizes[] = {sizeof(char), sizeof(int), sizeof(float), sizeof(double)};
-  return code >= kTypeChar && code <= kTypeDouble ? sizes[code - kTypeChar] : 0;
+#define KRZ_TYPE_SIZE(e, c, type, name)                                                            \
+  if (code == c)                                                                                   \
+    return sizeof(type);
+  KRZ_TYPE_CODE_LIST(KRZ_TYPE_SIZE)
+#undef KRZ_TYPE_SIZE
+  return 0;
 }
 
 } // namespace krz::detail

@@ -457,10 +457,22 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectEnd(CKRZA2BExchange_BoundaryFace&
   const int d = step.from == Domain::A ? 0 : 1;
   const int nTo = Face(t, to).GetFaceNumber_Local(myid);
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
+  // Cells straight from the messages where the face order of writing cannot show (the counts
+  // agree, so the steps would write every face's value in face order without a line).
+  CKRZL2GBroadTools_BoundaryFace* cells =
+      write && step.target != Target::Face && pOut != nullptr ? BoundaryOf(t, to, myid) : nullptr;
+  const bool intoCells = cells != nullptr && cells->m_nBoundaryFaceNumber_L == nTo &&
+                         cells->m_pFace->GetFaceNumber_Local(myid) == nTo &&
+                         cells->m_pNeighborCellID != nullptr &&
+                         plan.CellsServed(d, cells->m_pNeighborCellID, nTo);
   const bool straight = write && step.target == Target::Face && pOut != nullptr;
-  if (!plan.Finish<T>(post, d, straight ? pOut : nullptr, nTo))
+  const bool arrived = intoCells ? plan.FinishIntoCells<T>(post, d, pOut)
+                                 : plan.Finish<T>(post, d, straight ? pOut : nullptr, nTo);
+  if (!arrived)
     CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
                << " did not receive every value of the transfer as sent";
+  if (intoCells)
+    return;
   if (!write || step.target == Target::Face)
     return;
   if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {

@@ -199,13 +199,14 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
       post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
                     l.recvPeer[k], kA2BTag);
   const int* face = l.sendFace.data();
+  const int* at = index != nullptr ? Packing(d, index, nSource) : nullptr;
   T* out = b.send.data();
   for (size_t k = 0; k < l.sendPeer.size(); ++k) {
     const int first = l.sendFirst[k], last = l.sendFirst[k + 1];
     // A face past this rank's count (face objects changed behind the plan's back) sends 0.
-    if (index != nullptr)
+    if (at != nullptr)
       for (int m = first; m < last; ++m)
-        out[m] = face[m] <= nSource ? source[index[face[m]]] : T();
+        out[m] = at[m] >= 0 ? source[at[m]] : T();
     else
       for (int m = first; m < last; ++m)
         out[m] = face[m] <= nSource ? source[face[m]] : T();
@@ -241,6 +242,64 @@ bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget)
   return ok;
 }
 
+bool CKRZDirectPlan::Composed::Current(const int* given, int n) const {
+  return ids.size() == static_cast<size_t>(n) + 1 &&
+         std::equal(given + 1, given + n + 1, ids.begin() + 1);
+}
+
+void CKRZDirectPlan::Composed::Keep(const int* given, int n) {
+  ids.assign(given, given + n + 1);
+  ids[0] = 0;
+}
+
+// The cell index of every send list entry for source cells named by ids[1..nSource].
+const int* CKRZDirectPlan::Packing(int d, const int* ids, int nSource) {
+  Composed& c = m_Pack[d];
+  if (!c.Current(ids, nSource)) {
+    const std::vector<int>& face = m_Lists[d].sendFace;
+    c.Keep(ids, nSource);
+    c.at.resize(face.size());
+    for (size_t m = 0; m < face.size(); ++m)
+      c.at[m] = face[m] <= nSource ? ids[face[m]] : -1;
+  }
+  return c.at.data();
+}
+
+bool CKRZDirectPlan::CellsServed(int d, const int* ids, int nTarget) {
+  Composed& c = m_Unpack[d];
+  if (c.Current(ids, nTarget))
+    return c.served;
+  c.Keep(ids, nTarget);
+  const std::vector<int>& face = m_Lists[d].recvFace;
+  c.served = face.size() == static_cast<size_t>(nTarget);
+  std::vector<char> received(static_cast<size_t>(nTarget) + 1, 0);
+  for (size_t m = 0; c.served && m < face.size(); ++m) {
+    const int f = face[m];
+    c.served = f >= 1 && f <= nTarget && received[static_cast<size_t>(f)] == 0;
+    if (c.served)
+      received[static_cast<size_t>(f)] = 1;
+  }
+  std::vector<int> sorted(c.ids.begin() + 1, c.ids.end());
+  std::sort(sorted.begin(), sorted.end());
+  c.served = c.served && (sorted.empty() || sorted.front() >= 0) &&
+             std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+  c.at.resize(face.size());
+  for (size_t m = 0; c.served && m < face.size(); ++m)
+    c.at[m] = ids[face[m]];
+  return c.served;
+}
+
+template <class T> bool CKRZDirectPlan::FinishIntoCells(CKRZPostingCom& post, int d, T* cells) {
+  const bool ok = post.WaitAll() == 0;
+  const std::vector<int>& at = m_Unpack[d].at;
+  const T* in = Of<T>(d).recv.data();
+  for (size_t m = 0; m < at.size(); ++m)
+    cells[at[m]] = in[m];
+  return ok;
+}
+
+template bool CKRZDirectPlan::FinishIntoCells<double>(CKRZPostingCom&, int, double*);
+template bool CKRZDirectPlan::FinishIntoCells<int>(CKRZPostingCom&, int, int*);
 template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
                                             const int*, int);
 template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,

@@ -217,6 +217,39 @@ KRZ_RANKS_TEST(Exchange, ElevenTransfersInBothTypesMatchTheSerialResult) {
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 
+// Every face paired, so that neighbour cells may be written straight from the messages: cell ids
+// edited in place between transfers (owner ids swapped, two faces naming one neighbour cell)
+// give what writing in face order gives, the last face winning.
+KRZ_RANKS_TEST(Exchange, CellIdsEditedInPlaceKeepTheFaceOrderOfWriting) {
+  const std::vector<int> ids = {1, 2, 3, 4, 5, 6, 7};
+  Domain a(ids, com, myid, nproc, RankA, false);
+  Domain b(ids, com, myid, nproc, RankB, true);
+  E exchange;
+  exchange.SetL2G_Face(&a.side.face, &b.side.face);
+  exchange.SetA2BRelation(nullptr, nullptr);
+  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  const Domain* d[2] = {&a, &b};
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1 && a.Local() >= 2) // A's first two faces read each other's owner cells
+      std::swap(a.side.owner[1], a.side.owner[2]);
+    if (round == 2 && b.Local() >= 2) // B's last face writes its first face's neighbour cell
+      b.side.neighbor[static_cast<size_t>(b.Local())] = b.side.neighbor[1];
+    std::vector<double> in = Cells<double>(a, 0, true);
+    std::vector<double> out = Cells<double>(b, 1, false);
+    exchange.GetBoundaryCellValue_A2B_FromOwner2Neighbor(in.data(), out.data());
+    // The source cells follow the edited owner ids, so every face still reads its own owner
+    // value; the neighbour cells are written in face order.
+    std::vector<double> expected = Cells<double>(b, 1, false);
+    for (int f = 1; f <= b.Local(); ++f)
+      expected[static_cast<size_t>(b.side.neighbor[static_cast<size_t>(f)])] =
+          ValueOf(0, Owner, b.Id(f));
+    if (round == 0)
+      CheckCase<int>(exchange, kCases[0], d);
+    EXPECT_EQ(out, expected) << "round " << round;
+  }
+  EXPECT_EQ(KRZTakeOutput(), "");
+}
+
 // Split transfers used carelessly: one line each, nothing written, no rank left waiting; a
 // split two-way exchange gives what the blocking one gives.
 KRZ_RANKS_TEST(Exchange, SplitTransfersRefuseMisuseAndMatchTheBlockingOnes) {

@@ -33,6 +33,7 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   static bool RefuseRelation(const int* relation, int n, int limit, const char* name);
   template <class T>
   static void Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step, T* pIn, T* pOut);
+  template <class T> static void TwoWay(CKRZA2BExchange_BoundaryFace& t, T* pCellA, T* pCellB);
   template <class T> static std::vector<T>& Work(CKRZA2BExchange_BoundaryFace& t, Domain domain);
   template <class T> static T* WorkFor(CKRZA2BExchange_BoundaryFace& t, Domain domain, bool root);
   static bool Ready(CKRZA2BExchange_BoundaryFace& t);
@@ -735,12 +736,33 @@ int E::Impl::KindOf(const char* name) {
   return 0;
 }
 
+// The two-way exchange: A to B, then B to A. On engines that post, one route decision for both,
+// and both directions travel at once where B's owner and neighbour cells are apart; through a
+// communicator with only the six operations, the two transfers as they always were.
+template <class T> void E::Impl::TwoWay(E& t, T* pCellA, T* pCellB) {
+  const Step toB = kKinds[0].step, toA = kKinds[1].step;
+  if (t.m_pFace_A == nullptr || PostingOf(t.m_pFace_A->m_pCom, t.m_pFace_A->m_nNProc) == nullptr) {
+    Transfer<T>(t, toB, pCellA, pCellB);
+    Transfer<T>(t, toA, pCellB, pCellA);
+    return;
+  }
+  if (!Ready(t))
+    return;
+  CKRZPostingCom* post = t.m_pImpl->Direct(t);
+  Begin<T>(t, toB, post, pCellA);
+  const bool together = post != nullptr && OwnersApartFromNeighbours(t);
+  if (together)
+    Begin<T>(t, toA, post, pCellB);
+  End<T>(t, toB, post, pCellB, true);
+  if (!together)
+    Begin<T>(t, toA, post, pCellB);
+  End<T>(t, toA, post, pCellA, true);
+}
+
 void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB) {
-  GetBoundaryCellValue_A2B_FromOwner2Neighbor(pCellA, pCellB);
-  GetBoundaryCellValue_B2A_FromOwner2Neighbor(pCellB, pCellA);
+  Impl::TwoWay(*this, pCellA, pCellB);
 }
 
 void E::GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(int* pCellA, int* pCellB) {
-  GetBoundaryCellValue_A2B_FromOwner2Neighbor(pCellA, pCellB);
-  GetBoundaryCellValue_B2A_FromOwner2Neighbor(pCellB, pCellA);
+  Impl::TwoWay(*this, pCellA, pCellB);
 }

@@ -247,6 +247,24 @@ KRZ_RANKS_TEST(Exchange, CellIdsEditedInPlaceKeepTheFaceOrderOfWriting) {
       CheckCase<int>(exchange, kCases[0], d);
     EXPECT_EQ(out, expected) << "round " << round;
   }
+  // The two-way exchange gives exactly A to B then B to A, blocking and split, also where a
+  // rank's B neighbour cell is another face's owner cell (first only rank 0's, then every
+  // rank's: the directions then go one after the other there).
+  for (int overlap = 0; overlap < 3; ++overlap) {
+    if (overlap > 0 && (myid == 0 || overlap == 2) && b.Local() >= 2)
+      b.side.neighbor[1] = b.side.owner[2];
+    std::vector<double> cellA = Cells<double>(a, 0, true), cellB = Cells<double>(b, 1, true);
+    std::vector<double> oneWayA = cellA, oneWayB = cellB, splitA = cellA, splitB = cellB;
+    exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(cellA.data(), cellB.data());
+    exchange.GetBoundaryCellValue_A2B_FromOwner2Neighbor(oneWayA.data(), oneWayB.data());
+    exchange.GetBoundaryCellValue_B2A_FromOwner2Neighbor(oneWayB.data(), oneWayA.data());
+    exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_Begin(splitA.data(), splitB.data());
+    exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor_End(splitA.data(), splitB.data());
+    EXPECT_EQ(cellA, oneWayA) << "overlap " << overlap;
+    EXPECT_EQ(cellB, oneWayB) << "overlap " << overlap;
+    EXPECT_EQ(splitA, oneWayA) << "overlap " << overlap;
+    EXPECT_EQ(splitB, oneWayB) << "overlap " << overlap;
+  }
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 

@@ -151,6 +151,10 @@ bool CKRZDirectPlan::Build(int nproc, const KRZFaceMap& a, const KRZFaceMap& b,
 bool CKRZDirectPlan::Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
                                 const std::vector<std::vector<int>>& wire) {
   const int type = com.m_nTypeInt;
+  for (int d = 0; d < 2; ++d) { // worked out for the lists these replace
+    m_Pack[d] = m_Unpack[d] = Composed();
+    m_Coverage[d] = Coverage();
+  }
   std::vector<int> mine;
   if (myid == 0) {
     std::vector<int> lengths(static_cast<size_t>(nproc));
@@ -233,7 +237,8 @@ bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget)
     b.target.resize(static_cast<size_t>(std::max(nTarget, 0)) + 1);
     target = b.target.data();
   }
-  std::fill(target + 1, target + std::max(nTarget, 0) + 1, T());
+  if (!EveryFaceOnce(d, nTarget)) // otherwise every entry is written below
+    std::fill(target + 1, target + std::max(nTarget, 0) + 1, T());
   const int* face = l.recvFace.data();
   const T* in = b.recv.data();
   for (size_t m = 0; m < l.recvFace.size(); ++m)
@@ -265,20 +270,30 @@ const int* CKRZDirectPlan::Packing(int d, const int* ids, int nSource) {
   return c.at.data();
 }
 
+bool CKRZDirectPlan::EveryFaceOnce(int d, int nTarget) {
+  Coverage& c = m_Coverage[d];
+  if (c.n == nTarget)
+    return c.once;
+  const std::vector<int>& face = m_Lists[d].recvFace;
+  c.n = nTarget;
+  c.once = face.size() == static_cast<size_t>(std::max(nTarget, 0));
+  std::vector<char> received(static_cast<size_t>(std::max(nTarget, 0)) + 1, 0);
+  for (size_t m = 0; c.once && m < face.size(); ++m) {
+    const int f = face[m];
+    c.once = f >= 1 && f <= nTarget && received[static_cast<size_t>(f)] == 0;
+    if (c.once)
+      received[static_cast<size_t>(f)] = 1;
+  }
+  return c.once;
+}
+
 bool CKRZDirectPlan::CellsServed(int d, const int* ids, int nTarget) {
   Composed& c = m_Unpack[d];
   if (c.Current(ids, nTarget))
     return c.served;
   c.Keep(ids, nTarget);
   const std::vector<int>& face = m_Lists[d].recvFace;
-  c.served = face.size() == static_cast<size_t>(nTarget);
-  std::vector<char> received(static_cast<size_t>(nTarget) + 1, 0);
-  for (size_t m = 0; c.served && m < face.size(); ++m) {
-    const int f = face[m];
-    c.served = f >= 1 && f <= nTarget && received[static_cast<size_t>(f)] == 0;
-    if (c.served)
-      received[static_cast<size_t>(f)] = 1;
-  }
+  c.served = EveryFaceOnce(d, nTarget);
   std::vector<int> sorted(c.ids.begin() + 1, c.ids.end());
   std::sort(sorted.begin(), sorted.end());
   c.served = c.served && (sorted.empty() || sorted.front() >= 0) &&

@@ -93,9 +93,17 @@ private:
     void Keep(const int* given, int n);
   };
   const int* Packing(int d, const int* ids, int nSource);
+  /// Whether direction d's receive list names every local face 1..nTarget exactly once (kept
+  /// for the last nTarget asked).
+  bool EveryFaceOnce(int d, int nTarget);
+  struct Coverage {
+    int n = -1;
+    bool once = false;
+  };
 
   CKRZDirectLists m_Lists[2];
   Composed m_Pack[2], m_Unpack[2];
+  Coverage m_Coverage[2];
   int m_nGeneration = 0;
   Buffers<double> m_Double[2];
   Buffers<int> m_Int[2];

@@ -247,6 +247,35 @@ KRZ_RANKS_TEST(Exchange, CellIdsEditedInPlaceKeepTheFaceOrderOfWriting) {
       CheckCase<int>(exchange, kCases[0], d);
     EXPECT_EQ(out, expected) << "round " << round;
   }
+  // A new A/B relation rebuilds the plan while the cell ids stay as they are: what the exchange
+  // worked out for the old lists goes with them (a fresh exchange gives the same arrays).
+  const int nA = exchange.GetBoundaryFaceNumber_Global_A();
+  const int nB = exchange.GetBoundaryFaceNumber_Global_B();
+  ASSERT_EQ(nA, nB);
+  std::vector<int> a2b(static_cast<size_t>(nA) + 1, 0), b2a(static_cast<size_t>(nB) + 1, 0);
+  for (int g = 1; g <= nA; ++g) { // a cyclic shift of the global numbers
+    a2b[static_cast<size_t>(g)] = g % nB + 1;
+    b2a[static_cast<size_t>(g % nB + 1)] = g;
+  }
+  E fresh;
+  fresh.SetL2G_Face(&a.side.face, &b.side.face);
+  fresh.SetA2BRelation(a2b.data(), b2a.data());
+  fresh.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  auto ownersToNeighbours = [&](E& e) { // both directions, into fresh arrays
+    std::vector<double> cellA = Cells<double>(a, 0, true), cellB = Cells<double>(b, 1, true);
+    std::vector<std::vector<double>> out = {Cells<double>(b, 1, false), Cells<double>(a, 0, false)};
+    e.GetBoundaryCellValue_A2B_FromOwner2Neighbor(cellA.data(), out[0].data());
+    e.GetBoundaryCellValue_B2A_FromOwner2Neighbor(cellB.data(), out[1].data());
+    return out;
+  };
+  const std::vector<std::vector<double>> before = ownersToNeighbours(exchange);
+  exchange.SetA2BRelation(a2b.data(), b2a.data());
+  const std::vector<std::vector<double>> after = ownersToNeighbours(exchange);
+  EXPECT_EQ(after, ownersToNeighbours(fresh));
+  int moved = after != before ? 1 : 0, anywhere = 0; // partners moved, on some rank at least
+  com.AllSum(com.m_nTypeInt, &moved, &anywhere, 1, com.m_nCommHandle);
+  EXPECT_GT(anywhere, 0);
+
   // The two-way exchange gives exactly A to B then B to A, blocking and split, also where a
   // rank's B neighbour cell is another face's owner cell (first only rank 0's, then every
   // rank's: the directions then go one after the other there).

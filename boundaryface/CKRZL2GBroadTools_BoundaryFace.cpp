@@ -131,28 +131,6 @@ T* CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(CKRZL2GBroadTools_BoundaryFac
 }
 
 template <class T>
-void CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells(CKRZL2GBroadTools_BoundaryFace& t, int n,
-                                                      const T* faceValues, T* pCellValue) {
-  const int usable = std::min(n, t.m_nBoundaryFaceNumber_L);
-  if (usable > 0 && (t.m_pNeighborCellID == nullptr || pCellValue == nullptr)) {
-    CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: process " << t.m_pFace->Getmyid()
-               << " has no cell ids or cell values; nothing written";
-    return;
-  }
-  bool reported = false;
-  for (int i = 1; i <= usable; ++i) {
-    const int cell = t.m_pNeighborCellID[i];
-    if (cell >= 0) {
-      pCellValue[cell] = faceValues[i];
-    } else if (!reported) {
-      CKRZLine() << "CKRZL2GBroadTools_BoundaryFace: boundary face " << i << " names cell " << cell
-                 << "; its value is not written";
-      reported = true;
-    }
-  }
-}
-
-template <class T>
 void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_BoundaryFace& t,
                                                        const int* pCellID, T* pCellValue,
                                                        T* pGlobalFaceValue) {
@@ -171,20 +149,16 @@ void CKRZL2GBroadTools_BoundaryFace::Impl::ScatterCells(CKRZL2GBroadTools_Bounda
   const int n = CurrentLocalCount(t, "scatter");
   T* buffer = Buffer<T>(t, std::max(n, t.m_nBoundaryFaceNumber_L));
   t.m_pFace->GetValue_FromGlobalFaceToLocalFace(pGlobalFaceValue, buffer);
-  ApplyCells(t, n, buffer, pCellValue);
+  ApplyCells(
+      t, n, [buffer](int i) { return buffer[i]; }, pCellValue);
 }
 
-// The exchange's direct route packs and applies through the same steps.
+// The exchange's direct route packs through the same steps.
 template double*
 CKRZL2GBroadTools_BoundaryFace::Impl::PackCells<double>(CKRZL2GBroadTools_BoundaryFace&, const int*,
                                                         const double*, int&);
 template int* CKRZL2GBroadTools_BoundaryFace::Impl::PackCells<int>(CKRZL2GBroadTools_BoundaryFace&,
                                                                    const int*, const int*, int&);
-template void
-CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells<double>(CKRZL2GBroadTools_BoundaryFace&, int,
-                                                         const double*, double*);
-template void CKRZL2GBroadTools_BoundaryFace::Impl::ApplyCells<int>(CKRZL2GBroadTools_BoundaryFace&,
-                                                                    int, const int*, int*);
 
 void CKRZL2GBroadTools_BoundaryFace::GetGlobalFaceValue_FromLocalOwnerCell(int* pCellValue,
                                                                            int* pGlobalFaceValue) {

@@ -404,6 +404,11 @@ bool ReadableCells(int nFace, int nSet, const int* ids, const void* values) {
     return false;
   return std::all_of(ids + 1, ids + nFace + 1, [](int c) { return c >= 0; });
 }
+
+void TellLost(int myid) {
+  CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
+             << " did not receive every value of the transfer as sent";
+}
 } // namespace
 
 // The direct route's first half: this rank's source values packed and posted straight to the
@@ -458,28 +463,19 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectEnd(CKRZA2BExchange_BoundaryFace&
   const int d = step.from == Domain::A ? 0 : 1;
   const int nTo = Face(t, to).GetFaceNumber_Local(myid);
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
-  // Cells straight from the messages where the face order of writing cannot show (the counts
-  // agree, so the steps would write every face's value in face order without a line).
-  CKRZL2GBroadTools_BoundaryFace* cells =
-      write && step.target != Target::Face && pOut != nullptr ? BoundaryOf(t, to, myid) : nullptr;
-  const bool intoCells = cells != nullptr && cells->m_nBoundaryFaceNumber_L == nTo &&
-                         cells->m_pFace->GetFaceNumber_Local(myid) == nTo &&
-                         cells->m_pNeighborCellID != nullptr &&
-                         plan.CellsServed(d, cells->m_pNeighborCellID, nTo);
-  const bool straight = write && step.target == Target::Face && pOut != nullptr;
-  const bool arrived = intoCells ? plan.FinishIntoCells<T>(post, d, pOut)
-                                 : plan.Finish<T>(post, d, straight ? pOut : nullptr, nTo);
-  if (!arrived)
-    CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
-               << " did not receive every value of the transfer as sent";
-  if (intoCells)
+  if (!write || step.target == Target::Face) {
+    const bool straight = write && pOut != nullptr;
+    if (!plan.Finish<T>(post, d, straight ? pOut : nullptr, nTo))
+      TellLost(myid);
     return;
-  if (!write || step.target == Target::Face)
-    return;
+  }
+  // Cells: each local face's value, taken where it arrived, written in face order.
+  if (!plan.Wait(post))
+    TellLost(myid);
   if (CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, to, myid)) {
     using Steps = CKRZL2GBroadTools_BoundaryFace::Impl;
-    Steps::ApplyCells(*boundary, Steps::CurrentLocalCount(*boundary, "scatter"), plan.Target<T>(d),
-                      pOut);
+    Steps::ApplyCells(*boundary, Steps::CurrentLocalCount(*boundary, "scatter"),
+                      plan.Values<T>(d, nTo), pOut);
   }
 }
 

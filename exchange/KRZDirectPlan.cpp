@@ -151,10 +151,8 @@ bool CKRZDirectPlan::Build(int nproc, const KRZFaceMap& a, const KRZFaceMap& b,
 bool CKRZDirectPlan::Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
                                 const std::vector<std::vector<int>>& wire) {
   const int type = com.m_nTypeInt;
-  for (int d = 0; d < 2; ++d) { // worked out for the lists these replace
-    m_Pack[d] = m_Unpack[d] = Composed();
-    m_Coverage[d] = Coverage();
-  }
+  for (int d = 0; d < 2; ++d) // worked out for the lists these replace
+    m_nPositionsFor[d] = -1;
   std::vector<int> mine;
   if (myid == 0) {
     std::vector<int> lengths(static_cast<size_t>(nproc));
@@ -186,10 +184,6 @@ template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>(int d) {
 }
 template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>(int d) { return m_Int[d]; }
 
-template <class T> const T* CKRZDirectPlan::Target(int d) const {
-  return const_cast<CKRZDirectPlan*>(this)->Of<T>(d).target.data();
-}
-
 template <class T>
 void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
                            const int* index, int nSource) {
@@ -203,14 +197,13 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
       post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
                     l.recvPeer[k], kA2BTag);
   const int* face = l.sendFace.data();
-  const int* at = index != nullptr ? Packing(d, index, nSource) : nullptr;
   T* out = b.send.data();
   for (size_t k = 0; k < l.sendPeer.size(); ++k) {
     const int first = l.sendFirst[k], last = l.sendFirst[k + 1];
     // A face past this rank's count (face objects changed behind the plan's back) sends 0.
-    if (at != nullptr)
+    if (index != nullptr)
       for (int m = first; m < last; ++m)
-        out[m] = at[m] >= 0 ? source[at[m]] : T();
+        out[m] = face[m] <= nSource ? source[index[face[m]]] : T();
     else
       for (int m = first; m < last; ++m)
         out[m] = face[m] <= nSource ? source[face[m]] : T();
@@ -230,98 +223,46 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
 
 template <class T>
 bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget) {
-  const CKRZDirectLists& l = m_Lists[d];
-  Buffers<T>& b = Of<T>(d);
   const bool ok = post.WaitAll() == 0;
   if (target == nullptr) {
+    Buffers<T>& b = Of<T>(d);
     b.target.resize(static_cast<size_t>(std::max(nTarget, 0)) + 1);
     target = b.target.data();
   }
-  if (!EveryFaceOnce(d, nTarget)) // otherwise every entry is written below
-    std::fill(target + 1, target + std::max(nTarget, 0) + 1, T());
-  const int* face = l.recvFace.data();
-  const T* in = b.recv.data();
-  for (size_t m = 0; m < l.recvFace.size(); ++m)
-    if (face[m] <= nTarget)
-      target[face[m]] = in[m];
+  const Arrived<T> value{Positions(d, nTarget), Of<T>(d).recv.data(), nTarget};
+  for (int f = 1; f <= nTarget; ++f)
+    target[f] = value(f);
   return ok;
 }
 
-bool CKRZDirectPlan::Composed::Current(const int* given, int n) const {
-  return ids.size() == static_cast<size_t>(n) + 1 &&
-         std::equal(given + 1, given + n + 1, ids.begin() + 1);
+bool CKRZDirectPlan::Wait(CKRZPostingCom& post) { return post.WaitAll() == 0; }
+
+template <class T> CKRZDirectPlan::Arrived<T> CKRZDirectPlan::Values(int d, int nTarget) {
+  return Arrived<T>{Positions(d, nTarget), Of<T>(d).recv.data(), nTarget};
 }
 
-void CKRZDirectPlan::Composed::Keep(const int* given, int n) {
-  ids.assign(given, given + n + 1);
-  ids[0] = 0;
-}
-
-// The cell index of every send list entry for source cells named by ids[1..nSource].
-const int* CKRZDirectPlan::Packing(int d, const int* ids, int nSource) {
-  Composed& c = m_Pack[d];
-  if (!c.Current(ids, nSource)) {
-    const std::vector<int>& face = m_Lists[d].sendFace;
-    c.Keep(ids, nSource);
-    c.at.resize(face.size());
+// Where in the received values local face f's value lies, for f in 1..nTarget (-1: none); where
+// several entries name one face, the last (as placing them in list order leaves it).
+const int* CKRZDirectPlan::Positions(int d, int nTarget) {
+  std::vector<int>& at = m_Positions[d];
+  if (m_nPositionsFor[d] != nTarget) {
+    const std::vector<int>& face = m_Lists[d].recvFace;
+    at.assign(static_cast<size_t>(std::max(nTarget, 0)) + 1, -1);
     for (size_t m = 0; m < face.size(); ++m)
-      c.at[m] = face[m] <= nSource ? ids[face[m]] : -1;
+      if (face[m] >= 1 && face[m] <= nTarget)
+        at[static_cast<size_t>(face[m])] = static_cast<int>(m);
+    m_nPositionsFor[d] = nTarget;
   }
-  return c.at.data();
+  return at.data();
 }
 
-bool CKRZDirectPlan::EveryFaceOnce(int d, int nTarget) {
-  Coverage& c = m_Coverage[d];
-  if (c.n == nTarget)
-    return c.once;
-  const std::vector<int>& face = m_Lists[d].recvFace;
-  c.n = nTarget;
-  c.once = face.size() == static_cast<size_t>(std::max(nTarget, 0));
-  std::vector<char> received(static_cast<size_t>(std::max(nTarget, 0)) + 1, 0);
-  for (size_t m = 0; c.once && m < face.size(); ++m) {
-    const int f = face[m];
-    c.once = f >= 1 && f <= nTarget && received[static_cast<size_t>(f)] == 0;
-    if (c.once)
-      received[static_cast<size_t>(f)] = 1;
-  }
-  return c.once;
-}
-
-bool CKRZDirectPlan::CellsServed(int d, const int* ids, int nTarget) {
-  Composed& c = m_Unpack[d];
-  if (c.Current(ids, nTarget))
-    return c.served;
-  c.Keep(ids, nTarget);
-  const std::vector<int>& face = m_Lists[d].recvFace;
-  c.served = EveryFaceOnce(d, nTarget);
-  std::vector<int> sorted(c.ids.begin() + 1, c.ids.end());
-  std::sort(sorted.begin(), sorted.end());
-  c.served = c.served && (sorted.empty() || sorted.front() >= 0) &&
-             std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
-  c.at.resize(face.size());
-  for (size_t m = 0; c.served && m < face.size(); ++m)
-    c.at[m] = ids[face[m]];
-  return c.served;
-}
-
-template <class T> bool CKRZDirectPlan::FinishIntoCells(CKRZPostingCom& post, int d, T* cells) {
-  const bool ok = post.WaitAll() == 0;
-  const std::vector<int>& at = m_Unpack[d].at;
-  const T* in = Of<T>(d).recv.data();
-  for (size_t m = 0; m < at.size(); ++m)
-    cells[at[m]] = in[m];
-  return ok;
-}
-
-template bool CKRZDirectPlan::FinishIntoCells<double>(CKRZPostingCom&, int, double*);
-template bool CKRZDirectPlan::FinishIntoCells<int>(CKRZPostingCom&, int, int*);
+template CKRZDirectPlan::Arrived<double> CKRZDirectPlan::Values<double>(int, int);
+template CKRZDirectPlan::Arrived<int> CKRZDirectPlan::Values<int>(int, int);
 template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
                                             const int*, int);
 template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
                                          const int*, int);
 template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, double*, int);
 template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int*, int);
-template const double* CKRZDirectPlan::Target<double>(int) const;
-template const int* CKRZDirectPlan::Target<int>(int) const;
 
 } // namespace krz::detail

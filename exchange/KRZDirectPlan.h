@@ -61,17 +61,18 @@ public:
   void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
              int nSource);
   template <class T> bool Finish(CKRZPostingCom& post, int d, T* target, int nTarget);
-  /// Whether FinishIntoCells serves direction `d` for target cells named by ids[1..nTarget]: the
-  /// ids are all non-negative and distinct and every local face receives exactly one value (then
-  /// the order of writing cannot show). Works the composed indices out again only when the ids'
-  /// numbers changed since the last call.
-  bool CellsServed(int d, const int* ids, int nTarget);
-  /// Finish straight into the cells of the ids CellsServed accepted: cells[ids[f]] receives
-  /// local face f's value. Returns false when a message did not arrive as posted.
-  template <class T> bool FinishIntoCells(CKRZPostingCom& post, int d, T* cells);
-  /// The target values of the last Start/Finish of T in direction `d` (n_Y+1 of them). The two
-  /// directions have buffers of their own, so both may be in flight at once.
-  template <class T> const T* Target(int d) const;
+  /// Local face f's value as Finish would write it: its partner's value, or 0 (f in 1..n).
+  template <class T> struct Arrived {
+    const int* at;
+    const T* values;
+    int n;
+    T operator()(int f) const { return f <= n && at[f] >= 0 ? values[at[f]] : T(); }
+  };
+  /// Instead of Finish, for writing the values elsewhere: Wait, then Values(d, nTarget) (valid
+  /// until the next Start of T in direction `d`). The two directions have buffers of their own,
+  /// so both may be in flight at once.
+  bool Wait(CKRZPostingCom& post);
+  template <class T> Arrived<T> Values(int d, int nTarget);
 
   int Generation() const { return m_nGeneration; }
   void SetGeneration(int generation) { m_nGeneration = generation; }
@@ -84,26 +85,11 @@ private:
     std::vector<T> send, recv, target; ///< kept between transfers
   };
   template <class T> Buffers<T>& Of(int d);
-  /// Cell ids composed with a direction's list: at[m] is the cell array index of list entry m
-  /// (-1: none), worked out for the ids ids[1..n] (a copy) and reused while they stay the same.
-  struct Composed {
-    std::vector<int> ids, at;
-    bool served = false;
-    bool Current(const int* given, int n) const;
-    void Keep(const int* given, int n);
-  };
-  const int* Packing(int d, const int* ids, int nSource);
-  /// Whether direction d's receive list names every local face 1..nTarget exactly once (kept
-  /// for the last nTarget asked).
-  bool EveryFaceOnce(int d, int nTarget);
-  struct Coverage {
-    int n = -1;
-    bool once = false;
-  };
+  const int* Positions(int d, int nTarget);
 
   CKRZDirectLists m_Lists[2];
-  Composed m_Pack[2], m_Unpack[2];
-  Coverage m_Coverage[2];
+  std::vector<int> m_Positions[2]; ///< per direction: see Positions
+  int m_nPositionsFor[2] = {-1, -1};
   int m_nGeneration = 0;
   Buffers<double> m_Double[2];
   Buffers<int> m_Int[2];

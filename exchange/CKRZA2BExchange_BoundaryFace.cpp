@@ -395,16 +395,7 @@ CKRZPostingCom* CKRZA2BExchange_BoundaryFace::Impl::Direct(CKRZA2BExchange_Bound
   return post;
 }
 
-// Whether the cells named by `ids` can be read straight for every local boundary face (ids and
-// values given, the face object's count unchanged, no negative id): then the direct route packs
-// from the cell array itself, otherwise through the boundary-face object's steps and lines.
 namespace {
-bool ReadableCells(int nFace, int nSet, const int* ids, const void* values) {
-  if (ids == nullptr || values == nullptr || nFace != nSet)
-    return false;
-  return std::all_of(ids + 1, ids + nFace + 1, [](int c) { return c >= 0; });
-}
-
 void TellLost(int myid) {
   CKRZLine() << "CKRZA2BExchange_BoundaryFace: process " << myid
              << " did not receive every value of the transfer as sent";
@@ -419,36 +410,48 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFac
                                                      const T* pIn) {
   const int myid = t.m_pFace_A->Getmyid();
   const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  const int d = step.from == Domain::A ? 0 : 1;
   CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
+  const int nFrom = faceFrom.GetFaceNumber_Local(myid);
+  CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
+  auto start = [&](const T* source, const int* index, int nSource) {
+    if (myid == 0)
+      t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
+    return plan.Start<T>(post, *faceFrom.m_pCom, myid, d, source, index, nSource);
+  };
   std::vector<T> zeros;
   const T* source = pIn;
-  const int* index = nullptr;
   if (step.source != Source::Face) {
     CKRZL2GBroadTools_BoundaryFace* boundary = BoundaryOf(t, step.from, myid);
     const int* ids = boundary == nullptr                ? nullptr
                      : step.source == Source::OwnerCell ? boundary->m_pOwnerCellID
                                                         : boundary->m_pNeighborCellID;
-    if (boundary != nullptr && ReadableCells(boundary->m_pFace->GetFaceNumber_Local(myid),
-                                             boundary->m_nBoundaryFaceNumber_L, ids, pIn)) {
-      index = ids;
-    } else if (boundary != nullptr) {
+    // Straight from the cells where the ids fit the face count: each id is checked as the lists
+    // read it (every id first where some face is not sent); a negative one goes the steps' way,
+    // which tell it.
+    if (boundary != nullptr && ids != nullptr && pIn != nullptr &&
+        boundary->m_pFace->GetFaceNumber_Local(myid) == nFrom &&
+        boundary->m_nBoundaryFaceNumber_L == nFrom &&
+        (plan.SendsEveryFace(d, nFrom) ||
+         std::all_of(ids + 1, ids + nFrom + 1, [](int c) { return c >= 0; })) &&
+        start(pIn, ids, nFrom))
+      return;
+    if (boundary != nullptr) { // the steps' buffer: faces past its length send 0
       int n = 0;
       source = CKRZL2GBroadTools_BoundaryFace::Impl::PackCells(*boundary, ids, pIn, n);
-    } else {
-      source = nullptr;
+      start(source, nullptr, std::min(nFrom, std::max(n, boundary->m_nBoundaryFaceNumber_L)));
+      return;
     }
+    source = nullptr;
   } else if (pIn == nullptr) {
     CKRZLine() << "GetGlobalArrayFromLocalArray: the local array is null on process " << myid
                << "; zeros take its place";
   }
   if (source == nullptr) {
-    zeros.assign(static_cast<size_t>(faceFrom.GetFaceNumber_Local(myid)) + 1, T());
+    zeros.assign(static_cast<size_t>(nFrom) + 1, T());
     source = zeros.data();
   }
-  if (myid == 0)
-    t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
-  t.m_pImpl->m_Plan.Start<T>(post, *faceFrom.m_pCom, myid, step.from == Domain::A ? 0 : 1, source,
-                             index, faceFrom.GetFaceNumber_Local(myid));
+  start(source, nullptr, nFrom);
 }
 
 // The direct route's second half: what arrived, applied as the route through rank 0 applies it

@@ -152,7 +152,7 @@ bool CKRZDirectPlan::Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, in
                                 const std::vector<std::vector<int>>& wire) {
   const int type = com.m_nTypeInt;
   for (int d = 0; d < 2; ++d) // worked out for the lists these replace
-    m_nPositionsFor[d] = -1;
+    m_nPositionsFor[d] = m_nSendsEveryFaceFor[d] = -1;
   std::vector<int> mine;
   if (myid == 0) {
     std::vector<int> lengths(static_cast<size_t>(nproc));
@@ -185,31 +185,39 @@ template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>(int d) {
 template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>(int d) { return m_Int[d]; }
 
 template <class T>
-void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
+bool CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
                            const int* index, int nSource) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
   const int type = TypeCode<T>(com);
   b.recv.resize(l.recvFace.size());
   b.send.resize(l.sendFace.size());
+  // Every value packed first: a negative index leaves nothing posted.
+  const int* face = l.sendFace.data();
+  const int count = static_cast<int>(l.sendFace.size());
+  T* out = b.send.data();
+  // A face past this rank's count (face objects changed behind the plan's back) sends 0.
+  if (index != nullptr) {
+    int least = 0;
+    for (int m = 0; m < count; ++m) {
+      const int at = face[m] <= nSource ? index[face[m]] : 0;
+      least = std::min(least, at);
+      out[m] = face[m] <= nSource ? source[std::max(at, 0)] : T();
+    }
+    if (least < 0)
+      return false;
+  } else {
+    for (int m = 0; m < count; ++m)
+      out[m] = face[m] <= nSource ? source[face[m]] : T();
+  }
   for (size_t k = 0; k < l.recvPeer.size(); ++k)
     if (l.recvPeer[k] != myid)
       post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
                     l.recvPeer[k], kA2BTag);
-  const int* face = l.sendFace.data();
-  T* out = b.send.data();
-  for (size_t k = 0; k < l.sendPeer.size(); ++k) {
-    const int first = l.sendFirst[k], last = l.sendFirst[k + 1];
-    // A face past this rank's count (face objects changed behind the plan's back) sends 0.
-    if (index != nullptr)
-      for (int m = first; m < last; ++m)
-        out[m] = face[m] <= nSource ? source[index[face[m]]] : T();
-    else
-      for (int m = first; m < last; ++m)
-        out[m] = face[m] <= nSource ? source[face[m]] : T();
+  for (size_t k = 0; k < l.sendPeer.size(); ++k)
     if (l.sendPeer[k] != myid)
-      post.PostSend(type, out + first, last - first, l.sendPeer[k], kA2BTag);
-  }
+      post.PostSend(type, out + l.sendFirst[k], l.sendFirst[k + 1] - l.sendFirst[k], l.sendPeer[k],
+                    kA2BTag);
   // What stays on this rank: its send block to itself lines up with its receive block from itself.
   const auto self = std::find(l.sendPeer.begin(), l.sendPeer.end(), myid);
   const auto back = std::find(l.recvPeer.begin(), l.recvPeer.end(), myid);
@@ -219,6 +227,19 @@ void CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, 
     std::copy(b.send.begin() + s, b.send.begin() + s + (l.recvFirst[r + 1] - l.recvFirst[r]),
               b.recv.begin() + l.recvFirst[r]);
   }
+  return true;
+}
+
+bool CKRZDirectPlan::SendsEveryFace(int d, int nSource) {
+  if (m_nSendsEveryFaceFor[d] != nSource) {
+    std::vector<char> sent(static_cast<size_t>(std::max(nSource, 0)) + 1, 0);
+    for (const int f : m_Lists[d].sendFace)
+      if (f >= 1 && f <= nSource)
+        sent[static_cast<size_t>(f)] = 1;
+    m_bSendsEveryFace[d] = std::count(sent.begin() + 1, sent.end(), 1) == nSource;
+    m_nSendsEveryFaceFor[d] = nSource;
+  }
+  return m_bSendsEveryFace[d];
 }
 
 template <class T>
@@ -258,9 +279,9 @@ const int* CKRZDirectPlan::Positions(int d, int nTarget) {
 
 template CKRZDirectPlan::Arrived<double> CKRZDirectPlan::Values<double>(int, int);
 template CKRZDirectPlan::Arrived<int> CKRZDirectPlan::Values<int>(int, int);
-template void CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
+template bool CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
                                             const int*, int);
-template void CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
+template bool CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
                                          const int*, int);
 template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, double*, int);
 template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int*, int);

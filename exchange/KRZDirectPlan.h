@@ -50,16 +50,20 @@ public:
   bool Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
                   const std::vector<std::vector<int>>& wire);
 
-  /// One transfer of direction `d`, in two halves. Start: posts the receives, packs the source
-  /// values of local faces 1..nSource (local face i's value is source[index[i]], or source[i]
-  /// without `index`; a face of the lists past nSource sends 0) into one
-  /// message per destination and posts them, and keeps the values that stay on this rank.
-  /// Finish: waits and places every local face's value, its partner's or 0, into `target`
-  /// (target[1..nTarget]; null: the plan's own buffer, see Target). Collective over the ranks of
-  /// the plan; `T` double or int. Finish returns false when a message did not arrive as posted.
+  /// One transfer of direction `d`, in two halves. Start: packs the source values of local
+  /// faces 1..nSource (local face i's value is source[index[i]], or source[i] without `index`; a
+  /// face of the lists past nSource sends 0) into one message per destination, posts the
+  /// receives and the sends, and keeps the values that stay on this rank; returns false, having
+  /// posted nothing, when an index it read is negative. Finish: waits and places every local
+  /// face's value, its partner's or 0, into `target` (target[1..nTarget]; null: the plan's own
+  /// buffer). Collective over the ranks of the plan; `T` double or int. Finish returns false when
+  /// a message did not arrive as posted.
   template <class T>
-  void Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
+  bool Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
              int nSource);
+  /// Whether direction d's send list names every local face 1..nSource (then Start reads every
+  /// index of those faces).
+  bool SendsEveryFace(int d, int nSource);
   template <class T> bool Finish(CKRZPostingCom& post, int d, T* target, int nTarget);
   /// Local face f's value as Finish would write it: its partner's value, or 0 (f in 1..n).
   template <class T> struct Arrived {
@@ -90,6 +94,8 @@ private:
   CKRZDirectLists m_Lists[2];
   std::vector<int> m_Positions[2]; ///< per direction: see Positions
   int m_nPositionsFor[2] = {-1, -1};
+  bool m_bSendsEveryFace[2] = {false, false};
+  int m_nSendsEveryFaceFor[2] = {-1, -1};
   int m_nGeneration = 0;
   Buffers<double> m_Double[2];
   Buffers<int> m_Int[2];

@@ -247,6 +247,28 @@ KRZ_RANKS_TEST(Exchange, CellIdsEditedInPlaceKeepTheFaceOrderOfWriting) {
       CheckCase<int>(exchange, kCases[0], d);
     EXPECT_EQ(out, expected) << "round " << round;
   }
+  // A negative owner id on rank 0: that face sends 0, with the line the boundary-face steps print.
+  {
+    std::vector<double> in = Cells<double>(a, 0, true), out = Cells<double>(b, 1, false);
+    int negative = 0; // the mesh face whose owner id is negative
+    const int kept = a.Local() >= 1 ? a.side.owner[1] : 0;
+    if (myid == 0 && a.Local() >= 1) {
+      negative = a.Id(1);
+      a.side.owner[1] = -1;
+    }
+    com.Broadcast(com.m_nTypeInt, &negative, 1, 0, com.m_nCommHandle);
+    exchange.GetBoundaryCellValue_A2B_FromOwner2Neighbor(in.data(), out.data());
+    if (myid == 0 && a.Local() >= 1) {
+      EXPECT_NE(KRZTakeOutput().find("boundary face 1 names cell -1; it sends 0"),
+                std::string::npos);
+      a.side.owner[1] = kept;
+    }
+    std::vector<double> expected = Cells<double>(b, 1, false);
+    for (int f = 1; f <= b.Local(); ++f)
+      expected[static_cast<size_t>(b.side.neighbor[static_cast<size_t>(f)])] =
+          b.Id(f) == negative ? 0.0 : ValueOf(0, Owner, b.Id(f));
+    EXPECT_EQ(out, expected);
+  }
   // A new A/B relation rebuilds the plan while the cell ids stay as they are: what the exchange
   // worked out for the old lists goes with them (a fresh exchange gives the same arrays).
   const int nA = exchange.GetBoundaryFaceNumber_Global_A();

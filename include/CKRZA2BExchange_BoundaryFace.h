@@ -69,7 +69,10 @@ public:
   /// Owner cells of B -> neighbour cells of A.
   void GetBoundaryCellValue_B2A_FromOwner2Neighbor(double* pCellB, double* pCellA);
   void GetBoundaryCellValue_B2A_FromOwner2Neighbor(int* pCellB, int* pCellA);
-  /// A to B, then B to A, both from owner to neighbour cells.
+  /// A to B, then B to A, both from owner to neighbour cells: the results of the two transfers
+  /// called one after the other. On the direct route both directions travel at once where no
+  /// cell of B on this rank is both an owner and a neighbour cell (B to A then reads nothing A to
+  /// B writes).
   void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB);
   void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(int* pCellA, int* pCellB);
   /// Local faces of A -> neighbour cells of B.

@@ -58,22 +58,36 @@ std::vector<Step> Steps(int nproc, const KRZFaceMap& x, const KRZFaceMap& y,
   return steps;
 }
 
+// The steps reordered by key(step) in 0..nproc-1, stable (a counting sort).
+template <class Key>
+std::vector<Step> SortedBy(const std::vector<Step>& steps, int nproc, Key key) {
+  std::vector<size_t> start(static_cast<size_t>(nproc) + 1, 0);
+  for (const Step& s : steps)
+    ++start[static_cast<size_t>(key(s)) + 1];
+  for (size_t r = 1; r < start.size(); ++r)
+    start[r] += start[r - 1];
+  std::vector<Step> sorted(steps.size());
+  for (const Step& s : steps)
+    sorted[start[static_cast<size_t>(key(s))]++] = s;
+  return sorted;
+}
+
 // Appends the steps, grouped by `peer` of each rank `owner`, as CSR lists (faces: `face`).
 template <class Owner, class Peer, class Face>
-void Group(std::vector<Step> steps, Owner owner, Peer peer, Face face,
+void Group(const std::vector<Step>& steps, Owner owner, Peer peer, Face face,
            std::vector<std::vector<int>>& peers, std::vector<std::vector<int>>& firsts,
            std::vector<std::vector<int>>& faces) {
-  // Stable: inside one pair of ranks the steps keep the target's face order, alike on both sides.
-  std::stable_sort(steps.begin(), steps.end(), [&](const Step& s, const Step& t) {
-    return owner(s) != owner(t) ? owner(s) < owner(t) : peer(s) < peer(t);
-  });
-  for (size_t k = 0; k < steps.size(); ++k) {
-    const size_t r = static_cast<size_t>(owner(steps[k]));
-    if (peers[r].empty() || peers[r].back() != peer(steps[k])) {
-      peers[r].push_back(peer(steps[k]));
+  // By owner, then peer, both stable: inside one pair of ranks the steps keep the target's face
+  // order, alike on both sides.
+  const int nproc = static_cast<int>(peers.size());
+  const std::vector<Step> sorted = SortedBy(SortedBy(steps, nproc, peer), nproc, owner);
+  for (size_t k = 0; k < sorted.size(); ++k) {
+    const size_t r = static_cast<size_t>(owner(sorted[k]));
+    if (peers[r].empty() || peers[r].back() != peer(sorted[k])) {
+      peers[r].push_back(peer(sorted[k]));
       firsts[r].push_back(static_cast<int>(faces[r].size()));
     }
-    faces[r].push_back(face(steps[k]));
+    faces[r].push_back(face(sorted[k]));
   }
   for (size_t r = 0; r < peers.size(); ++r)
     firsts[r].push_back(static_cast<int>(faces[r].size()));

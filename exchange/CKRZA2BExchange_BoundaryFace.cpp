@@ -414,10 +414,11 @@ void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFac
   CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
   const int nFrom = faceFrom.GetFaceNumber_Local(myid);
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
+  plan.Receive<T>(post, *faceFrom.m_pCom, myid, d); // first, so that no message waits for it
   auto start = [&](const T* source, const int* index, int nSource) {
     if (myid == 0)
       t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
-    return plan.Start<T>(post, *faceFrom.m_pCom, myid, d, source, index, nSource);
+    return plan.Send<T>(post, *faceFrom.m_pCom, myid, d, source, index, nSource);
   };
   std::vector<T> zeros;
   const T* source = pIn;

@@ -199,48 +199,57 @@ template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>(int d) {
 template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>(int d) { return m_Int[d]; }
 
 template <class T>
-bool CKRZDirectPlan::Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
-                           const int* index, int nSource) {
+void CKRZDirectPlan::Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
-  const int type = TypeCode<T>(com);
   b.recv.resize(l.recvFace.size());
-  b.send.resize(l.sendFace.size());
-  // Every value packed first: a negative index leaves nothing posted.
-  const int* face = l.sendFace.data();
-  const int count = static_cast<int>(l.sendFace.size());
-  T* out = b.send.data();
-  // A face past this rank's count (face objects changed behind the plan's back) sends 0.
-  if (index != nullptr) {
-    int least = 0;
-    for (int m = 0; m < count; ++m) {
-      const int at = face[m] <= nSource ? index[face[m]] : 0;
-      least = std::min(least, at);
-      out[m] = face[m] <= nSource ? source[std::max(at, 0)] : T();
-    }
-    if (least < 0)
-      return false;
-  } else {
-    for (int m = 0; m < count; ++m)
-      out[m] = face[m] <= nSource ? source[face[m]] : T();
-  }
   for (size_t k = 0; k < l.recvPeer.size(); ++k)
     if (l.recvPeer[k] != myid)
-      post.PostRecv(type, b.recv.data() + l.recvFirst[k], l.recvFirst[k + 1] - l.recvFirst[k],
-                    l.recvPeer[k], kA2BTag);
+      post.PostRecv(TypeCode<T>(com), b.recv.data() + l.recvFirst[k],
+                    l.recvFirst[k + 1] - l.recvFirst[k], l.recvPeer[k], kA2BTag);
+}
+
+template <class T>
+bool CKRZDirectPlan::Send(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source,
+                          const int* index, int nSource) {
+  const CKRZDirectLists& l = m_Lists[d];
+  Buffers<T>& b = Of<T>(d);
+  b.send.resize(l.sendFace.size());
+  // The values that stay on this rank go straight where they are received from itself (its send
+  // block to itself lines up with its receive block from itself); the others into the messages.
+  const auto self = std::find(l.recvPeer.begin(), l.recvPeer.end(), myid);
+  const size_t r = static_cast<size_t>(self - l.recvPeer.begin());
+  auto into = [&](size_t k) {
+    const int first = l.sendFirst[k], count = l.sendFirst[k + 1] - first;
+    const bool stays = l.sendPeer[k] == myid && self != l.recvPeer.end() &&
+                       l.recvFirst[r + 1] - l.recvFirst[r] == count;
+    return stays ? b.recv.data() + l.recvFirst[r] : b.send.data() + first;
+  };
+  // Every value packed first: a negative index leaves nothing posted. A face past this rank's
+  // count (face objects changed behind the plan's back) sends 0.
+  const int* face = l.sendFace.data();
+  int least = 0;
+  for (size_t k = 0; k < l.sendPeer.size(); ++k) {
+    T* out = into(k);
+    const int first = l.sendFirst[k], count = l.sendFirst[k + 1] - first;
+    const int* f = face + first;
+    if (index != nullptr) {
+      for (int m = 0; m < count; ++m) {
+        const int at = f[m] <= nSource ? index[f[m]] : 0;
+        least = std::min(least, at);
+        out[m] = f[m] <= nSource ? source[std::max(at, 0)] : T();
+      }
+    } else {
+      for (int m = 0; m < count; ++m)
+        out[m] = f[m] <= nSource ? source[f[m]] : T();
+    }
+  }
+  if (least < 0)
+    return false;
   for (size_t k = 0; k < l.sendPeer.size(); ++k)
     if (l.sendPeer[k] != myid)
-      post.PostSend(type, out + l.sendFirst[k], l.sendFirst[k + 1] - l.sendFirst[k], l.sendPeer[k],
-                    kA2BTag);
-  // What stays on this rank: its send block to itself lines up with its receive block from itself.
-  const auto self = std::find(l.sendPeer.begin(), l.sendPeer.end(), myid);
-  const auto back = std::find(l.recvPeer.begin(), l.recvPeer.end(), myid);
-  if (self != l.sendPeer.end() && back != l.recvPeer.end()) {
-    const int s = l.sendFirst[static_cast<size_t>(self - l.sendPeer.begin())];
-    const size_t r = static_cast<size_t>(back - l.recvPeer.begin());
-    std::copy(b.send.begin() + s, b.send.begin() + s + (l.recvFirst[r + 1] - l.recvFirst[r]),
-              b.recv.begin() + l.recvFirst[r]);
-  }
+      post.PostSend(TypeCode<T>(com), b.send.data() + l.sendFirst[k],
+                    l.sendFirst[k + 1] - l.sendFirst[k], l.sendPeer[k], kA2BTag);
   return true;
 }
 
@@ -293,10 +302,12 @@ const int* CKRZDirectPlan::Positions(int d, int nTarget) {
 
 template CKRZDirectPlan::Arrived<double> CKRZDirectPlan::Values<double>(int, int);
 template CKRZDirectPlan::Arrived<int> CKRZDirectPlan::Values<int>(int, int);
-template bool CKRZDirectPlan::Start<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
-                                            const int*, int);
-template bool CKRZDirectPlan::Start<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*,
-                                         const int*, int);
+template void CKRZDirectPlan::Receive<double>(CKRZPostingCom&, CKRZCom&, int, int);
+template void CKRZDirectPlan::Receive<int>(CKRZPostingCom&, CKRZCom&, int, int);
+template bool CKRZDirectPlan::Send<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
+                                           const int*, int);
+template bool CKRZDirectPlan::Send<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*, const int*,
+                                        int);
 template bool CKRZDirectPlan::Finish<double>(CKRZPostingCom&, int, double*, int);
 template bool CKRZDirectPlan::Finish<int>(CKRZPostingCom&, int, int*, int);
 

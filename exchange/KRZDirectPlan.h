@@ -50,18 +50,20 @@ public:
   bool Distribute(CKRZPostingCom& post, CKRZCom& com, int myid, int nproc,
                   const std::vector<std::vector<int>>& wire);
 
-  /// One transfer of direction `d`, in two halves. Start: packs the source values of local
-  /// faces 1..nSource (local face i's value is source[index[i]], or source[i] without `index`; a
-  /// face of the lists past nSource sends 0) into one message per destination, posts the
-  /// receives and the sends, and keeps the values that stay on this rank; returns false, having
-  /// posted nothing, when an index it read is negative. Finish: waits and places every local
+  /// One transfer of direction `d`, in two halves. Receive posts the receives. Send packs the
+  /// source values of local faces 1..nSource (local face i's value is source[index[i]], or
+  /// source[i] without `index`; a face of the lists past nSource sends 0), the values that stay
+  /// on this rank straight into its receive buffer and the others into one message per
+  /// destination, and posts the sends; it returns false, having sent nothing, when an index it
+  /// read is negative (call it again with another source). Finish: waits and places every local
   /// face's value, its partner's or 0, into `target` (target[1..nTarget]; null: the plan's own
-  /// buffer). Collective over the ranks of the plan; `T` double or int. Finish returns false when
-  /// a message did not arrive as posted.
+  /// buffer). Collective over the ranks of the plan; `T` double or int. Finish returns false
+  /// when a message did not arrive as posted.
+  template <class T> void Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d);
   template <class T>
-  bool Start(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
-             int nSource);
-  /// Whether direction d's send list names every local face 1..nSource (then Start reads every
+  bool Send(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
+            int nSource);
+  /// Whether direction d's send list names every local face 1..nSource (then Send reads every
   /// index of those faces).
   bool SendsEveryFace(int d, int nSource);
   template <class T> bool Finish(CKRZPostingCom& post, int d, T* target, int nTarget);

@@ -6,8 +6,10 @@
 #  - the same MPI programs built by a Makefile from pkg-config alone;
 #  - the installed krz3d;
 #  - a find_package asking for a component the package lacks, which must say which and why.
+# With PACKAGES set (to cpack), the same from the Debian packages instead: cpack -G DEB, each
+# package unpacked into a scratch root with dpkg-deb -x, their names and dependencies checked.
 # Arguments (-D): SOURCE_DIR BUILD_DIR WORK_DIR CXX_COMPILER C_COMPILER Fortran_COMPILER SANITIZE
-#                 WITH_MPI WITH_FORTRAN BUILD_STATIC MPIEXEC LIBDIR PYTHON
+#                 WITH_MPI WITH_FORTRAN BUILD_STATIC MPIEXEC LIBDIR PYTHON [PACKAGES]
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 set(noenv ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH)
@@ -31,7 +33,30 @@ set(flags "")
 if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+if(PACKAGES)
+  run(${PACKAGES} -G DEB -B ${WORK_DIR}/debs --config ${BUILD_DIR}/CPackConfig.cmake)
+  set(names "")
+  file(GLOB debs ${WORK_DIR}/debs/*.deb)
+  foreach(deb IN LISTS debs)
+    run(dpkg-deb -f ${deb} Package Depends)
+    string(APPEND names "${last_output}")
+    run(dpkg-deb -x ${deb} ${WORK_DIR}/root)
+  endforeach()
+  set(last_output "${names}")
+  expect("Package: libkrz3dcomtools0\nDepends: [^\n]*libstdc\\+\\+6")
+  expect("Package: libkrz3dcomtools-dev\nDepends: libkrz3dcomtools0 \\(= [0-9.]+\\)")
+  if(WITH_MPI)
+    expect("Package: libkrz3dcomtools0\nDepends: [^\n]*libopenmpi")
+  endif()
+  if(PYTHON)
+    expect("Package: python3-krz3dcomtools\nDepends: libkrz3dcomtools0 \\(= [0-9.]+\\), python3")
+  endif()
+  set(prefix ${WORK_DIR}/root/usr)
+  set(pythonpath ${prefix}/lib/python3/dist-packages)
+else()
+  run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+  set(pythonpath ${prefix}/${LIBDIR}/python3/site-packages)
+endif()
 
 set(consumer_args -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
     -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_C_FLAGS=${flags}"
@@ -84,7 +109,7 @@ endif()
 
 # The installed Python module finds the library by itself.
 if(PYTHON)
-  run(${noenv} PYTHONPATH=${prefix}/${LIBDIR}/python3/site-packages ${PYTHON} -c
+  run(${noenv} PYTHONPATH=${pythonpath} ${PYTHON} -c
       "import numpy, krz3dcomtools as k\nprint('python module', k.__version__)")
   expect("python module ")
 endif()

@@ -53,6 +53,16 @@ KRZ3DCOMTOOLS_C_EXPORT const char* krz_last_error(void);
 /* The library's version, "major.minor.patch". */
 KRZ3DCOMTOOLS_C_EXPORT const char* krz_version(void);
 
+/* ---- the library's diagnostic lines ------------------------------------------------------- */
+/* A line of the library: the rank that printed it (-1: not known), its text without the newline
+ * (valid during the call only), `user` as given to krz_set_line_sink. */
+typedef void (*krz_line_sink)(int rank, const char* line, void* user);
+/* Not collective; process-wide. Every later line of the library goes to `sink` instead of standard
+ * output, called from the thread that printed it (with in-process ranks, krz_run_ranks, several
+ * ranks may call it at once: it must be thread-safe there). The sink must not call the library.
+ * NULL: standard output again (the default). Returns KRZ_OK. */
+KRZ3DCOMTOOLS_C_EXPORT int krz_set_line_sink(krz_line_sink sink, void* user);
+
 /* ---- arrays the library allocated for the caller ------------------------------------------ */
 KRZ3DCOMTOOLS_C_EXPORT void krz_free_double(double* array);
 KRZ3DCOMTOOLS_C_EXPORT void krz_free_float(float* array);

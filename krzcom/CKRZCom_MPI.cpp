@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "KRZLineSink.h"
 #include "KRZTypeCodes.h"
 
 using namespace krz::detail;
@@ -41,6 +42,10 @@ CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context, double deadlineSe
   if (m_bOwnsComm)
     MPI_Comm_dup(comm, &m_Comm);
   m_nCommHandle = static_cast<int>(MPI_Comm_c2f(m_Comm));
+  int initialized = 0;
+  MPI_Initialized(&initialized);
+  if (initialized != 0 && m_Comm != MPI_COMM_NULL)
+    KRZSetLineRank(Rank()); // this thread's lines are this rank's
   const char* check = std::getenv("KRZ3DCOMTOOLS_MPI_CHECK");
   m_bCheck = check != nullptr && std::atoi(check) != 0;
   m_nTypeChar = kTypeChar;
@@ -79,7 +84,7 @@ void CKRZCom_MPI::Expired(const char* operation, int peer, int type, int count, 
   if (tag >= 0)
     line << ", tag " << tag;
   line << "), call " << m_nCallCount << " on this communicator; aborting the job";
-  std::cout << line.str() << std::endl;
+  KRZEmitLine(line.str());
   MPI_Abort(m_Comm, 3);
 }
 
@@ -134,7 +139,7 @@ void CKRZCom_MPI::Agree(int operation, int root, int type, int count) {
       std::ostringstream line;
       line << "CKRZCom_MPI check: collective mismatch: rank 0 called " << Describe(all.data())
            << ", rank " << r << " called " << Describe(all.data() + 4 * r) << "; aborting the job";
-      std::cout << line.str() << std::endl;
+      KRZEmitLine(line.str());
     }
     MPI_Barrier(m_Comm); // rank 0's line first
     MPI_Abort(m_Comm, 4);
@@ -157,7 +162,7 @@ bool CKRZCom_MPI::ReceivedAsExpected(const MPI_Status& status, int source, int t
     line << bytes << " bytes (not a whole number of " << name << ")";
   else
     line << got;
-  std::cout << line.str() << std::endl;
+  KRZEmitLine(line.str());
   return false;
 }
 

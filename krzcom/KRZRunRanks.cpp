@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "CKRZCom_Threads.h"
+#include "KRZLineSink.h"
 #include "KRZOutputRouter.h"
 
 KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptions& options) {
@@ -22,6 +23,7 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
   result.output.resize(options.captureOutput ? static_cast<size_t>(nproc) : 0);
 
   auto body = [&](int rank) {
+    KRZSetLineRank(rank); // this thread's lines are the rank's
     if (router)
       router->Attach();
     CKRZCom_Threads com(world, rank);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "KRZLineSink.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3DCOMTOOLS_C_HAVE_MPI
 #include "CKRZCom_MPI.h"
@@ -60,6 +61,11 @@ extern "C" {
 
 const char* krz_last_error(void) { return krz::capi::t_LastError.c_str(); }
 const char* krz_version(void) { return KRZ3DCOMTOOLS_VERSION_STRING; }
+
+int krz_set_line_sink(krz_line_sink sink, void* user) {
+  KRZSetLineSink(sink, user); // the same signature
+  return KRZ_OK;
+}
 
 void krz_free_double(double* array) { delete[] array; }
 void krz_free_float(float* array) { delete[] array; }

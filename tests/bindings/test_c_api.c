@@ -265,6 +265,40 @@ static void Skipper(krz_com* com, int myid, int nproc, void* user) {
   krz_broadtools_destroy(tools);
 }
 
+/* The library's lines to a sink of the program's: each rank's own line, whole, with its rank.
+ * Each rank's lines come from its own thread, so each slot has one writer. */
+static void CountLine(int rank, const char* line, void* user) {
+  int* counts = user;
+  if (rank >= 0 && rank < 8 && strstr(line, "_End: no _Begin") != NULL && strchr(line, '\n') == NULL)
+    counts[rank]++;
+}
+
+static void OneLine(krz_com* com, int myid, int nproc, void* user) {
+  (void)user;
+  krz_broadtools* tools = NULL;
+  krz_broadtools_create(&tools);
+  krz_broadtools_SetInitialize(tools, myid, nproc, com);
+  double v[2] = {0, 1}, g[2] = {0, 0};
+  krz_broadtools_gather_end_double(tools, v, g); /* no _begin: one line */
+  krz_broadtools_destroy(tools);
+}
+
+static int LinesReachTheSink(int nproc, krz_com* com, int myid) {
+  int counts[8] = {0};
+  krz_set_line_sink(CountLine, counts);
+  if (com == NULL)
+    krz_run_ranks(nproc, OneLine, NULL, 0);
+  else
+    OneLine(com, myid, nproc, NULL);
+  krz_set_line_sink(NULL, NULL);
+  int wrong = 0;
+  for (int r = 0; r < 8; ++r)
+    wrong |= counts[r] != ((com == NULL ? r < nproc : r == myid) ? 1 : 0);
+  if (wrong)
+    printf("rank %d: the lines did not reach the sink, one per rank\n", myid);
+  return wrong;
+}
+
 int main(int argc, char** argv) {
   int failed = 0;
   if (argc > 1 && strcmp(argv[1], "threads") == 0) {
@@ -277,6 +311,7 @@ int main(int argc, char** argv) {
       for (int r = 0; r < n; ++r)
         failed |= failures[r] != 0;
     }
+    failed |= LinesReachTheSink(3, NULL, 0);
     if (krz_run_ranks(2, Skipper, NULL, 2000) != KRZ_ERR_ABORTED ||
         strstr(krz_last_error(), "krz_run_ranks") == NULL) {
       printf("a skipped collective was not reported\n");
@@ -299,7 +334,7 @@ int main(int argc, char** argv) {
   int myid = 0, nproc = 1;
   krz_com_rank(com, &myid);
   krz_com_size(com, &nproc);
-  int mine = Run(com, myid, nproc) | !nullRefused, all = 0;
+  int mine = Run(com, myid, nproc) | !nullRefused | LinesReachTheSink(nproc, com, myid), all = 0;
   MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
   if (myid == 0)
     printf("test_c_api mpi: %d ranks, %s\n", nproc, all ? "FAILED" : "ok");

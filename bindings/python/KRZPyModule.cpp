@@ -132,6 +132,7 @@ PYBIND11_MODULE(krz3dcomtools, m) {
         "raises, when ranks mismatch in a collective, or when one blocking call waits longer than "
         "deadline seconds (a deadlock).");
 
+  BindLines(m);
   BindTransfer(m);
   BindFaces(m);
   BindBench(m);

@@ -2,6 +2,11 @@
 
 #include <pybind11/pybind11.h>
 
+#include <atomic>
+#include <cstdio>
+
+#include "KRZLineSink.h"
+
 namespace krz::python {
 namespace py = pybind11;
 
@@ -55,6 +60,50 @@ std::streamsize CKRZPythonStdout::xsputn(const char* s, std::streamsize n) {
 int CKRZPythonStdout::sync() {
   Emit(Pending());
   return 0;
+}
+
+namespace {
+std::atomic<int> g_nLoggingLevel{30}; ///< the level lines_to_logging asked for
+
+// The library's lines to the logger "krz3dcomtools" (each record carries krz_rank), under the
+// interpreter lock; standard error where the interpreter is gone or logging fails.
+void ToLogging(int rank, const char* line, void*) {
+  if (!Py_IsInitialized()) {
+    std::fprintf(stderr, "%s\n", line);
+    return;
+  }
+  py::gil_scoped_acquire gil;
+  try {
+    py::dict extra;
+    extra["krz_rank"] = rank;
+    py::module_::import("logging")
+        .attr("getLogger")("krz3dcomtools")
+        .attr("log")(g_nLoggingLevel.load(), "%s", line, py::arg("extra") = extra);
+  } catch (py::error_already_set& e) {
+    e.discard_as_unraisable("krz3dcomtools line sink");
+    std::fprintf(stderr, "%s\n", line);
+  }
+}
+} // namespace
+
+void BindLines(py::module_& m) {
+  m.def(
+      "lines_to_logging",
+      [](int level) {
+        g_nLoggingLevel = level;
+        KRZSetLineSink(&ToLogging, nullptr);
+      },
+      py::arg("level") = 30,
+      "lines_to_logging(level=logging.WARNING)\n\nNot collective; process-wide. Every later line "
+      "of the library goes to the logging logger 'krz3dcomtools' at `level`, as one record whose "
+      "attribute krz_rank is the rank that printed it (-1: not known), instead of sys.stdout.");
+  m.def(
+      "lines_to_stdout", [] { KRZSetLineSink(nullptr, nullptr); },
+      "lines_to_stdout()\n\nNot collective; process-wide. The library's lines go to sys.stdout "
+      "again (the default).");
+  // Lines after the interpreter is gone have no logger to go to.
+  py::module_::import("atexit").attr("register")(
+      py::cpp_function([] { KRZSetLineSink(nullptr, nullptr); }));
 }
 
 } // namespace krz::python

@@ -6,6 +6,8 @@
 #ifndef KRZ_BINDINGS_PYTHON_KRZPYOUTPUT_H
 #define KRZ_BINDINGS_PYTHON_KRZPYOUTPUT_H
 
+#include <pybind11/pybind11.h>
+
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -30,6 +32,9 @@ private:
   std::ostream& m_Stream;
   std::streambuf* m_pPrevious;
 };
+
+/// lines_to_logging and lines_to_stdout: where the library's lines go.
+void BindLines(pybind11::module_& m);
 
 } // namespace krz::python
 

@@ -1,7 +1,25 @@
 ! The Fortran module under mpiexec: gather and scatter through a random relation (double and
 ! int), face numbering, one A/B transfer each way, and a refused argument. Prints
 ! "test_fortran: N ranks, ok" on rank 0 and stops with a non-zero code on any failure.
+! A sink for the library's lines: counts them and keeps the rank and first letter of the last.
+module line_counter
+  use, intrinsic :: iso_c_binding
+  implicit none
+  integer :: lines_seen = 0, rank_seen = -2
+  character :: first_letter = ' '
+contains
+  subroutine count_line(rank, line, user) bind(C)
+    integer(c_int), value :: rank
+    character(kind=c_char), dimension(*), intent(in) :: line
+    type(c_ptr), value :: user
+    lines_seen = lines_seen + 1
+    rank_seen = rank
+    first_letter = line(1)
+  end subroutine count_line
+end module line_counter
+
 program test_fortran
+  use line_counter
   use mpi
   use krz3dcomtools
   use, intrinsic :: iso_c_binding
@@ -16,6 +34,7 @@ program test_fortran
   call expect(krz_com_size(com, nproc) == KRZ_OK, 'size')
   call transfers()
   call faces()
+  call lines()
   call expect(krz_com_destroy(com) == KRZ_OK, 'destroy')
   call MPI_Allreduce(failures, total, 1, MPI_INTEGER, MPI_SUM, MPI_COMM_WORLD, ierr)
   if (myid == 0) print '(a,i0,a,a)', 'test_fortran: ', nproc, ' ranks, ', &
@@ -33,6 +52,22 @@ contains
       failures = failures + 1
     end if
   end subroutine expect
+
+  ! The library's lines to a bind(C) procedure of the program, then to standard output again.
+  subroutine lines()
+    type(c_ptr) :: tools
+    real(c_double) :: values(0:1), global(0:1)
+    values = 0
+    global = 0
+    call expect(krz_broadtools_create(tools) == KRZ_OK, 'create for lines')
+    call expect(krz_broadtools_SetInitialize(tools, myid, nproc, com) == KRZ_OK, 'initialize')
+    call expect(krz_set_line_sink(c_funloc(count_line), c_null_ptr) == KRZ_OK, 'set the sink')
+    call expect(krz_broadtools_gather_end(tools, values, global) == KRZ_ERR_FAILED, 'a line')
+    call expect(krz_set_line_sink(c_null_funptr, c_null_ptr) == KRZ_OK, 'remove the sink')
+    call expect(lines_seen == 1 .and. rank_seen == myid .and. first_letter == 'G', &
+                'the line reached the sink with its rank')
+    call expect(krz_broadtools_destroy(tools) == KRZ_OK, 'destroy for lines')
+  end subroutine lines
 
   integer function offset(p)
     integer, intent(in) :: p

@@ -4,6 +4,8 @@
 The build runs it (bindings/fortran/CMakeLists.txt); by hand:
     python3 bindings/fortran/make_module.py OUTPUT.f90
 """
+import os
+import re
 import sys
 
 H = "type(c_ptr), value :: h"
@@ -126,14 +128,23 @@ def interfaces():
     return out
 
 
-KINDS = ["BoundaryCellValue_A2B_FromOwner2Neighbor", "BoundaryCellValue_B2A_FromOwner2Neighbor",
-         "BoundaryCellValue_A2B_FromFace2Neighbor", "BoundaryCellValue_B2A_FromFace2Neighbor",
-         "FaceValue_A2B_FromOwner2Face", "FaceValue_A2B_FromNeighbor2Face",
-         "FaceValue_B2A_FromOwner2Face", "FaceValue_B2A_FromNeighbor2Face",
-         "FaceValue_A2B_FromFace2Face", "FaceValue_B2A_FromFace2Face",
-         "BoundaryCellValue_ExchangeAB_FromOwner2Neighbor"]
-STATUSES = ["OK", "ERR_NULL_HANDLE", "ERR_NULL_ARRAY", "ERR_INVALID", "ERR_FAILED",
-            "ERR_UNAVAILABLE", "ERR_ABORTED", "ERR_INTERNAL"]
+HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "include",
+                      "krz3dcomtools.h")
+
+
+def c_constants(header=HEADER):
+    """The statuses (#define KRZ_OK 0, ...) and the A/B transfer kinds (KRZ_A2B_... = n) of the C
+    header, in its own words, so that the two lists are written once."""
+    with open(header, encoding="utf-8") as f:
+        text = f.read()
+    statuses = [(name, int(value)) for name, value in
+                re.findall(r"^#define KRZ_(OK|ERR_\w+) (\d+)", text, re.M)]
+    kinds = [(name, int(value)) for name, value in
+             re.findall(r"^\s*KRZ_A2B_(\w+) = (\d+),?", text, re.M)]
+    count = re.search(r"^#define KRZ_A2B_KINDS (\d+)", text, re.M)
+    if not statuses or not kinds or count is None or len(kinds) != int(count.group(1)):
+        raise SystemExit(f"make_module.py: the statuses or A/B kinds of {header} were not found")
+    return statuses, kinds
 
 
 def generic(name, specifics):
@@ -142,10 +153,9 @@ def generic(name, specifics):
 
 
 def module():
-    statuses = "\n".join(f"  integer(c_int), parameter :: KRZ_{s} = {i}"
-                         for i, s in enumerate(STATUSES))
-    kinds = "\n".join(f"  integer(c_int), parameter :: KRZ_A2B_{k} = {i}"
-                      for i, k in enumerate(KINDS))
+    status_list, kind_list = c_constants()
+    statuses = "\n".join(f"  integer(c_int), parameter :: KRZ_{s} = {i}" for s, i in status_list)
+    kinds = "\n".join(f"  integer(c_int), parameter :: KRZ_A2B_{k} = {i}" for k, i in kind_list)
     generics = "\n".join([
         generic("krz_broadtools_gather", [f"krz_broadtools_gather_{t}" for t, _ in TYPES]),
         generic("krz_broadtools_scatter", [f"krz_broadtools_scatter_{t}" for t, _ in TYPES]),

@@ -208,8 +208,32 @@ static void Faces(Check* c, krz_com* com, int myid, int nproc) {
     EXPECT(c, splitA[i] == faceValA[i]);
   EXPECT(c, krz_a2b_begin_int(x, KRZ_A2B_KINDS, faceValB, faceValA) == KRZ_ERR_INVALID);
   EXPECT(c, krz_a2b_transfer_int(x, KRZ_A2B_KINDS, faceValB, faceValA) == KRZ_ERR_INVALID);
-  EXPECT(c, strcmp(krz_a2b_kind_name(KRZ_A2B_FaceValue_B2A_FromFace2Face),
-                   "GetFaceValue_B2A_FromFace2Face") == 0);
+  /* Every kind of the C enum names the C++ transfer it stands for ("KRZ_A2B_X" -> "GetX"): the
+   * enum and the library's list of transfers agree, entry by entry. */
+#define KIND(k)                                                                                    \
+  { k, #k }
+  const struct {
+    int kind;
+    const char* name;
+  } kinds[] = {KIND(KRZ_A2B_BoundaryCellValue_A2B_FromOwner2Neighbor),
+               KIND(KRZ_A2B_BoundaryCellValue_B2A_FromOwner2Neighbor),
+               KIND(KRZ_A2B_BoundaryCellValue_A2B_FromFace2Neighbor),
+               KIND(KRZ_A2B_BoundaryCellValue_B2A_FromFace2Neighbor),
+               KIND(KRZ_A2B_FaceValue_A2B_FromOwner2Face),
+               KIND(KRZ_A2B_FaceValue_A2B_FromNeighbor2Face),
+               KIND(KRZ_A2B_FaceValue_B2A_FromOwner2Face),
+               KIND(KRZ_A2B_FaceValue_B2A_FromNeighbor2Face),
+               KIND(KRZ_A2B_FaceValue_A2B_FromFace2Face),
+               KIND(KRZ_A2B_FaceValue_B2A_FromFace2Face),
+               KIND(KRZ_A2B_BoundaryCellValue_ExchangeAB_FromOwner2Neighbor)};
+#undef KIND
+  EXPECT(c, sizeof(kinds) / sizeof(kinds[0]) == KRZ_A2B_KINDS);
+  for (int k = 0; k < KRZ_A2B_KINDS; ++k) {
+    const char* name = krz_a2b_kind_name(kinds[k].kind);
+    EXPECT(c, kinds[k].kind == k && name != NULL && strncmp(name, "Get", 3) == 0 &&
+                  strcmp(name + 3, kinds[k].name + strlen("KRZ_A2B_")) == 0);
+  }
+  EXPECT(c, krz_a2b_kind_name(KRZ_A2B_KINDS) == NULL);
 
   krz_a2b_destroy(x);
   krz_bface_destroy(bA);
@@ -269,7 +293,8 @@ static void Skipper(krz_com* com, int myid, int nproc, void* user) {
  * Each rank's lines come from its own thread, so each slot has one writer. */
 static void CountLine(int rank, const char* line, void* user) {
   int* counts = user;
-  if (rank >= 0 && rank < 8 && strstr(line, "_End: no _Begin") != NULL && strchr(line, '\n') == NULL)
+  if (rank >= 0 && rank < 8 && strstr(line, "_End: no _Begin") != NULL &&
+      strchr(line, '\n') == NULL)
     counts[rank]++;
 }
 

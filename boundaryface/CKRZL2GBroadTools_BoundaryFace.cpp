@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CKRZL2GBroadTools_Face.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZLine.h"
 #include "base/KRZScratch.h"
 #include "boundaryface/KRZBoundaryFaceSteps.h"
@@ -134,6 +135,7 @@ template <class T>
 void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_BoundaryFace& t,
                                                        const int* pCellID, T* pCellValue,
                                                        T* pGlobalFaceValue) {
+  krz::detail::CKRZLogScope logged(KRZLogged::BoundaryFaceTransfer);
   if (!HasFace(t))
     return;
   int n = 0;
@@ -144,6 +146,7 @@ void CKRZL2GBroadTools_BoundaryFace::Impl::GatherCells(CKRZL2GBroadTools_Boundar
 template <class T>
 void CKRZL2GBroadTools_BoundaryFace::Impl::ScatterCells(CKRZL2GBroadTools_BoundaryFace& t,
                                                         T* pGlobalFaceValue, T* pCellValue) {
+  krz::detail::CKRZLogScope logged(KRZLogged::BoundaryFaceTransfer);
   if (!HasFace(t))
     return;
   const int n = CurrentLocalCount(t, "scatter");

@@ -2,6 +2,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
@@ -147,6 +148,7 @@ CCOM_BroadTools* CCOM_BroadTools_CollectLocalArrayToMyid0::ArrangeMapRelation_Or
 template <class T>
 T* CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectFlat(
     CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Collect);
   CCOM_BroadTools* tools = ToolsFor(t, nLocal);
   if (tools == nullptr)
     return nullptr;
@@ -164,6 +166,7 @@ T* CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectFlat(
 template <class T>
 T** CCOM_BroadTools_CollectLocalArrayToMyid0::Impl::CollectRows(
     CCOM_BroadTools_CollectLocalArrayToMyid0& t, int nLocal, T* pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Collect);
   CCOM_BroadTools* tools = ToolsFor(t, nLocal);
   if (tools == nullptr)
     return nullptr;

@@ -6,6 +6,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZComTyped.h"
 #include "base/KRZElementTypes.h"
 #include "base/KRZLine.h"
@@ -246,6 +247,7 @@ int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) cons
 
 template <class T>
 int CCOM_BroadTools::Impl::Gather(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Gather);
   if (InFlight("GetGlobalArrayFromLocalArray"))
     return 0;
   Transit<T> s;
@@ -423,6 +425,7 @@ void CCOM_BroadTools::Impl::PlaceWithLines(CCOM_BroadTools& t, int p, int n, con
 }
 
 template <class T> int CCOM_BroadTools::Impl::Scatter(CCOM_BroadTools& t, T* pGlobal, T*& pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Scatter);
   if (InFlight("GetLocalArrayFromGlobalArray"))
     return 0;
   Transit<T> s;
@@ -592,6 +595,7 @@ template <class T> void CCOM_BroadTools::Impl::PickOwn(CCOM_BroadTools& t, Trans
 // nothing more is written, and 0 is returned.
 template <class T>
 int CCOM_BroadTools::Impl::Begin(CCOM_BroadTools& t, bool gather, T* source, T*& target) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Gather);
   const char* name = gather ? "GetGlobalArrayFromLocalArray" : "GetLocalArrayFromGlobalArray";
   if (m_pSplit) {
     CKRZLine() << name
@@ -614,6 +618,7 @@ int CCOM_BroadTools::Impl::Begin(CCOM_BroadTools& t, bool gather, T* source, T*&
 
 template <class T>
 int CCOM_BroadTools::Impl::End(CCOM_BroadTools& t, bool gather, T* source, T*& target) {
+  krz::detail::CKRZLogScope logged(KRZLogged::Gather);
   const char* name = gather ? "GetGlobalArrayFromLocalArray" : "GetLocalArrayFromGlobalArray";
   if (!m_pSplit) {
     CKRZLine() << name

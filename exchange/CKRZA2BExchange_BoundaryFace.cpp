@@ -9,6 +9,7 @@
 #include "CKRZCom.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZComTyped.h"
 #include "base/KRZLine.h"
 #include "boundaryface/KRZBoundaryFaceSteps.h"
@@ -195,6 +196,7 @@ bool CKRZA2BExchange_BoundaryFace::Impl::RefuseRelation(const int* relation, int
 }
 
 void CKRZA2BExchange_BoundaryFace::SetA2BRelation(int* pA2B, int* pB2A) {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BRelation);
   if (m_pFace_A == nullptr) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace do not use SetL2G_Face() as first step.";
     return;
@@ -253,6 +255,7 @@ void CKRZA2BExchange_BoundaryFace::Impl::TellNoRelation(const std::vector<int>& 
 }
 
 void CKRZA2BExchange_BoundaryFace::CreateA2BRelation() {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BRelation);
   int nA = 0, nB = 0;
   int** tableA = nullptr;
   int** tableB = nullptr;
@@ -553,6 +556,7 @@ void CKRZA2BExchange_BoundaryFace::Impl::End(CKRZA2BExchange_BoundaryFace& t, co
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& t, const Step& step,
                                                   T* pIn, T* pOut) {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BTransfer);
   if (!Ready(t))
     return;
   CKRZPostingCom* post = t.m_pImpl->Direct(t);
@@ -594,6 +598,7 @@ bool CKRZA2BExchange_BoundaryFace::Impl::OwnersApartFromNeighbours(
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::SplitBegin(CKRZA2BExchange_BoundaryFace& t, int kind,
                                                     const char* name, T* pIn, T* pOut) {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BTransfer);
   Pending& p = t.m_pImpl->m_Pending;
   if (p.active) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name << "_Begin: " << kKinds[p.kind].name
@@ -617,6 +622,7 @@ void CKRZA2BExchange_BoundaryFace::Impl::SplitBegin(CKRZA2BExchange_BoundaryFace
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::SplitEnd(CKRZA2BExchange_BoundaryFace& t, int kind,
                                                   const char* name, T* pIn, T* pOut) {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BTransfer);
   Pending& p = t.m_pImpl->m_Pending;
   if (!p.active) {
     CKRZLine() << "CKRZA2BExchange_BoundaryFace::" << name
@@ -740,6 +746,7 @@ int E::Impl::KindOf(const char* name) {
 // and both directions travel at once where B's owner and neighbour cells are apart; through a
 // communicator with only the six operations, the two transfers as they always were.
 template <class T> void E::Impl::TwoWay(E& t, T* pCellA, T* pCellB) {
+  krz::detail::CKRZLogScope logged(KRZLogged::A2BTransfer);
   const Step toB = kKinds[0].step, toA = kKinds[1].step;
   if (t.m_pFace_A == nullptr || PostingOf(t.m_pFace_A->m_pCom, t.m_pFace_A->m_nNProc) == nullptr) {
     Transfer<T>(t, toB, pCellA, pCellB);

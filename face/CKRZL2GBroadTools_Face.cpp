@@ -4,6 +4,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZCom.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZComTyped.h"
 #include "base/KRZCountSum.h"
 #include "base/KRZLine.h"
@@ -84,6 +85,7 @@ int CKRZL2GBroadTools_Face::COM_AllSumValue(int value) {
 }
 
 void CKRZL2GBroadTools_Face::SetLocalFace20(int nFaceLocal, int** ppFace20_Local) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceSetUp);
   if (nFaceLocal < 0) {
     CKRZLine() << "CKRZL2GBroadTools_Face: process " << m_nMyid << " passed the face count "
                << nFaceLocal << ", taken as 0";
@@ -261,6 +263,7 @@ int** CKRZL2GBroadTools_Face::CreateFace20_Global(int nFace, CCOM_BroadTools& br
 }
 
 void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceSetUp);
   ++m_pImpl->setUps;
   if (m_nMyid == 0) {
     m_ppL2GNode = ppL2GNode;
@@ -273,6 +276,7 @@ void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int** ppL2GFace)
 
 void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber_Global,
                                                int** ppFace20_Global) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceSetUp);
   SetL2GMapRelation(ppL2GNode, nullptr);
   if (m_nMyid == 0 && ppFace20_Global == nullptr) {
     CKRZLine() << "CKRZL2GBroadTools_Face: SetL2GMapRelation was given no global face table; "
@@ -290,6 +294,7 @@ void CKRZL2GBroadTools_Face::SetL2GMapRelation(int** ppL2GNode, int& nFaceNumber
 }
 
 void CKRZL2GBroadTools_Face::GetGlobalFace20(int& nFace, int**& ppFace20) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceSetUp);
   nFace = m_nFaceNumber_G;
   ppFace20 = m_ppFace20_G;
 }
@@ -303,6 +308,7 @@ bool CKRZL2GBroadTools_Face::Impl::HasRelation(const CKRZL2GBroadTools_Face& t) 
 
 template <class T>
 void CKRZL2GBroadTools_Face::Impl::Gather(CKRZL2GBroadTools_Face& t, T* pLocal, T* pGlobal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceTransfer);
   if (!HasRelation(t))
     return;
   T* global = pGlobal;
@@ -313,6 +319,7 @@ void CKRZL2GBroadTools_Face::Impl::Gather(CKRZL2GBroadTools_Face& t, T* pLocal, 
 
 template <class T>
 void CKRZL2GBroadTools_Face::Impl::Scatter(CKRZL2GBroadTools_Face& t, T* pGlobal, T* pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::FaceTransfer);
   if (!HasRelation(t))
     return;
   T* local = pLocal;

@@ -9,11 +9,13 @@
 #include <thread>
 
 #include "KRZLineSink.h"
+#include "KRZPerformanceLog.h"
 #include "KRZTypeCodes.h"
 
 using namespace krz::detail;
 
 namespace {
+long long Bytes(int type, int count) { return static_cast<long long>(KRZTypeSize(type)) * count; }
 
 MPI_Datatype ToMPI(int type) {
   switch (type) {
@@ -167,6 +169,8 @@ bool CKRZCom_MPI::ReceivedAsExpected(const MPI_Status& status, int source, int t
 }
 
 int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int comm) {
+  KRZLogMessage(true, Bytes(type, count));
+  CKRZLogWait wait;
   ++m_nCallCount;
   if (m_dDeadline <= 0.0)
     return MPI_Send(buf, count, ToMPI(type), dest, tag, ToComm(comm));
@@ -176,6 +180,8 @@ int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int com
 }
 
 int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int comm) {
+  KRZLogMessage(false, Bytes(type, count));
+  CKRZLogWait wait;
   ++m_nCallCount;
   MPI_Status status;
   int rc = MPI_SUCCESS;
@@ -192,6 +198,7 @@ int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int c
 }
 
 int CKRZCom_MPI::Broadcast(int type, void* buf, int count, int root, int comm) {
+  CKRZLogWait wait;
   ++m_nCallCount;
   Agree(kBroadcast, root, type, count);
   if (m_dDeadline <= 0.0)
@@ -212,6 +219,7 @@ int Reduce(void* in, void* out, int count, int type, MPI_Op op, MPI_Comm comm, b
 } // namespace
 
 int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
+  CKRZLogWait wait;
   ++m_nCallCount;
   Agree(kAllSum, 0, type, count);
   MPI_Request request;
@@ -220,6 +228,7 @@ int CKRZCom_MPI::AllSum(int type, void* in, void* out, int count, int comm) {
 }
 
 int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
+  CKRZLogWait wait;
   ++m_nCallCount;
   Agree(kAllMin, 0, type, count);
   MPI_Request request;
@@ -228,6 +237,7 @@ int CKRZCom_MPI::AllMin(int type, void* in, void* out, int count, int comm) {
 }
 
 int CKRZCom_MPI::Barrier(int comm) {
+  CKRZLogWait wait;
   ++m_nCallCount;
   Agree(kBarrier, 0, kTypeInt, 0);
   if (m_dDeadline <= 0.0)
@@ -238,6 +248,7 @@ int CKRZCom_MPI::Barrier(int comm) {
 }
 
 int CKRZCom_MPI::PostSend(int type, const void* buf, int count, int dest, int tag) {
+  KRZLogMessage(true, Bytes(type, count));
   ++m_nCallCount;
   m_Requests.emplace_back();
   m_PostedOps.push_back(PostedOp{"Send", dest, type, count, tag});
@@ -245,6 +256,7 @@ int CKRZCom_MPI::PostSend(int type, const void* buf, int count, int dest, int ta
 }
 
 int CKRZCom_MPI::PostRecv(int type, void* buf, int count, int source, int tag) {
+  KRZLogMessage(false, Bytes(type, count));
   ++m_nCallCount;
   m_Requests.emplace_back();
   m_PostedOps.push_back(PostedOp{"Recv", source, type, count, tag});
@@ -252,6 +264,7 @@ int CKRZCom_MPI::PostRecv(int type, void* buf, int count, int source, int tag) {
 }
 
 int CKRZCom_MPI::WaitAll() {
+  CKRZLogWait wait;
   ++m_nCallCount;
   const int n = static_cast<int>(m_Requests.size());
   std::vector<MPI_Status> statuses(m_Requests.size());
@@ -293,6 +306,7 @@ int CKRZCom_MPI::WaitAll() {
 }
 
 int CKRZCom_MPI::AllGatherInt(int value, int* all) {
+  CKRZLogWait wait;
   ++m_nCallCount;
   Agree(kAllGather, 0, kTypeInt, 1);
   if (m_dDeadline <= 0.0)

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "CKRZCom_MPI.h"
+#include "KRZPerformanceLog.h"
 
 KRZMPIRunResult KRZRunOnMPIWorld(const KRZMPIRankFunction& fn, bool capture) {
   KRZMPIRunResult result;
@@ -13,6 +14,8 @@ KRZMPIRunResult KRZRunOnMPIWorld(const KRZMPIRankFunction& fn, bool capture) {
     std::streambuf* previous = capture ? std::cout.rdbuf(&captured) : nullptr;
     try {
       result.mine = fn(com, com.Rank(), com.Size());
+      if (KRZPerformanceLogOn()) // the run's table, printed by rank 0
+        KRZPerformanceLogReport(com, com.Rank(), com.Size());
     } catch (...) {
       if (capture)
         std::cout.rdbuf(previous);

@@ -7,6 +7,7 @@
 #include "CKRZCom_Threads.h"
 #include "KRZLineSink.h"
 #include "KRZOutputRouter.h"
+#include "KRZPerformanceLog.h"
 
 KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptions& options) {
   KRZRunResult result;
@@ -29,6 +30,8 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
     CKRZCom_Threads com(world, rank);
     try {
       fn(com, rank, nproc);
+      if (KRZPerformanceLogOn()) // the run's table, printed by rank 0
+        KRZPerformanceLogReport(com, rank, nproc);
       world.Finish(rank);
     } catch (const KRZWorldAborted&) {
       // The world holds the report already.

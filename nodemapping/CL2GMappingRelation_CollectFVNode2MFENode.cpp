@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZRowTable.h"
 
 using namespace krz::detail;
@@ -50,6 +51,7 @@ void CL2GMappingRelation_CollectFVNode2MFENode::SetInitialize(int myid, int npro
 
 void CL2GMappingRelation_CollectFVNode2MFENode::SetMappinArrayCollectToMyid0(int nLocal,
                                                                              int* pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::NodeMapping);
   // Only rank 0 ever holds a table, so "already collected" is decided from a flag that every
   // rank sets alike: a second call does nothing anywhere.
   if (!m_pCollector || m_bCollected)

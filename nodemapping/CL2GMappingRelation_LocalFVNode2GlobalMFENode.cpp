@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CL2GMappingRelation_CollectFVNode2MFENode.h"
+#include "KRZPerformanceLog.h"
 #include "base/KRZLine.h"
 #include "base/KRZRowTable.h"
 
@@ -45,6 +46,7 @@ void CL2GMappingRelation_LocalFVNode2GlobalMFENode::SetInitialize(int myid, int 
 
 void CL2GMappingRelation_LocalFVNode2GlobalMFENode::SetMappinArrayCollectToMyid0(int nLocal,
                                                                                  int* pLocal) {
+  krz::detail::CKRZLogScope logged(KRZLogged::NodeMapping);
   m_pCollectFVNode2MFENode.reset(new CL2GMappingRelation_CollectFVNode2MFENode());
   m_pCollectFVNode2MFENode->SetInitialize(m_nMyid, m_nNProc, m_pCom);
   m_pCollectFVNode2MFENode->SetMappinArrayCollectToMyid0(nLocal, pLocal);
@@ -52,6 +54,7 @@ void CL2GMappingRelation_LocalFVNode2GlobalMFENode::SetMappinArrayCollectToMyid0
 
 void CL2GMappingRelation_LocalFVNode2GlobalMFENode::SetMappingRelation_FENode_Local2Global(
     int** pFENodeLocal2Global, int**, eDomain) {
+  krz::detail::CKRZLogScope logged(KRZLogged::NodeMapping);
   m_pFENode_Local2Global = pFENodeLocal2Global;
 }
 

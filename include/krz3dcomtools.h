@@ -101,6 +101,25 @@ typedef void (*krz_rank_function)(krz_com* com, int myid, int nproc, void* user)
 KRZ3DCOMTOOLS_C_EXPORT int krz_run_ranks(int nproc, krz_rank_function fn, void* user,
                                          int deadline_ms);
 
+/* ---- the performance log ----------------------------------------------------------------- */
+/* One operation's counts on the calling rank (the table's row; see KRZPerformanceLog.h). */
+typedef struct krz_log_entry {
+  const char* operation; /* its name in the table (static text) */
+  long long calls;
+  double seconds;      /* inside the calls */
+  double wait_seconds; /* of which waiting for messages and collectives */
+  long long messages_sent, messages_received;
+  long long bytes_sent, bytes_received;
+} krz_log_entry;
+/* Not collective; process-wide. Switches the log on (non-zero) or off; it is off unless
+ * KRZ3DCOMTOOLS_LOG_VIEW=1 is set. */
+KRZ3DCOMTOOLS_C_EXPORT int krz_log_view(int on);
+/* Not collective. The calling rank's counts: up to `capacity` entries into `entries` (owned by
+ * the caller), *count set to the number of operations the log knows. */
+KRZ3DCOMTOOLS_C_EXPORT int krz_log_entries(krz_log_entry* entries, int capacity, int* count);
+/* Collective over com: rank 0 prints the table of every rank's counts (minimum, maximum, ratio). */
+KRZ3DCOMTOOLS_C_EXPORT int krz_log_report(krz_com* com);
+
 /* ---- CCOM_BroadTools: map relation, gather and scatter ------------------------------------ */
 typedef struct krz_broadtools krz_broadtools;
 

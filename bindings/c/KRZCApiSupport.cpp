@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "KRZLineSink.h"
+#include "KRZPerformanceLog.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3DCOMTOOLS_C_HAVE_MPI
 #include "CKRZCom_MPI.h"
@@ -61,6 +62,25 @@ extern "C" {
 
 const char* krz_last_error(void) { return krz::capi::t_LastError.c_str(); }
 const char* krz_version(void) { return KRZ3DCOMTOOLS_VERSION_STRING; }
+
+int krz_log_view(int on) {
+  KRZSetPerformanceLog(on != 0);
+  return KRZ_OK;
+}
+
+int krz_log_entries(krz_log_entry* entries, int capacity, int* count) {
+  if (count == nullptr || (capacity > 0 && entries == nullptr))
+    return Fail(KRZ_ERR_NULL_ARRAY, "krz_log_entries: count or entries is null");
+  const std::vector<KRZLogEntry> log = KRZPerformanceLogOfThisRank();
+  *count = static_cast<int>(log.size());
+  for (int k = 0; k < capacity && k < *count; ++k) {
+    const KRZLogEntry& e = log[static_cast<size_t>(k)];
+    entries[k] = krz_log_entry{e.operation,   e.calls,        e.seconds,
+                               e.waitSeconds, e.messagesSent, e.messagesReceived,
+                               e.bytesSent,   e.bytesReceived};
+  }
+  return KRZ_OK;
+}
 
 int krz_set_line_sink(krz_line_sink sink, void* user) {
   KRZSetLineSink(sink, user); // the same signature
@@ -145,6 +165,15 @@ int krz_com_size(const krz_com* com, int* size) {
     return Fail(KRZ_ERR_NULL_ARRAY, "krz_com_size: size is null");
   *size = com->size;
   return KRZ_OK;
+}
+
+int krz_log_report(krz_com* com) {
+  if (com == nullptr || com->com == nullptr)
+    return NullHandle("krz_log_report");
+  return Guarded("krz_log_report", [&] {
+    KRZPerformanceLogReport(*com->com, com->rank, com->size);
+    return KRZ_OK;
+  });
 }
 
 int krz_run_ranks(int nproc, krz_rank_function fn, void* user, int deadline_ms) {

@@ -44,6 +44,8 @@ def interfaces():
            ["type(c_ptr), value :: com", "integer(c_int), intent(out) :: rank"]))
     add(fn("krz_com_size", ["com", "size"],
            ["type(c_ptr), value :: com", "integer(c_int), intent(out) :: size"]))
+    add(fn("krz_log_view", ["on"], ["integer(c_int), value :: on"]))
+    add(fn("krz_log_report", ["com"], ["type(c_ptr), value :: com"]))
     add(fn("krz_set_line_sink", ["sink", "user"],
            ["type(c_funptr), value :: sink", "type(c_ptr), value :: user"]))
     add(fn("krz_run_ranks", ["nproc", "fn", "user", "deadline_ms"],

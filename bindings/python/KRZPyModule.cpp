@@ -4,6 +4,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "KRZPerformanceLog.h"
 #include "KRZPyCommon.h"
 #include "KRZPyOutput.h"
 #include "KRZRunRanks.h"
@@ -133,6 +134,42 @@ PYBIND11_MODULE(krz3dcomtools, m) {
         "deadline seconds (a deadlock).");
 
   BindLines(m);
+  m.def(
+      "log_view", [](bool on) { KRZSetPerformanceLog(on); }, py::arg("on") = true,
+      "log_view(on=True)\n\nNot collective; process-wide. Switches the performance log on or off "
+      "(off unless KRZ3DCOMTOOLS_LOG_VIEW=1). On, each rank counts per operation its calls, time, "
+      "waiting, messages and bytes; run_ranks prints rank 0's table at the end of a run.");
+  m.def(
+      "log_entries",
+      [] {
+        py::dict entries;
+        for (const KRZLogEntry& e : KRZPerformanceLogOfThisRank()) {
+          py::dict d;
+          d["calls"] = e.calls;
+          d["seconds"] = e.seconds;
+          d["wait_seconds"] = e.waitSeconds;
+          d["messages_sent"] = e.messagesSent;
+          d["messages_received"] = e.messagesReceived;
+          d["bytes_sent"] = e.bytesSent;
+          d["bytes_received"] = e.bytesReceived;
+          entries[e.operation] = d;
+        }
+        return entries;
+      },
+      "log_entries() -> dict\n\nNot collective. The calling rank's counts: operation name -> dict "
+      "of calls, seconds, wait_seconds, messages_sent, messages_received, bytes_sent, "
+      "bytes_received.");
+  m.def(
+      "log_report",
+      [](PyCom& com) {
+        CKRZCom* c = ComOf(com);
+        const std::string text =
+            Released([&] { return KRZPerformanceLogReport(*c, com.rank, com.size, false); });
+        return text;
+      },
+      py::arg("com"),
+      "log_report(com) -> str\n\nCollective over com. Rank 0 receives the table of every rank's "
+      "counts (minimum, maximum, ratio over the ranks); other ranks receive ''.");
   BindTransfer(m);
   BindFaces(m);
   BindBench(m);

@@ -324,6 +324,24 @@ static int LinesReachTheSink(int nproc, krz_com* com, int myid) {
   return wrong;
 }
 
+/* The performance log of one gather: one call, and rank 0 receives a message from each rank. */
+static void OneGatherLogged(krz_com* com, int myid, int nproc, void* user) {
+  int* wrong = user;
+  krz_broadtools* tools = NULL;
+  krz_broadtools_create(&tools);
+  krz_broadtools_SetInitialize(tools, myid, nproc, com);
+  krz_broadtools_SetMapRelation_DefaultRelation(tools, 1);
+  double v[2] = {0, 1}, g[9] = {0};
+  krz_broadtools_gather_double(tools, v, g);
+  krz_broadtools_destroy(tools);
+  krz_log_entry entries[16];
+  int count = 0;
+  krz_log_entries(entries, 16, &count);
+  wrong[myid] = count < 1 || strcmp(entries[0].operation, "CCOM_BroadTools gather") != 0 ||
+                entries[0].calls != 1 ||
+                entries[0].messages_received != (myid == 0 ? nproc - 1 : 0);
+}
+
 int main(int argc, char** argv) {
   int failed = 0;
   if (argc > 1 && strcmp(argv[1], "threads") == 0) {
@@ -337,6 +355,14 @@ int main(int argc, char** argv) {
         failed |= failures[r] != 0;
     }
     failed |= LinesReachTheSink(3, NULL, 0);
+    int wrong[3] = {0, 0, 0};
+    krz_log_view(1);
+    krz_run_ranks(3, OneGatherLogged, wrong, 0);
+    krz_log_view(0);
+    if (wrong[0] || wrong[1] || wrong[2]) {
+      printf("the performance log did not count the gather\n");
+      failed = 1;
+    }
     if (krz_run_ranks(2, Skipper, NULL, 2000) != KRZ_ERR_ABORTED ||
         strstr(krz_last_error(), "krz_run_ranks") == NULL) {
       printf("a skipped collective was not reported\n");

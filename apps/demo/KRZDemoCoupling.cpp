@@ -9,6 +9,7 @@
 
 #include "KRZBenchUtil.h"
 #include "KRZPartition.h"
+#include "KRZPerformanceLog.h"
 #include "KRZStages.h"
 #include "testing/KRZCoupledPair.h"
 
@@ -145,5 +146,18 @@ std::string KRZDemoJson(const KRZDemoReport& r) {
   j["stages"] = nlohmann::json::array();
   for (const KRZStageRow& s : r.stages)
     j["stages"].push_back({{"what", s.what}, {"ms", s.ms}, {"check", s.check}});
+  if (KRZPerformanceLogOn()) { // rank 0's own counts (the table on standard output has them all)
+    j["performance_log_rank0"] = nlohmann::json::array();
+    for (const KRZLogEntry& e : KRZPerformanceLogOfThisRank())
+      if (e.calls > 0)
+        j["performance_log_rank0"].push_back({{"operation", e.operation},
+                                              {"calls", e.calls},
+                                              {"seconds", e.seconds},
+                                              {"wait_seconds", e.waitSeconds},
+                                              {"messages_sent", e.messagesSent},
+                                              {"messages_received", e.messagesReceived},
+                                              {"bytes_sent", e.bytesSent},
+                                              {"bytes_received", e.bytesReceived}});
+  }
   return j.dump(2) + "\n";
 }

@@ -1,58 +1,3 @@
-// CCOM_BroadTools: the map relation between every rank's local numbering and one global
-// numbering, and the transfers through it.
-//
-// Numbering: values arrays are 1-based. A local array of rank p holds n_p+1 elements (element 0
-// travels along but belongs to no item); the global array holds n_G+1. Global numbers are 1..n_G;
-// 0 addresses element 0 of the global array ("no global counterpart"). Rank numbers and the count
-// array are 0-based.
-//
-// Life: SetInitialize, then the relation (SetMapRelation on rank 0, or
-// SetMapRelation_DefaultRelation on every rank), then queries and transfers. The first
-// GetDimension_Local or transfer of a multi-rank run is collective: it checks the relation on
-// every rank and hands the counts from rank 0 to the others. Later calls use them.
-//
-// Two routes, one result. Through a communicator that also offers CKRZPostingCom (both engines
-// of this project) rank 0 posts every message of a transfer at once, the other ranks learn the
-// counts in one all-gather and hold no rows (memory per rank: its own items), and no transfer
-// ends in a barrier. Through a communicator with only CKRZCom's six operations (a caller's own)
-// the library makes the calls it always made: every rank receives a copy of every row, rank 0
-// relays one blocking message after the other, every transfer ends in a barrier. Arrays, return
-// values and lines are the same on both routes; every rank of a run uses the same kind.
-//
-// Ownership: the communicator and a relation handed to SetMapRelation are borrowed (the caller
-// keeps and frees them, and they must outlive the object's use of them). Everything the object
-// allocates itself (the default relation, the copies received by ranks other than 0, the scratch
-// arrays, the orders of scattered relations) is owned and released by it. Arrays that a transfer
-// allocates for a null argument belong to the caller (release with delete[]). Copies duplicate
-// what the object owns and share what it borrows; not collective.
-//
-// Rank 0 may edit the entries of its relation table in place between transfers (counts and row
-// pointers unchanged): every transfer uses the table as it is at that call.
-//
-// Placement order: when the same relation scatters its items over a global array of 2^20
-// elements or more, rank 0 prepares at the second transfer an order in which every rank sends and
-// receives its values (sorted by global number), so that rank 0 writes and reads the global array
-// front to back; it is used from then on (same results as item by item, last writer included).
-// Rank 0 holds 8 bytes per item of all ranks, every rank 8 bytes per own item plus one staged
-// element per own item and element type transferred, for the object's life; the transfer that
-// prepares it costs a few steady transfers. Such relations (large when distributed) cost one
-// broadcast of an int per transfer.
-//
-// Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
-// are out of range, makes the check fail on every rank with a line on standard output; the
-// transfers then return 0 on every rank and move nothing. Without SetInitialize (or with myid
-// outside 0..nproc-1) a transfer says so and returns 0; such a rank still takes part in the first
-// check, so that every rank refuses with it instead of waiting. A negative global dimension, and
-// a default relation refused for its size, are refused at every call until a relation is set
-// again (after distribution rank 0 still exchanges the messages, moves no item and returns 0). A
-// null array of values where one is needed (pLocal of a gather, rank 0's pGlobal of a scatter): the
-// rank still takes part, with zeros, says so and returns 0. Messages always carry the counts the
-// check distributed: where rank 0's table no longer holds them (a relation replaced or a count
-// edited after the check), rank 0 names the process and both counts, moves only the items both
-// cover, and returns 0; to change counts, set the relation anew on every rank
-// (SetMapRelation_DefaultRelation, or a new object). A scatter item rank 0 cannot serve (global
-// number out of range) receives 0. A default relation whose counts sum past 2147483647 is refused
-// on every rank.
 #ifndef KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 #define KRZ3DCOMTOOLS_CCOM_BROADTOOLS_H
 
@@ -70,13 +15,70 @@ namespace krz::detail {
 template <class T> int GatherIntoRows(CCOM_BroadTools& tools, T* pLocal, T** rows);
 } // namespace krz::detail
 
+/// CCOM_BroadTools: the map relation between every rank's local numbering and one global
+/// numbering, and the transfers through it.
+///
+/// Numbering: values arrays are 1-based. A local array of rank p holds n_p+1 elements (element 0
+/// travels along but belongs to no item); the global array holds n_G+1. Global numbers are 1..n_G;
+/// 0 addresses element 0 of the global array ("no global counterpart"). Rank numbers and the count
+/// array are 0-based.
+///
+/// Life: SetInitialize, then the relation (SetMapRelation on rank 0, or
+/// SetMapRelation_DefaultRelation on every rank), then queries and transfers. The first
+/// GetDimension_Local or transfer of a multi-rank run is collective: it checks the relation on
+/// every rank and hands the counts from rank 0 to the others. Later calls use them.
+///
+/// Two routes, one result. Through a communicator that also offers CKRZPostingCom (both engines
+/// of this project) rank 0 posts every message of a transfer at once, the other ranks learn the
+/// counts in one all-gather and hold no rows (memory per rank: its own items), and no transfer
+/// ends in a barrier. Through a communicator with only CKRZCom's six operations (a caller's own)
+/// the library makes the calls it always made: every rank receives a copy of every row, rank 0
+/// relays one blocking message after the other, every transfer ends in a barrier. Arrays, return
+/// values and lines are the same on both routes; every rank of a run uses the same kind.
+///
+/// Ownership: the communicator and a relation handed to SetMapRelation are borrowed (the caller
+/// keeps and frees them, and they must outlive the object's use of them). Everything the object
+/// allocates itself (the default relation, the copies received by ranks other than 0, the scratch
+/// arrays, the orders of scattered relations) is owned and released by it. Arrays that a transfer
+/// allocates for a null argument belong to the caller (release with delete[]). Copies duplicate
+/// what the object owns and share what it borrows; not collective.
+///
+/// Rank 0 may edit the entries of its relation table in place between transfers (counts and row
+/// pointers unchanged): every transfer uses the table as it is at that call.
+///
+/// Placement order: when the same relation scatters its items over a global array of 2^20
+/// elements or more, rank 0 prepares at the second transfer an order in which every rank sends and
+/// receives its values (sorted by global number), so that rank 0 writes and reads the global array
+/// front to back; it is used from then on (same results as item by item, last writer included).
+/// Rank 0 holds 8 bytes per item of all ranks, every rank 8 bytes per own item plus one staged
+/// element per own item and element type transferred, for the object's life; the transfer that
+/// prepares it costs a few steady transfers. Such relations (large when distributed) cost one
+/// broadcast of an int per transfer.
+///
+/// Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers
+/// are out of range, makes the check fail on every rank with a line on standard output; the
+/// transfers then return 0 on every rank and move nothing. Without SetInitialize (or with myid
+/// outside 0..nproc-1) a transfer says so and returns 0; such a rank still takes part in the first
+/// check, so that every rank refuses with it instead of waiting. A negative global dimension, and
+/// a default relation refused for its size, are refused at every call until a relation is set
+/// again (after distribution rank 0 still exchanges the messages, moves no item and returns 0). A
+/// null array of values where one is needed (pLocal of a gather, rank 0's pGlobal of a scatter):
+/// the rank still takes part, with zeros, says so and returns 0. Messages always carry the counts
+/// the check distributed: where rank 0's table no longer holds them (a relation replaced or a count
+/// edited after the check), rank 0 names the process and both counts, moves only the items both
+/// cover, and returns 0; to change counts, set the relation anew on every rank
+/// (SetMapRelation_DefaultRelation, or a new object). A scatter item rank 0 cannot serve (global
+/// number out of range) receives 0. A default relation whose counts sum past 2147483647 is refused
+/// on every rank.
 class KRZ3DCOMTOOLS_EXPORT CCOM_BroadTools {
 public:
   CCOM_BroadTools();
   ~CCOM_BroadTools();
+  ///@{
   /// Copies: what the object owns is duplicated, what it borrows is shared. Not collective.
   CCOM_BroadTools(const CCOM_BroadTools& other);
   CCOM_BroadTools& operator=(const CCOM_BroadTools& other);
+  ///@}
 
   /// Stores this rank's number (0..nproc-1), the rank count and the borrowed communicator.
   void SetInitialize(int myid, int nproc, CKRZCom* com);
@@ -101,6 +103,7 @@ public:
   /// Non-zero switches on the debug lines.
   void SetIfOpenDebugMode(int on);
 
+  ///@{
   /// Gather. Collective. pLocal: this rank's n_myid+1 values (borrowed). pGlobal: on rank 0 the
   /// caller's n_G+1 array, or null to have one allocated (then owned by the caller); untouched
   /// elsewhere. Rank 0 writes rank by rank, local item by local item: the last writer wins.
@@ -110,7 +113,9 @@ public:
   int GetGlobalArrayFromLocalArray(int* pLocal, int*& pGlobal);
   int GetGlobalArrayFromLocalArray(bool* pLocal, bool*& pGlobal);
   int GetGlobalArrayFromLocalArray(char* pLocal, char*& pGlobal);
+  ///@}
 
+  ///@{
   /// Scatter. Collective. pGlobal: rank 0's n_G+1 values (borrowed; may be null elsewhere).
   /// pLocal: the caller's n_myid+1 array, or null to have one allocated on any rank (then owned
   /// by the caller). Element 0 of pLocal is not written. Returns 1 on every rank, or 0 on every
@@ -120,7 +125,9 @@ public:
   int GetLocalArrayFromGlobalArray(int* pGlobal, int*& pLocal);
   int GetLocalArrayFromGlobalArray(bool* pGlobal, bool*& pLocal);
   int GetLocalArrayFromGlobalArray(char* pGlobal, char*& pLocal);
+  ///@}
 
+  ///@{
   /// Split gather and scatter, for computing while the values travel: _Begin(source, target)
   /// reads the source and posts the messages, _End with the same arguments waits and writes the
   /// target (and hands over an array allocated for a null target). Collective, the arguments,
@@ -154,6 +161,7 @@ public:
   int GetLocalArrayFromGlobalArray_End(int* pGlobal, int*& pLocal);
   int GetLocalArrayFromGlobalArray_End(bool* pGlobal, bool*& pLocal);
   int GetLocalArrayFromGlobalArray_End(char* pGlobal, char*& pLocal);
+  ///@}
 
 private:
   struct Impl; // everything else the object holds, and the steps behind the operations
@@ -170,6 +178,7 @@ private:
   int m_nDimension_G;
   int* m_pNDimension_L; ///< nproc counts, 0-based by rank (a one-rank run: 1)
   int** m_pL2GArray;    ///< nproc rows; row p has m_pNDimension_L[p]+1 entries, 1-based
+  ///@{
   /// Scratch per element type, owned (null until first used): on rank 0 the largest other rank's
   /// array, elsewhere this rank's sorted message; n_p+1 elements of the largest such n_p.
   double* m_pBufferDouble;
@@ -181,6 +190,7 @@ private:
   bool m_bIfOwnMap;
   int m_nIfOpenDebugMode;
   std::unique_ptr<Impl> m_pImpl;
+  ///@}
 };
 
 #endif

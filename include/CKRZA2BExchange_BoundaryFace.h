@@ -1,31 +1,3 @@
-// CKRZA2BExchange_BoundaryFace: couples two domains, A and B, across a shared boundary.
-//
-// Borrows each domain's face object and boundary-face object (they must outlive this object).
-// On rank 0 it holds the relation that pairs every global boundary face of A with the global
-// boundary face of B that has the same node set (0: no partner), handed in or found by face
-// matching, and one work array of global face values per domain and element type.
-//
-// Every transfer is collective. Through a communicator with only CKRZCom's six operations it runs
-// three steps: gather the source values into the source domain's global face array on rank 0,
-// pull them into the target numbering through the relation, scatter them into the target array.
-// Through one that also offers CKRZPostingCom (both engines of this project) the values go rank
-// to rank instead: rank 0 composes, once per relation (again after a face object is set up
-// anew or a new relation is set), which local values of each rank go to which rank and land on
-// which local face, and hands every rank only its own lists; each transfer then costs one
-// broadcast of an int plus the posted messages, rank 0 moving only its own share. The results
-// are the same, bit for bit (the last writer where local faces share a global face, 0 for an
-// unpaired face); relations the direct route does not serve (a local face without a global face
-// in 1..n, a global face without a local one) keep the three steps. Arrays: cell arrays are indexed
-// by the cell ids of the domain's boundary-face object; face arrays by the domain's local faces
-// (local count + 1 entries). The first array is read, the second written (the two-way exchange
-// reads and writes both); both belong to the caller.
-//
-// A target face without partner receives 0. Without a relation on rank 0 every target face is
-// taken as unpaired (with one line), and so is every face once a face object has been set up
-// again since the relation was made (one line; SetA2BRelation makes it anew). A rank without
-// the two face objects cannot take part (it says so and moves nothing); a rank without a
-// boundary-face object still takes part in the face transfers, with zeros, and writes no cell
-// (one line).
 #ifndef KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 #define KRZ3DCOMTOOLS_CKRZA2BEXCHANGE_BOUNDARYFACE_H
 
@@ -37,13 +9,43 @@
 class CKRZL2GBroadTools_Face;
 class CKRZL2GBroadTools_BoundaryFace;
 
+/// CKRZA2BExchange_BoundaryFace: couples two domains, A and B, across a shared boundary.
+///
+/// Borrows each domain's face object and boundary-face object (they must outlive this object).
+/// On rank 0 it holds the relation that pairs every global boundary face of A with the global
+/// boundary face of B that has the same node set (0: no partner), handed in or found by face
+/// matching, and one work array of global face values per domain and element type.
+///
+/// Every transfer is collective. Through a communicator with only CKRZCom's six operations it runs
+/// three steps: gather the source values into the source domain's global face array on rank 0,
+/// pull them into the target numbering through the relation, scatter them into the target array.
+/// Through one that also offers CKRZPostingCom (both engines of this project) the values go rank
+/// to rank instead: rank 0 composes, once per relation (again after a face object is set up
+/// anew or a new relation is set), which local values of each rank go to which rank and land on
+/// which local face, and hands every rank only its own lists; each transfer then costs one
+/// broadcast of an int plus the posted messages, rank 0 moving only its own share. The results
+/// are the same, bit for bit (the last writer where local faces share a global face, 0 for an
+/// unpaired face); relations the direct route does not serve (a local face without a global face
+/// in 1..n, a global face without a local one) keep the three steps. Arrays: cell arrays are
+/// indexed by the cell ids of the domain's boundary-face object; face arrays by the domain's local
+/// faces (local count + 1 entries). The first array is read, the second written (the two-way
+/// exchange reads and writes both); both belong to the caller.
+///
+/// A target face without partner receives 0. Without a relation on rank 0 every target face is
+/// taken as unpaired (with one line), and so is every face once a face object has been set up
+/// again since the relation was made (one line; SetA2BRelation makes it anew). A rank without
+/// the two face objects cannot take part (it says so and moves nothing); a rank without a
+/// boundary-face object still takes part in the face transfers, with zeros, and writes no cell
+/// (one line).
 class KRZ3DCOMTOOLS_EXPORT CKRZA2BExchange_BoundaryFace {
 public:
   CKRZA2BExchange_BoundaryFace();
   ~CKRZA2BExchange_BoundaryFace();
+  ///@{
   /// Copies the relation and share the borrowed objects; work arrays are the copy's own.
   CKRZA2BExchange_BoundaryFace(const CKRZA2BExchange_BoundaryFace& other);
   CKRZA2BExchange_BoundaryFace& operator=(const CKRZA2BExchange_BoundaryFace& other);
+  ///@}
 
   /// Stores (borrows) the two face objects. Not collective.
   void SetL2G_Face(CKRZL2GBroadTools_Face* pFaceA, CKRZL2GBroadTools_Face* pFaceB);
@@ -57,49 +59,74 @@ public:
   /// the two face objects' global face tables. Replaces an earlier relation.
   void SetA2BRelation(int* pA2B, int* pB2A);
 
+  ///@{
   /// Counts of the boundary-face objects; 0 while they are not set.
   int GetBoundaryFaceNumber_Global_A();
   int GetBoundaryFaceNumber_Global_B();
   int GetBoundaryFaceNumber_Local_A();
   int GetBoundaryFaceNumber_Local_B();
+  ///@}
 
+  ///@{
   /// Owner cells of A -> neighbour cells of B (cell arrays of A, then of B).
   void GetBoundaryCellValue_A2B_FromOwner2Neighbor(double* pCellA, double* pCellB);
   void GetBoundaryCellValue_A2B_FromOwner2Neighbor(int* pCellA, int* pCellB);
+  ///@}
+  ///@{
   /// Owner cells of B -> neighbour cells of A.
   void GetBoundaryCellValue_B2A_FromOwner2Neighbor(double* pCellB, double* pCellA);
   void GetBoundaryCellValue_B2A_FromOwner2Neighbor(int* pCellB, int* pCellA);
+  ///@}
+  ///@{
   /// A to B, then B to A, both from owner to neighbour cells: the results of the two transfers
   /// called one after the other. On the direct route both directions travel at once where no
   /// cell of B on this rank is both an owner and a neighbour cell (B to A then reads nothing A to
   /// B writes).
   void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(double* pCellA, double* pCellB);
   void GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(int* pCellA, int* pCellB);
+  ///@}
+  ///@{
   /// Local faces of A -> neighbour cells of B.
   void GetBoundaryCellValue_A2B_FromFace2Neighbor(double* pFaceA, double* pCellB);
   void GetBoundaryCellValue_A2B_FromFace2Neighbor(int* pFaceA, int* pCellB);
+  ///@}
+  ///@{
   /// Local faces of B -> neighbour cells of A.
   void GetBoundaryCellValue_B2A_FromFace2Neighbor(double* pFaceB, double* pCellA);
   void GetBoundaryCellValue_B2A_FromFace2Neighbor(int* pFaceB, int* pCellA);
+  ///@}
+  ///@{
   /// Owner cells of A -> local faces of B.
   void GetFaceValue_A2B_FromOwner2Face(double* pCellA, double* pFaceB);
   void GetFaceValue_A2B_FromOwner2Face(int* pCellA, int* pFaceB);
+  ///@}
+  ///@{
   /// Neighbour cells of A -> local faces of B.
   void GetFaceValue_A2B_FromNeighbor2Face(double* pCellA, double* pFaceB);
   void GetFaceValue_A2B_FromNeighbor2Face(int* pCellA, int* pFaceB);
+  ///@}
+  ///@{
   /// Owner cells of B -> local faces of A.
   void GetFaceValue_B2A_FromOwner2Face(double* pCellB, double* pFaceA);
   void GetFaceValue_B2A_FromOwner2Face(int* pCellB, int* pFaceA);
+  ///@}
+  ///@{
   /// Neighbour cells of B -> local faces of A.
   void GetFaceValue_B2A_FromNeighbor2Face(double* pCellB, double* pFaceA);
   void GetFaceValue_B2A_FromNeighbor2Face(int* pCellB, int* pFaceA);
+  ///@}
+  ///@{
   /// Local faces of A -> local faces of B.
   void GetFaceValue_A2B_FromFace2Face(double* pFaceA, double* pFaceB);
   void GetFaceValue_A2B_FromFace2Face(int* pFaceA, int* pFaceB);
+  ///@}
+  ///@{
   /// Local faces of B -> local faces of A.
   void GetFaceValue_B2A_FromFace2Face(double* pFaceB, double* pFaceA);
   void GetFaceValue_B2A_FromFace2Face(int* pFaceB, int* pFaceA);
+  ///@}
 
+  ///@{
   /// Split transfers, for computing while the values travel: name_Begin(pIn, pOut) reads the
   /// source and posts the messages, name_End(pIn, pOut) waits and writes the target; the caller
   /// may compute in between but must not write the source nor read or write the target. Both
@@ -154,6 +181,7 @@ public:
   void GetFaceValue_B2A_FromFace2Face_Begin(int* pFaceB, int* pFaceA);
   void GetFaceValue_B2A_FromFace2Face_End(double* pFaceB, double* pFaceA);
   void GetFaceValue_B2A_FromFace2Face_End(int* pFaceB, int* pFaceA);
+  ///@}
 
 private:
   struct Impl; // the steps of the transfers and the relation's bookkeeping

@@ -1,17 +1,3 @@
-// CKRZL2GBroadTools_Face: one global numbering for the faces every rank knows, the global face
-// table on rank 0, and face values moved between local and global numbering.
-//
-// Faces are Face20 records: five ints, slot 0 the node count k (1..4), slots 1..k the node
-// numbers, 0 in the slots past k. A face table is a 1-based array of record pointers (entry 0
-// unused). Maps are per-rank row tables (rows indexed by rank from 0, row p 1-based with entry 0
-// zero): the face map gives the global face of each local face, the node map the global node of
-// each local node.
-//
-// Order of use: SetInitialize; SetLocalFace20 (collective); one SetL2GMapRelation overload
-// (collective); then transfers and GetGlobalFace20. The local face table and the node map are
-// borrowed and must stay valid until SetL2GMapRelation has returned; they are read on rank 0 only
-// (the node map) or on every rank (the local faces). Everything else the object keeps (counts,
-// face map, global face table, transfer object) it owns.
 #ifndef KRZ3DCOMTOOLS_CKRZL2GBROADTOOLS_FACE_H
 #define KRZ3DCOMTOOLS_CKRZL2GBROADTOOLS_FACE_H
 
@@ -23,13 +9,29 @@
 class CKRZCom;
 class CCOM_BroadTools;
 
+/// CKRZL2GBroadTools_Face: one global numbering for the faces every rank knows, the global face
+/// table on rank 0, and face values moved between local and global numbering.
+///
+/// Faces are Face20 records: five ints, slot 0 the node count k (1..4), slots 1..k the node
+/// numbers, 0 in the slots past k. A face table is a 1-based array of record pointers (entry 0
+/// unused). Maps are per-rank row tables (rows indexed by rank from 0, row p 1-based with entry 0
+/// zero): the face map gives the global face of each local face, the node map the global node of
+/// each local node.
+///
+/// Order of use: SetInitialize; SetLocalFace20 (collective); one SetL2GMapRelation overload
+/// (collective); then transfers and GetGlobalFace20. The local face table and the node map are
+/// borrowed and must stay valid until SetL2GMapRelation has returned; they are read on rank 0 only
+/// (the node map) or on every rank (the local faces). Everything else the object keeps (counts,
+/// face map, global face table, transfer object) it owns.
 class KRZ3DCOMTOOLS_EXPORT CKRZL2GBroadTools_Face {
 public:
   CKRZL2GBroadTools_Face();
   ~CKRZL2GBroadTools_Face();
+  ///@{
   /// Deep copies of everything owned; borrowed tables and the communicator are shared.
   CKRZL2GBroadTools_Face(const CKRZL2GBroadTools_Face& other);
   CKRZL2GBroadTools_Face& operator=(const CKRZL2GBroadTools_Face& other);
+  ///@}
 
   /// Stores this rank's number, the rank count and the borrowed communicator. Not collective.
   void SetInitialize(int myid, int nproc, CKRZCom* pCom);
@@ -42,9 +44,11 @@ public:
 
   /// Sum of the local face counts (known on every rank after SetLocalFace20).
   int GetFaceNumber_Global();
+  ///@{
   /// Local face count of rank iProc; 0 before SetLocalFace20 or outside 0..nproc-1.
   int GetFaceNumber_Local(int iProc);
   int Getmyid();
+  ///@}
 
   /// Collective. Rank 0: ppL2GNode is the node map (borrowed); ppL2GFace the face map (copied),
   /// or null for the default numbering (rank 0's faces first, then rank 1's, ...). Builds the
@@ -62,19 +66,24 @@ public:
   /// free; null on other ranks).
   void GetGlobalFace20(int& nFace, int**& ppFace20);
 
+  ///@{
   /// Collective gather: pLocal holds this rank's GetFaceNumber_Local(myid)+1 values; rank 0's
   /// pGlobal (GetFaceNumber_Global()+1 values) receives them at their global numbers. Both
   /// borrowed; pGlobal is read on rank 0 only.
   void GetValue_FromLocalFaceToGloblaFace(double* pLocal, double* pGlobal);
   void GetValue_FromLocalFaceToGloblaFace(int* pLocal, int* pGlobal);
+  ///@}
+  ///@{
   /// Collective scatter: the reverse. pGlobal is read on rank 0 only; every rank's pLocal is
   /// written at entries 1..its local count.
   void GetValue_FromGlobalFaceToLocalFace(double* pGlobal, double* pLocal);
   void GetValue_FromGlobalFaceToLocalFace(int* pGlobal, int* pLocal);
+  ///@}
 
 private:
   friend class CKRZA2BExchange_BoundaryFace; // reads SetUpCount() to tell a stale A/B relation
 
+  ///@{
   /// How many times this object was set up (SetLocalFace20, SetL2GMapRelation) so far.
   long long SetUpCount() const;
   int** Copy_L2GFaceMapping(int** ppL2GFace);
@@ -82,6 +91,7 @@ private:
   void Rearrange_L2GFaceMapping(int** ppL2GFace, const int* pA2B);
   int COM_AllSumValue(int value);
   int** CreateFace20_Global(int nFace, CCOM_BroadTools& broadTools, int** ppL2GNode);
+  ///@}
 
   struct Impl; // the storage behind m_ppFace20_G and m_ppL2GFace, and the steps behind the calls
 

@@ -1,14 +1,3 @@
-// CKRZL2GBroadTools_UnitTest: the library's built-in self-test.
-//
-// Test() builds a tiny partitioned surface mesh (two four-node faces per rank), runs the face
-// numbering, boundary-face and A/B exchange classes on it and prints a report on standard
-// output: the face listings, a heading per case and one report per case whose values differ
-// ("Error..."). Nothing is returned or thrown; the report is the result.
-//
-// Collective: every rank calls Test() together, after SetInitialize. The communicator is
-// borrowed. With one rank there is no node table on rank 0 (the collector needs two ranks), so
-// the faces keep their local node numbers, which are the global ones of a one-rank run; every
-// case runs and passes.
 #ifndef KRZ3DCOMTOOLS_CKRZL2GBROADTOOLS_UNITTEST_H
 #define KRZ3DCOMTOOLS_CKRZL2GBROADTOOLS_UNITTEST_H
 
@@ -18,12 +7,26 @@ class CKRZCom;
 class CKRZL2GBroadTools_Face;
 class CKRZL2GBroadTools_BoundaryFace;
 
+/// CKRZL2GBroadTools_UnitTest: the library's built-in self-test.
+///
+/// Test() builds a tiny partitioned surface mesh (two four-node faces per rank), runs the face
+/// numbering, boundary-face and A/B exchange classes on it and prints a report on standard
+/// output: the face listings, a heading per case and one report per case whose values differ
+/// ("Error..."). Nothing is returned or thrown; the report is the result.
+///
+/// Collective: every rank calls Test() together, after SetInitialize. The communicator is
+/// borrowed. With one rank there is no node table on rank 0 (the collector needs two ranks), so
+/// the faces keep their local node numbers, which are the global ones of a one-rank run; every
+/// case runs and passes.
 class KRZ3DCOMTOOLS_EXPORT CKRZL2GBroadTools_UnitTest {
 public:
   CKRZL2GBroadTools_UnitTest();
   ~CKRZL2GBroadTools_UnitTest();
+  ///@{
+  /// Copies share the borrowed communicator. Not collective.
   CKRZL2GBroadTools_UnitTest(const CKRZL2GBroadTools_UnitTest&) = default;
   CKRZL2GBroadTools_UnitTest& operator=(const CKRZL2GBroadTools_UnitTest&) = default;
+  ///@}
 
   /// Stores this rank's number, the rank count and the borrowed communicator. Not collective.
   void SetInitialize(int myid, int nproc, CKRZCom* com);

@@ -1,11 +1,3 @@
-// CL2GMappingRelation_CollectFVNode2MFENode: the FV-node to MFE-node relation of every rank,
-// collected on rank 0.
-//
-// Every rank holds a 1-based int array: entry i is the MFE node of its local FV node i. One
-// collection brings all of them onto rank 0 as a row table (rank p's row holds n_p+1 ints,
-// element 0 zero), which this object owns. The table is collected once per object: a second
-// SetMappinArrayCollectToMyid0 does nothing on any rank (every rank knows alike that the
-// collection took place), so no rank is left alone in a collective.
 #ifndef KRZ3DCOMTOOLS_CL2GMAPPINGRELATION_COLLECTFVNODE2MFENODE_H
 #define KRZ3DCOMTOOLS_CL2GMAPPINGRELATION_COLLECTFVNODE2MFENODE_H
 
@@ -16,14 +8,24 @@
 class CKRZCom;
 class CCOM_BroadTools_CollectLocalArrayToMyid0;
 
+/// CL2GMappingRelation_CollectFVNode2MFENode: the FV-node to MFE-node relation of every rank,
+/// collected on rank 0.
+///
+/// Every rank holds a 1-based int array: entry i is the MFE node of its local FV node i. One
+/// collection brings all of them onto rank 0 as a row table (rank p's row holds n_p+1 ints,
+/// element 0 zero), which this object owns. The table is collected once per object: a second
+/// SetMappinArrayCollectToMyid0 does nothing on any rank (every rank knows alike that the
+/// collection took place), so no rank is left alone in a collective.
 class KRZ3DCOMTOOLS_EXPORT CL2GMappingRelation_CollectFVNode2MFENode {
 public:
   CL2GMappingRelation_CollectFVNode2MFENode();
   ~CL2GMappingRelation_CollectFVNode2MFENode();
+  ///@{
   /// Deep copies of the collector and the collected table.
   CL2GMappingRelation_CollectFVNode2MFENode(const CL2GMappingRelation_CollectFVNode2MFENode& other);
   CL2GMappingRelation_CollectFVNode2MFENode&
   operator=(const CL2GMappingRelation_CollectFVNode2MFENode& other);
+  ///@}
 
   /// Creates a fresh collector for this rank, rank count and borrowed communicator. A table
   /// collected earlier is kept. Not collective.

@@ -1,10 +1,3 @@
-// CL2GMappingRelation_LocalFVNode2GlobalMFENode: for every rank and each local FV node, the
-// global number of its MFE node, on rank 0.
-//
-// Combines the FV-node to local-MFE-node relation (collected from every rank) with the MFE
-// nodes' local-to-global tables that the caller hands in on rank 0. Entry i of rank p's result
-// is G_p[R_p[i]], where R_p is rank p's collected relation and G_p rank p's row of the FE-node
-// table.
 #ifndef KRZ3DCOMTOOLS_CL2GMAPPINGRELATION_LOCALFVNODE2GLOBALMFENODE_H
 #define KRZ3DCOMTOOLS_CL2GMAPPINGRELATION_LOCALFVNODE2GLOBALMFENODE_H
 
@@ -15,6 +8,13 @@
 class CKRZCom;
 class CL2GMappingRelation_CollectFVNode2MFENode;
 
+/// CL2GMappingRelation_LocalFVNode2GlobalMFENode: for every rank and each local FV node, the
+/// global number of its MFE node, on rank 0.
+///
+/// Combines the FV-node to local-MFE-node relation (collected from every rank) with the MFE
+/// nodes' local-to-global tables that the caller hands in on rank 0. Entry i of rank p's result
+/// is G_p[R_p[i]], where R_p is rank p's collected relation and G_p rank p's row of the FE-node
+/// table.
 class KRZ3DCOMTOOLS_EXPORT CL2GMappingRelation_LocalFVNode2GlobalMFENode {
 public:
   /// Which domain a table belongs to; accepted by SetMappingRelation_FENode_Local2Global only.
@@ -22,11 +22,13 @@ public:
 
   CL2GMappingRelation_LocalFVNode2GlobalMFENode();
   ~CL2GMappingRelation_LocalFVNode2GlobalMFENode();
+  ///@{
   /// Deep copy of the collected relation; the FE-node tables and the communicator are shared.
   CL2GMappingRelation_LocalFVNode2GlobalMFENode(
       const CL2GMappingRelation_LocalFVNode2GlobalMFENode& other);
   CL2GMappingRelation_LocalFVNode2GlobalMFENode&
   operator=(const CL2GMappingRelation_LocalFVNode2GlobalMFENode& other);
+  ///@}
 
   /// Stores this rank's number, the rank count and the borrowed communicator. Not collective.
   void SetInitialize(int myid, int nproc, CKRZCom* com);

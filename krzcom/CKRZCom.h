@@ -1,24 +1,24 @@
-// CKRZCom: the communicator that every KRZ3DCOMTools class talks through.
-//
-// The library never creates, copies or frees a communicator: the caller owns it and hands a
-// pointer to each object through SetInitialize. A solver may bring its own subclass; this
-// project ships two engines, CKRZCom_Threads (ranks as threads of one process) and
-// CKRZCom_MPI (an MPI communicator).
-//
-// Contract the library relies on:
-//  - m_nCommHandle is passed as the last argument of every operation;
-//  - the type codes name the element type of a buffer (bool travels as int 1/0);
-//  - every operation is blocking, and every collective (Broadcast, AllSum, AllMin, Barrier)
-//    is entered by all ranks in the same order;
-//  - Send returns once its buffer may be reused; Recv matches by source and tag, first sent
-//    first received. Counts are in elements, not bytes.
-// Results are informational; the library does not read them.
 #ifndef KRZCOM_CKRZCOM_H
 #define KRZCOM_CKRZCOM_H
 
 #include "krz3dcomtools_version.h"
 #include "krzcom_export.h"
 
+/// CKRZCom: the communicator that every KRZ3DCOMTools class talks through.
+///
+/// The library never creates, copies or frees a communicator: the caller owns it and hands a
+/// pointer to each object through SetInitialize. A solver may bring its own subclass; this
+/// project ships two engines, CKRZCom_Threads (ranks as threads of one process) and
+/// CKRZCom_MPI (an MPI communicator).
+///
+/// Contract the library relies on:
+///  - m_nCommHandle is passed as the last argument of every operation;
+///  - the type codes name the element type of a buffer (bool travels as int 1/0);
+///  - every operation is blocking, and every collective (Broadcast, AllSum, AllMin, Barrier)
+///    is entered by all ranks in the same order;
+///  - Send returns once its buffer may be reused; Recv matches by source and tag, first sent
+///    first received. Counts are in elements, not bytes.
+/// Results are informational; the library does not read them.
 class KRZCOM_EXPORT CKRZCom {
 public:
   int m_nCommHandle = 0; ///< group handle passed to every operation
@@ -44,9 +44,12 @@ public:
   virtual int Barrier(int comm) = 0;
 
 protected:
+  ///@{
+  /// For subclasses: a communicator is made and copied as its subclass says.
   CKRZCom() = default;
   CKRZCom(const CKRZCom&) = default;
   CKRZCom& operator=(const CKRZCom&) = default;
+  ///@}
 };
 
 #endif

@@ -1,13 +1,14 @@
-// KRZLineSink: where the library's diagnostic lines go.
-//
-// By default every line of the library (its warnings, the debug switch's chatter, the self-test's
-// report) goes to standard output, whole, with its newline, as it always did. A program with a
-// logger of its own routes them there instead with KRZSetLineSink: from then on each line is handed
-// to the sink, once, without its newline, with the rank that printed it.
-//
-// The rank of a line is the one its thread was given: each in-process rank of KRZRunRanks gets
-// its own, CKRZCom_MPI gives the thread that makes it its rank in that communicator, and a program
-// may set it with KRZSetLineRank; -1 where none was given.
+/// \file
+/// KRZLineSink: where the library's diagnostic lines go.
+///
+/// By default every line of the library (its warnings, the debug switch's chatter, the self-test's
+/// report) goes to standard output, whole, with its newline, as it always did. A program with a
+/// logger of its own routes them there instead with KRZSetLineSink: from then on each line is
+/// handed to the sink, once, without its newline, with the rank that printed it.
+///
+/// The rank of a line is the one its thread was given: each in-process rank of KRZRunRanks gets
+/// its own, CKRZCom_MPI gives the thread that makes it its rank in that communicator, and a program
+/// may set it with KRZSetLineRank; -1 where none was given.
 #ifndef KRZCOM_KRZLINESINK_H
 #define KRZCOM_KRZLINESINK_H
 

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake g++ gfortran make pkg-config libgtest-dev libcli11-dev openmpi-bin libopenmpi-dev
   python3-dev python3-numpy python3-mpi4py python3-pytest pybind11-dev
   libmetis-dev libgmsh-dev gmsh libnanoflann-dev nlohmann-json3-dev python3-meshio python3-vtk9
-  valgrind dpkg-dev)
+  valgrind dpkg-dev doxygen)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -13,7 +13,8 @@ IMPORTS = "      import :: c_int, c_double, c_float, c_bool, c_char, c_ptr, c_fu
 
 
 def fn(name, args, decls):
-    lines = [f"    integer(c_int) function {name}({', '.join(args)}) &",
+    lines = [f"    !> The C function {name} of krz3dcomtools.h (what it does, who owns what).",
+             f"    integer(c_int) function {name}({', '.join(args)}) &",
              f"        bind(C, name=\"{name}\")", IMPORTS]
     lines += ["      " + d for d in decls]
     lines.append(f"    end function {name}")

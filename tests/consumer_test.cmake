@@ -5,7 +5,8 @@
 #    Fortran program, under mpiexec;
 #  - the same MPI programs built by a Makefile from pkg-config alone;
 #  - the installed krz3d;
-#  - a find_package asking for a component the package lacks, which must say which and why.
+#  - a find_package asking for a component the package lacks, which must say which and why;
+#  - every example of the README (tests/check_readme.py).
 # With PACKAGES set (to cpack), the same from the Debian packages instead: cpack -G DEB, each
 # package unpacked into a scratch root with dpkg-deb -x, their names and dependencies checked.
 # Arguments (-D): SOURCE_DIR BUILD_DIR WORK_DIR CXX_COMPILER C_COMPILER Fortran_COMPILER SANITIZE
@@ -112,6 +113,13 @@ if(PYTHON)
   run(${noenv} PYTHONPATH=${pythonpath} ${PYTHON} -c
       "import numpy, krz3dcomtools as k\nprint('python module', k.__version__)")
   expect("python module ")
+endif()
+
+# Every example of the README, built and run against the installed package.
+if(WITH_MPI AND WITH_FORTRAN AND PYTHON AND NOT BUILD_STATIC AND NOT PACKAGES AND NOT SANITIZE)
+  run(${noenv} ${PYTHON} ${SOURCE_DIR}/tests/check_readme.py ${SOURCE_DIR}/README.md ${prefix}
+      ${LIBDIR} ${WORK_DIR}/readme ${MPIEXEC} ${PYTHON} ${pythonpath})
+  expect("check_readme: [0-9]+ blocks, 0 failed")
 endif()
 
 # A missing component is named, with the reason.

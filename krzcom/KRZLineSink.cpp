@@ -44,8 +44,11 @@ void KRZEmitLine(const std::string& line) {
   // Called without a lock: a sink that waits for a lock of its own (Python's interpreter lock)
   // cannot wait for a thread that waits here.
   if (function != nullptr) {
-    function(t_nLineRank, line.c_str(), user);
-    return;
+    try {
+      function(t_nLineRank, line.c_str(), user);
+      return;
+    } catch (...) { // a sink that throws loses no line: it goes to standard output instead
+    }
   }
   // One write per line, so that a per-thread stream buffer on std::cout sees each line whole.
   const std::string text = line + '\n';

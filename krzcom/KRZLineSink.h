@@ -24,7 +24,8 @@ using KRZLineSinkFunction = void (*)(int rank, const char* line, void* user);
 /// `sink`, called from the thread that printed the line. With in-process ranks (KRZRunRanks)
 /// several ranks may call it at the same time, so it must be thread-safe there; the sink must not
 /// call the library. Null goes back to standard output. A line printed while the sink is being
-/// changed goes whole to the old or to the new one.
+/// changed goes whole to the old or to the new one; a line whose sink throws goes to standard
+/// output.
 KRZCOM_EXPORT void KRZSetLineSink(KRZLineSinkFunction sink, void* user);
 
 /// Not collective. The rank the calling thread's lines are attributed to from now on.

@@ -74,3 +74,14 @@ TEST(LineSink, EveryLineGoesWholeToTheSinkWithItsRankAndBackToStandardOutput) {
       0);
   EXPECT_EQ(c.lines.size(), c.ranks.size()); // the sink got nothing more
 }
+
+TEST(LineSink, ALineWhoseSinkThrowsGoesToStandardOutput) {
+  KRZSetLineSink([](int, const char*, void*) { throw 1; }, nullptr);
+  KRZRunTestBody(
+      [](CKRZCom& com, int myid, int nproc) {
+        PrintOneLine(com, myid, nproc);
+        EXPECT_EQ(KRZTakeOutput(), std::string(kLine) + "\n");
+      },
+      0);
+  KRZSetLineSink(nullptr, nullptr);
+}

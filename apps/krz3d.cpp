@@ -84,6 +84,22 @@ int RunBenchmark(const std::string& engine, const std::vector<int>& rankCounts,
   return 0;
 }
 
+// The engine options of every subcommand that runs ranks, written once: --ranks (one count or a
+// list, for the threads engine) and --engine; `engines` keeps each choice for the checks after
+// parsing.
+struct EngineChoice {
+  CLI::App* command;
+  const std::string* engine;
+};
+template <class Ranks>
+void AddEngineOptions(CLI::App* command, std::string& engine, Ranks& ranks, const char* ranksHelp,
+                      int fewestRanks, std::vector<EngineChoice>& engines) {
+  command->add_option("--ranks", ranks, ranksHelp)->check(CLI::Range(fewestRanks, 64));
+  command->add_option("--engine", engine, "threads or mpi (start with mpiexec)")
+      ->check(CLI::IsMember({"threads", "mpi"}));
+  engines.push_back(EngineChoice{command, &engine});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +108,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("krz3d ") + KRZ3DCOMTOOLS_VERSION_STRING);
 
+  std::vector<EngineChoice> engines;
   std::string engine = "threads";
   int ranks = 4;
   KRZDemoOptions demoOptions;
@@ -102,17 +119,13 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 400));
   demo->add_option("--steps", demoOptions.steps, "coupling steps")->check(CLI::Range(0, 100000));
   demo->add_option("--json", demoJson, "write the figures to this file as JSON");
-  demo->add_option("--ranks", ranks, "in-process ranks (threads engine)")->check(CLI::Range(1, 64));
-  demo->add_option("--engine", engine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(demo, engine, ranks, "in-process ranks (threads engine)", 1, engines);
 
   int selftestRanks = 2;
   std::string selftestEngine = "threads";
   CLI::App* selftest = app.add_subcommand("selftest", "the library's built-in self-test");
-  selftest->add_option("--ranks", selftestRanks, "in-process ranks (threads engine)")
-      ->check(CLI::Range(1, 64));
-  selftest->add_option("--engine", selftestEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(selftest, selftestEngine, selftestRanks, "in-process ranks (threads engine)", 1,
+                   engines);
 
   CLI::App* bench = app.add_subcommand("bench", "benchmarks");
   bench->require_subcommand(1);
@@ -124,10 +137,8 @@ int main(int argc, char** argv) {
   transfer->add_option("--items", options.items, "global items")->check(CLI::Range(1LL, 1LL << 30));
   transfer->add_option("--reps", options.reps, "repetitions per median")
       ->check(CLI::Range(1, 1000));
-  transfer->add_option("--ranks", options.ranks, "rank counts (threads engine)")
-      ->check(CLI::Range(1, 64));
-  transfer->add_option("--engine", benchEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(transfer, benchEngine, options.ranks, "rank counts (threads engine)", 1,
+                   engines);
   transfer->add_option("--relation", relation, "default, random or both")
       ->check(CLI::IsMember({"default", "random", "both"}));
 
@@ -140,10 +151,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1LL, 1LL << 30));
   collect->add_option("--reps", collectOptions.reps, "repetitions per median")
       ->check(CLI::Range(1, 1000));
-  collect->add_option("--ranks", collectRanks, "rank counts (threads engine)")
-      ->check(CLI::Range(2, 64));
-  collect->add_option("--engine", collectEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(collect, collectEngine, collectRanks, "rank counts (threads engine)", 2,
+                   engines);
 
   int grid = 100, matchReps = 3;
   long long quads = 1000000;
@@ -155,10 +164,8 @@ int main(int argc, char** argv) {
   match->add_option("--reps", matchReps, "repetitions per median")->check(CLI::Range(1, 100));
   match->add_option("--quads", quads, "local quads in total for the set-up")
       ->check(CLI::Range(1LL, 1LL << 28));
-  match->add_option("--ranks", setupRanks, "rank counts of the set-up (threads engine)")
-      ->check(CLI::Range(1, 64));
-  match->add_option("--engine", matchEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(match, matchEngine, setupRanks, "rank counts of the set-up (threads engine)", 1,
+                   engines);
 
   long long exchangeFaces = 1000000;
   int exchangeReps = 5;
@@ -170,10 +177,8 @@ int main(int argc, char** argv) {
   exchange->add_option("--faces", exchangeFaces, "interface faces per domain")
       ->check(CLI::Range(1LL, 1LL << 26));
   exchange->add_option("--reps", exchangeReps, "repetitions per median")->check(CLI::Range(1, 100));
-  exchange->add_option("--ranks", exchangeRanks, "rank counts (threads engine)")
-      ->check(CLI::Range(1, 64));
-  exchange->add_option("--engine", exchangeEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(exchange, exchangeEngine, exchangeRanks, "rank counts (threads engine)", 1,
+                   engines);
 
   int mergeStart = 200, mergeReps = 5;
   CLI::App* merge = bench->add_subcommand(
@@ -192,10 +197,8 @@ int main(int argc, char** argv) {
                    "a mesh with two physical volumes, or domain A's mesh")
       ->required();
   couple->add_option("MESH_B", coupleOptions.meshB, "domain B's mesh (meshed independently)");
-  couple->add_option("--ranks", coupleRanks, "in-process ranks (threads engine)")
-      ->check(CLI::Range(1, 64));
-  couple->add_option("--engine", coupleEngine, "threads or mpi (start with mpiexec)")
-      ->check(CLI::IsMember({"threads", "mpi"}));
+  AddEngineOptions(couple, coupleEngine, coupleRanks, "in-process ranks (threads engine)", 1,
+                   engines);
   couple->add_option("--vtu", coupleOptions.vtuDirectory,
                      "write the interface and the partitions for ParaView into this directory");
   couple->add_option("--json", coupleJson, "write the figures to this file as JSON");
@@ -230,15 +233,7 @@ int main(int argc, char** argv) {
   }
 
   // Engines: under mpiexec the MPI engine is meant; --ranks belongs to the threads engine.
-  struct EngineChoice {
-    CLI::App* command;
-    const std::string* engine;
-  };
-  for (const EngineChoice& c :
-       {EngineChoice{demo, &engine}, EngineChoice{selftest, &selftestEngine},
-        EngineChoice{couple, &coupleEngine}, EngineChoice{transfer, &benchEngine},
-        EngineChoice{collect, &collectEngine}, EngineChoice{match, &matchEngine},
-        EngineChoice{exchange, &exchangeEngine}}) {
+  for (const EngineChoice& c : engines) {
     if (!*c.command)
       continue;
     const int launched = LaunchedProcesses();

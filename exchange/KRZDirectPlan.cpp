@@ -273,7 +273,7 @@ bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget)
     b.target.resize(static_cast<size_t>(std::max(nTarget, 0)) + 1);
     target = b.target.data();
   }
-  const Arrived<T> value{Positions(d, nTarget), Of<T>(d).recv.data(), nTarget};
+  const Arrived<T> value = Values<T>(d, nTarget);
   for (int f = 1; f <= nTarget; ++f)
     target[f] = value(f);
   return ok;

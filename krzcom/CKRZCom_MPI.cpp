@@ -15,7 +15,6 @@
 using namespace krz::detail;
 
 namespace {
-long long Bytes(int type, int count) { return static_cast<long long>(KRZTypeSize(type)) * count; }
 
 MPI_Datatype ToMPI(int type) {
   switch (type) {
@@ -169,7 +168,7 @@ bool CKRZCom_MPI::ReceivedAsExpected(const MPI_Status& status, int source, int t
 }
 
 int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int comm) {
-  KRZLogMessage(true, Bytes(type, count));
+  KRZLogMessage(true, KRZTypeBytes(type, count));
   CKRZLogWait wait;
   ++m_nCallCount;
   if (m_dDeadline <= 0.0)
@@ -180,7 +179,7 @@ int CKRZCom_MPI::Send(int type, void* buf, int count, int dest, int tag, int com
 }
 
 int CKRZCom_MPI::Recv(int type, void* buf, int count, int source, int tag, int comm) {
-  KRZLogMessage(false, Bytes(type, count));
+  KRZLogMessage(false, KRZTypeBytes(type, count));
   CKRZLogWait wait;
   ++m_nCallCount;
   MPI_Status status;
@@ -248,7 +247,7 @@ int CKRZCom_MPI::Barrier(int comm) {
 }
 
 int CKRZCom_MPI::PostSend(int type, const void* buf, int count, int dest, int tag) {
-  KRZLogMessage(true, Bytes(type, count));
+  KRZLogMessage(true, KRZTypeBytes(type, count));
   ++m_nCallCount;
   m_Requests.emplace_back();
   m_PostedOps.push_back(PostedOp{"Send", dest, type, count, tag});
@@ -256,7 +255,7 @@ int CKRZCom_MPI::PostSend(int type, const void* buf, int count, int dest, int ta
 }
 
 int CKRZCom_MPI::PostRecv(int type, void* buf, int count, int source, int tag) {
-  KRZLogMessage(false, Bytes(type, count));
+  KRZLogMessage(false, KRZTypeBytes(type, count));
   ++m_nCallCount;
   m_Requests.emplace_back();
   m_PostedOps.push_back(PostedOp{"Recv", source, type, count, tag});

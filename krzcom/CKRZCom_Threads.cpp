@@ -10,9 +10,6 @@ using krz::detail::KRZLogMessage;
 
 namespace {
 constexpr int kWorldHandle = 1;
-long long Bytes(int type, int count) {
-  return static_cast<long long>(krz::detail::KRZTypeSize(type)) * count;
-}
 } // namespace
 
 CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld& world, int rank)
@@ -37,7 +34,7 @@ void CKRZCom_Threads::CheckHandle(int comm) const {
 }
 
 int CKRZCom_Threads::Send(int type, void* buf, int count, int dest, int tag, int comm) {
-  KRZLogMessage(true, Bytes(type, count));
+  KRZLogMessage(true, krz::detail::KRZTypeBytes(type, count));
   CKRZLogWait wait;
   CheckHandle(comm);
   m_pWorld->Send(m_nRank, type, buf, count, dest, tag);
@@ -45,7 +42,7 @@ int CKRZCom_Threads::Send(int type, void* buf, int count, int dest, int tag, int
 }
 
 int CKRZCom_Threads::Recv(int type, void* buf, int count, int source, int tag, int comm) {
-  KRZLogMessage(false, Bytes(type, count));
+  KRZLogMessage(false, krz::detail::KRZTypeBytes(type, count));
   CKRZLogWait wait;
   CheckHandle(comm);
   m_pWorld->Recv(m_nRank, type, buf, count, source, tag);
@@ -81,13 +78,13 @@ int CKRZCom_Threads::Barrier(int comm) {
 }
 
 int CKRZCom_Threads::PostSend(int type, const void* buf, int count, int dest, int tag) {
-  KRZLogMessage(true, Bytes(type, count));
+  KRZLogMessage(true, krz::detail::KRZTypeBytes(type, count));
   m_pWorld->PostSend(m_nRank, type, buf, count, dest, tag);
   return 0;
 }
 
 int CKRZCom_Threads::PostRecv(int type, void* buf, int count, int source, int tag) {
-  KRZLogMessage(false, Bytes(type, count));
+  KRZLogMessage(false, krz::detail::KRZTypeBytes(type, count));
   m_pWorld->PostRecv(m_nRank, type, buf, count, source, tag);
   return 0;
 }

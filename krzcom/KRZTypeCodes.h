@@ -39,6 +39,11 @@ inline size_t KRZTypeSize(int code) {
   return 0;
 }
 
+/// Bytes of `count` elements of the type `code` names.
+inline long long KRZTypeBytes(int code, int count) {
+  return static_cast<long long>(KRZTypeSize(code)) * count;
+}
+
 } // namespace krz::detail
 
 #endif

@@ -101,6 +101,13 @@ template <class T> std::vector<T> Faces(const Domain& d, int domain, bool source
 
 using E = CKRZA2BExchange_BoundaryFace;
 
+// The exchange of domains a and b, paired by face matching.
+void Couple(E& exchange, Domain& a, Domain& b) {
+  exchange.SetL2G_Face(&a.side.face, &b.side.face);
+  exchange.SetA2BRelation(nullptr, nullptr);
+  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+}
+
 struct Case {
   const char* name;
   int from; // 0: A, 1: B
@@ -191,9 +198,7 @@ KRZ_RANKS_TEST(Exchange, ElevenTransfersInBothTypesMatchTheSerialResult) {
   Domain b({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
   E exchange;
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_A(), 0);
-  exchange.SetL2G_Face(&a.side.face, &b.side.face);
-  exchange.SetA2BRelation(nullptr, nullptr);
-  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  Couple(exchange, a, b);
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_A(), 7);
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Global_B(), 7);
   EXPECT_EQ(exchange.GetBoundaryFaceNumber_Local_B(), b.Local());
@@ -225,9 +230,7 @@ KRZ_RANKS_TEST(Exchange, CellIdsEditedInPlaceKeepTheFaceOrderOfWriting) {
   Domain a(ids, com, myid, nproc, RankA, false);
   Domain b(ids, com, myid, nproc, RankB, true);
   E exchange;
-  exchange.SetL2G_Face(&a.side.face, &b.side.face);
-  exchange.SetA2BRelation(nullptr, nullptr);
-  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  Couple(exchange, a, b);
   const Domain* d[2] = {&a, &b};
   for (int round = 0; round < 3; ++round) {
     if (round == 1 && a.Local() >= 2) // A's first two faces read each other's owner cells
@@ -325,9 +328,7 @@ KRZ_RANKS_TEST(Exchange, SplitTransfersRefuseMisuseAndMatchTheBlockingOnes) {
   Domain a({1, 2, 3, 4, 5, 6, 7}, com, myid, nproc, RankA, false);
   Domain b({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
   E exchange;
-  exchange.SetL2G_Face(&a.side.face, &b.side.face);
-  exchange.SetA2BRelation(nullptr, nullptr);
-  exchange.SetL2G_BoundaryFace(&a.side.boundary, &b.side.boundary);
+  Couple(exchange, a, b);
   std::vector<double> faceA = Faces<double>(a, 0, true), faceB = Faces<double>(b, 1, false);
   const std::vector<double> untouched = faceB;
   auto expectLine = [](const std::string& part) {
@@ -372,9 +373,7 @@ KRZ_RANKS_TEST(Exchange, SplitTransfersRefuseMisuseAndMatchTheBlockingOnes) {
   Domain a2({1, 2, 3, 4, 5, 6, 7}, com, myid, nproc, RankA, false);
   Domain b2({1, 2, 4, 5, 6, 7, kExtraFace}, com, myid, nproc, RankB, true);
   E both;
-  both.SetL2G_Face(&a2.side.face, &b2.side.face);
-  both.SetA2BRelation(nullptr, nullptr);
-  both.SetL2G_BoundaryFace(&a2.side.boundary, &b2.side.boundary);
+  Couple(both, a2, b2);
   std::vector<int> blocking[2] = {Cells<int>(a2, 0, true), Cells<int>(b2, 1, true)};
   std::vector<int> split[2] = {blocking[0], blocking[1]};
   both.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(blocking[0].data(), blocking[1].data());

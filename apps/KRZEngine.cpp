@@ -3,15 +3,11 @@
 #include <atomic>
 #include <fstream>
 #include <iostream>
-#include <memory>
-#include <sstream>
-#include <vector>
 
-#include "KRZOutputRouter.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
-#include "CKRZCom_MPI.h"
 #include "KRZRunMPI.h"
+#include <mpi.h>
 #endif
 
 bool KRZHaveMPI() {
@@ -22,75 +18,45 @@ bool KRZHaveMPI() {
 #endif
 }
 
-namespace {
-
-int RunThreads(int ranks, const KRZAppRankFunction& fn, bool liveRankZero) {
-  std::atomic<bool> allOk{true};
+int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn,
+                   bool liveRankZero) {
   KRZRunOptions options;
-  options.captureOutput = !liveRankZero;
-  // Live rank 0: only the other ranks are routed into buffers of their own.
-  std::unique_ptr<CKRZOutputRouter> router(liveRankZero ? new CKRZOutputRouter(std::cout)
-                                                        : nullptr);
-  std::vector<std::string> captured(static_cast<size_t>(ranks));
-  const KRZRunResult result = KRZRunRanks(
-      ranks,
-      [&](CKRZCom& com, int myid, int nproc) {
-        if (router && myid != 0)
-          router->Attach();
-        if (!fn(com, myid, nproc))
-          allOk = false;
-        if (router && myid != 0)
-          captured[static_cast<size_t>(myid)] = router->Detach();
-      },
-      options);
-  router.reset();
-  if (liveRankZero)
-    for (size_t r = 1; r < captured.size(); ++r)
-      if (!captured[r].empty())
-        std::cout << "--- rank " << r << " ---\n" << captured[r];
-  for (size_t r = 0; r < result.output.size(); ++r)
+  options.captureOutput = true;
+  options.liveRankZero = liveRankZero;
+  std::atomic<bool> allOk{true};
+  const KRZRankFunction body = [&](CKRZCom& com, int myid, int nproc) {
+    if (!fn(com, myid, nproc))
+      allOk = false;
+  };
+  KRZRunResult result;
+  int myid = 0;
+  if (engine == "threads") {
+    result = KRZRunRanks(ranks, body, options);
+#ifdef KRZ3D_HAVE_MPI
+  } else if (engine == "mpi") {
+    int initialized = 0;
+    MPI_Initialized(&initialized);
+    if (initialized == 0)
+      MPI_Init(nullptr, nullptr);
+    MPI_Comm_rank(MPI_COMM_WORLD, &myid);
+    result = KRZRunOnMPIWorld(body, options);
+    int mine = allOk ? 1 : 0, all = 0;
+    MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
+    allOk = all != 0;
+    MPI_Finalize();
+#endif
+  } else {
+    std::cerr << "krz3d: engine '" << engine << "' is not available in this build" << std::endl;
+    return 2;
+  }
+  // Rank 0 prints every other rank's block after the run, in rank order.
+  for (size_t r = 0; myid == 0 && r < result.output.size(); ++r)
     if (!result.output[r].empty())
       std::cout << "--- rank " << r << " ---\n" << result.output[r];
   std::cout.flush();
   if (!result.ok)
-    std::cerr << "krz3d: the in-process run failed: " << result.report << std::endl;
+    std::cerr << "krz3d: the run failed: " << result.report << std::endl;
   return result.ok && allOk ? 0 : 1;
-}
-
-#ifdef KRZ3D_HAVE_MPI
-// Each rank's output is captured while it runs (but rank 0's with `liveRankZero`), then printed
-// rank by rank.
-int RunMPI(const KRZAppRankFunction& fn, bool liveRankZero) {
-  int initialized = 0;
-  MPI_Initialized(&initialized);
-  if (initialized == 0)
-    MPI_Init(nullptr, nullptr);
-  int myid = 0, nproc = 1;
-  MPI_Comm_rank(MPI_COMM_WORLD, &myid);
-  MPI_Comm_size(MPI_COMM_WORLD, &nproc);
-  const KRZMPIRunResult result = KRZRunOnMPIWorld(fn, !(liveRankZero && myid == 0));
-  for (int r = 0; r < nproc; ++r) {
-    MPI_Barrier(MPI_COMM_WORLD);
-    if (r == myid && !result.output.empty())
-      std::cout << "--- rank " << r << " ---\n" << result.output << std::flush;
-  }
-  MPI_Finalize();
-  return result.ok ? 0 : 1;
-}
-#endif
-
-} // namespace
-
-int KRZRunOnEngine(const std::string& engine, int ranks, const KRZAppRankFunction& fn,
-                   bool liveRankZero) {
-  if (engine == "threads")
-    return RunThreads(ranks, fn, liveRankZero);
-#ifdef KRZ3D_HAVE_MPI
-  if (engine == "mpi")
-    return RunMPI(fn, liveRankZero);
-#endif
-  std::cerr << "krz3d: engine '" << engine << "' is not available in this build" << std::endl;
-  return 2;
 }
 
 bool KRZWriteReport(const std::string& path, const std::string& text, const std::string& command) {

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Python overhead of the module: gathers and scatters of float64 through krz3dcomtools against
-the same transfers made in C++ on the same communicator, in one run.
+"""Python overhead of the module: gathers and scatters of float64 through krz3dcomtools, each
+call timed twice, around the Python call and inside the library by its own performance log.
 
     python3 bench/python_bench.py [--ranks 2] [--reps 7]       # in-process ranks
     mpiexec -n 2 python3 bench/python_bench.py --engine mpi    # MPI
 
-Prints, for 8,000,000 items in all and for 100 items, the median gather and scatter time of each
-side, the overhead in percent and in microseconds per call.
+Prints, for 8,000,000 items in all and for 100 items, the median time of each call inside the
+library (C++) and around it (Python), the overhead in percent and in microseconds per call.
 """
 import argparse
 import statistics
@@ -16,39 +16,38 @@ import numpy as np
 
 import krz3dcomtools as krz
 
+GATHER, SCATTER = "CCOM_BroadTools gather", "CCOM_BroadTools scatter"
 
-def python_times(com, myid, nproc, local, glob, reps):
-    n_local = local.shape[0] - 1
-    tools = krz.CCOM_BroadTools()
-    tools.SetInitialize(myid, nproc, com)
-    tools.SetMapRelation_DefaultRelation(n_local)
-    gathers, scatters = [], []
-    for r in range(reps + 1):  # the first round sets up and is not counted
-        t0 = time.perf_counter()
-        tools.GetGlobalArrayFromLocalArray(local, glob)
-        t1 = time.perf_counter()
-        tools.GetLocalArrayFromGlobalArray(glob, local)
-        t2 = time.perf_counter()
-        if r:
-            gathers.append(t1 - t0)
-            scatters.append(t2 - t1)
-    return statistics.median(gathers), statistics.median(scatters)
+
+def timed(call, operation):
+    """Seconds around one call, and inside the library as its log counted them."""
+    before = krz.log_entries()[operation]["seconds"]
+    t0 = time.perf_counter()
+    call()
+    t1 = time.perf_counter()
+    return t1 - t0, krz.log_entries()[operation]["seconds"] - before
 
 
 def measure(com, myid, nproc, total, reps, rows):
     n_local = max(1, total // nproc)
     local = np.ones(n_local + 1)
     glob = np.zeros(n_local * nproc + 1) if myid == 0 else None
-    # Both sides move the same arrays; the C++ side runs between two Python rounds, and each
-    # side keeps its better round, so that neither profits from a warmer machine.
-    py_g, py_s = python_times(com, myid, nproc, local, glob, reps)
-    cpp_g, cpp_s = krz._bench_transfer(com, myid, nproc, local, glob, reps)
-    py_g2, py_s2 = python_times(com, myid, nproc, local, glob, reps)
-    cpp_g2, cpp_s2 = krz._bench_transfer(com, myid, nproc, local, glob, reps)
-    py_g, py_s = min(py_g, py_g2), min(py_s, py_s2)
-    cpp_g, cpp_s = min(cpp_g, cpp_g2), min(cpp_s, cpp_s2)
+    tools = krz.CCOM_BroadTools()
+    tools.SetInitialize(myid, nproc, com)
+    tools.SetMapRelation_DefaultRelation(n_local)
+    times = {GATHER: ([], []), SCATTER: ([], [])}
+    krz.log_view(True)
+    for r in range(reps + 1):  # the first round sets up and is not counted
+        for operation, call in ((GATHER, lambda: tools.GetGlobalArrayFromLocalArray(local, glob)),
+                                (SCATTER, lambda: tools.GetLocalArrayFromGlobalArray(glob, local))):
+            outside, inside = timed(call, operation)
+            if r:
+                times[operation][0].append(outside)
+                times[operation][1].append(inside)
+    krz.log_view(False)
     if myid == 0:
-        for what, p, c in (("gather", py_g, cpp_g), ("scatter", py_s, cpp_s)):
+        for what, operation in (("gather", GATHER), ("scatter", SCATTER)):
+            p, c = (statistics.median(t) for t in times[operation])
             rows.append((n_local * nproc, nproc, what, c, p, 100.0 * (p - c) / c, 1e6 * (p - c)))
 
 

@@ -1,33 +1,26 @@
 /// \file
 /// KRZRunOnMPIWorld: runs one function on the ranks of MPI_COMM_WORLD, the MPI counterpart of
-/// KRZRunRanks. Collective over MPI_COMM_WORLD; MPI must be initialized.
+/// KRZRunRanks, with the same function, options and result (KRZRunRanks.h). Collective over
+/// MPI_COMM_WORLD; MPI must be initialized.
 ///
-///   auto body = [](CKRZCom& com, int myid, int nproc) { ...; return ok; };
-///   KRZMPIRunResult r = KRZRunOnMPIWorld(body, true);
+///   KRZRunResult r = KRZRunOnMPIWorld([](CKRZCom& com, int myid, int nproc) { ... });
+///   if (!r.ok) std::cerr << r.report;
 ///
-/// Each process gets a CKRZCom_MPI on its own duplicate of MPI_COMM_WORLD. With `capture`, what
-/// the function writes to std::cout is kept in `output` instead of printed. `ok` is true on every
-/// rank when the function returned true on every rank.
+/// Each process gets a CKRZCom_MPI on its own duplicate of MPI_COMM_WORLD (with the options'
+/// deadline, if one is given). A rank whose function throws is caught and counted as failed; the
+/// run is ok on every rank only when no rank's function threw, and `report` then names the first
+/// rank that failed (and, on that rank, why). A rank that throws while others wait for it in a
+/// call leaves them waiting: set a deadline to turn that into a message. With captureOutput, what
+/// the function writes to std::cout is captured, and after the run rank 0 holds every rank's
+/// text in `output` (the others their own).
 #ifndef KRZCOM_KRZRUNMPI_H
 #define KRZCOM_KRZRUNMPI_H
 
-#include <functional>
-#include <string>
-
-#include "CKRZCom.h"
+#include "KRZRunRanks.h"
 #include "krzcommpi_export.h"
 
-/// What KRZRunOnMPIWorld reports.
-struct KRZMPIRunResult {
-  bool ok = true;     ///< every rank's function returned true
-  bool mine = true;   ///< this rank's function returned true
-  std::string output; ///< this rank's captured std::cout, when captured
-};
-
-/// The function every rank runs: true when its checks passed.
-using KRZMPIRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
-
 /// Collective over MPI_COMM_WORLD: runs `fn` on every rank (see above).
-KRZCOMMPI_EXPORT KRZMPIRunResult KRZRunOnMPIWorld(const KRZMPIRankFunction& fn, bool capture);
+KRZCOMMPI_EXPORT KRZRunResult KRZRunOnMPIWorld(const KRZRankFunction& fn,
+                                               const KRZRunOptions& options = KRZRunOptions());
 
 #endif

@@ -17,7 +17,9 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
     return result;
   }
   CKRZThreadsWorld world(nproc);
-  world.SetDeadline(options.deadline);
+  world.SetDeadline(options.deadline.count() > 0
+                        ? options.deadline
+                        : std::chrono::milliseconds(std::chrono::seconds(120)));
   std::unique_ptr<CKRZOutputRouter> router;
   if (options.captureOutput)
     router.reset(new CKRZOutputRouter(std::cout));
@@ -25,7 +27,8 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
 
   auto body = [&](int rank) {
     KRZSetLineRank(rank); // this thread's lines are the rank's
-    if (router)
+    const bool captured = router && !(options.liveRankZero && rank == 0);
+    if (captured)
       router->Attach();
     CKRZCom_Threads com(world, rank);
     try {
@@ -40,7 +43,7 @@ KRZRunResult KRZRunRanks(int nproc, const KRZRankFunction& fn, const KRZRunOptio
     } catch (...) {
       world.Fail(rank, "unknown exception");
     }
-    if (router)
+    if (captured)
       result.output[static_cast<size_t>(rank)] = router->Detach();
   };
 

@@ -5,10 +5,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <sstream>
+#include <stdexcept>
 
-#include "CKRZCom_MPI.h"
 #include "KRZRunMPI.h"
 #include "KRZTestHarness.h"
 #include "testing/KRZForwardingCom.h"
@@ -18,17 +16,20 @@ void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   MPI_Comm_size(MPI_COMM_WORLD, &nproc);
   if (ranks > 0 && ranks != nproc)
     GTEST_SKIP() << "needs " << ranks << " ranks";
-  const KRZMPIRunResult result = KRZRunOnMPIWorld(
+  KRZRunOptions options;
+  options.captureOutput = true;
+  const KRZRunResult result = KRZRunOnMPIWorld(
       [&](CKRZCom& com, int myid, int n) {
         const char* route = std::getenv("KRZ_TEST_ROUTE");
         CKRZForwardingCom forwarding(com);
         const bool blocking = route != nullptr && std::strcmp(route, "blocking") == 0;
         body(blocking ? forwarding : com, myid, n);
-        return !testing::Test::HasFailure();
+        if (testing::Test::HasFailure())
+          throw std::runtime_error("checks failed on this rank");
       },
-      true);
-  if (result.mine && !result.ok)
-    ADD_FAILURE() << "another rank failed";
+      options);
+  if (!result.ok && !testing::Test::HasFailure())
+    ADD_FAILURE() << result.report;
 }
 
 int main(int argc, char** argv) {

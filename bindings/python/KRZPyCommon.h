@@ -59,7 +59,6 @@ inline void Live(const PyRanked& o) {
 
 void BindTransfer(py::module_& m);
 void BindFaces(py::module_& m);
-void BindBench(py::module_& m);
 
 } // namespace krz::python
 

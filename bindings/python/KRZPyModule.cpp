@@ -172,5 +172,4 @@ PYBIND11_MODULE(krz3dcomtools, m) {
       "counts (minimum, maximum, ratio over the ranks); other ranks receive ''.");
   BindTransfer(m);
   BindFaces(m);
-  BindBench(m);
 }

@@ -16,11 +16,44 @@
 #ifndef KRZCOM_KRZRUNMPI_H
 #define KRZCOM_KRZRUNMPI_H
 
+#include <functional>
+#include <stdexcept>
+#include <string>
+
 #include "KRZRunRanks.h"
 #include "krzcommpi_export.h"
 
 /// Collective over MPI_COMM_WORLD: runs `fn` on every rank (see above).
 KRZCOMMPI_EXPORT KRZRunResult KRZRunOnMPIWorld(const KRZRankFunction& fn,
                                                const KRZRunOptions& options = KRZRunOptions());
+
+/// Deprecated: the form of version 0.1.0, kept for its callers. The function returns whether its
+/// rank passed; `ok` is true on every rank when every rank's did, `mine` this rank's, `output`
+/// this rank's captured text.
+struct KRZMPIRunResult {
+  bool ok = true;
+  bool mine = true;
+  std::string output;
+};
+using KRZMPIRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
+[[deprecated("use KRZRunOnMPIWorld(KRZRankFunction, KRZRunOptions)")]] inline KRZMPIRunResult
+KRZRunOnMPIWorld(const KRZMPIRankFunction& fn, bool capture) {
+  KRZMPIRunResult result;
+  size_t me = 0;
+  KRZRunOptions options;
+  options.captureOutput = capture;
+  const KRZRunResult run = KRZRunOnMPIWorld(
+      [&](CKRZCom& com, int myid, int nproc) {
+        me = static_cast<size_t>(myid);
+        result.mine = fn(com, myid, nproc);
+        if (!result.mine)
+          throw std::runtime_error("the rank's function returned false");
+      },
+      options);
+  result.ok = run.ok;
+  if (me < run.output.size())
+    result.output = run.output[me];
+  return result;
+}
 
 #endif

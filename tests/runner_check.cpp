@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   if (engine == "mpi") {
     MPI_Init(&argc, &argv);
     MPI_Comm_rank(MPI_COMM_WORLD, &myid);
-    run = KRZRunOnMPIWorld;
+    run = [](const KRZRankFunction& fn, const KRZRunOptions& o) { return KRZRunOnMPIWorld(fn, o); };
   }
 #endif
   int failures = 0;
@@ -68,6 +68,22 @@ int main(int argc, char** argv) {
          "a throwing rank fails the run and is named: " + r.report);
   if (myid == 1)
     expect(r.report.find("boom") != std::string::npos, "the thrower's report says why");
+
+#ifdef KRZ_TEST_HAVE_MPI
+  if (engine == "mpi") { // the form of 0.1.0 keeps working for its callers
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const KRZMPIRunResult old = KRZRunOnMPIWorld(
+        [](CKRZCom&, int rank, int) {
+          std::cout << "old " << rank;
+          return rank != 1;
+        },
+        true);
+#pragma GCC diagnostic pop
+    expect(!old.ok && old.mine == (myid != 1) && old.output == "old " + std::to_string(myid),
+           "the 0.1.0 form: a rank returning false fails the run");
+  }
+#endif
 
   if (myid == 0 && failures == 0)
     std::cout << "runner check: ok" << std::endl;

@@ -27,15 +27,16 @@
 KRZCOMMPI_EXPORT KRZRunResult KRZRunOnMPIWorld(const KRZRankFunction& fn,
                                                const KRZRunOptions& options = KRZRunOptions());
 
-/// Deprecated: the form of version 0.1.0, kept for its callers. The function returns whether its
-/// rank passed; `ok` is true on every rank when every rank's did, `mine` this rank's, `output`
-/// this rank's captured text.
+/// Deprecated: what the form of version 0.1.0 reports.
 struct KRZMPIRunResult {
-  bool ok = true;
-  bool mine = true;
-  std::string output;
+  bool ok = true;     ///< every rank's function returned true
+  bool mine = true;   ///< this rank's function returned true
+  std::string output; ///< this rank's captured std::cout, when captured
 };
+/// Deprecated: the function of the form of version 0.1.0, true when its rank passed.
 using KRZMPIRankFunction = std::function<bool(CKRZCom& com, int myid, int nproc)>;
+/// Deprecated: the form of version 0.1.0, kept for its callers (collective over MPI_COMM_WORLD;
+/// `capture` as KRZRunOptions::captureOutput). Use the form above.
 [[deprecated("use KRZRunOnMPIWorld(KRZRankFunction, KRZRunOptions)")]] inline KRZMPIRunResult
 KRZRunOnMPIWorld(const KRZMPIRankFunction& fn, bool capture) {
   KRZMPIRunResult result;

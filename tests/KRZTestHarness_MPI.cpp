@@ -7,9 +7,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "KRZForwardingCom.h"
 #include "KRZRunMPI.h"
 #include "KRZTestHarness.h"
-#include "testing/KRZForwardingCom.h"
 
 void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   int nproc = 1;

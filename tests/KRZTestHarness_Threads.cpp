@@ -3,9 +3,9 @@
 // blocking operations a caller's own communicator offers.
 #include <chrono>
 
+#include "KRZForwardingCom.h"
 #include "KRZRunRanks.h"
 #include "KRZTestHarness.h"
-#include "testing/KRZForwardingCom.h"
 
 void KRZRunTestBody(const KRZTestBody& body, int ranks) {
   const int first = ranks > 0 ? ranks : 1;

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""The library's include graph keeps its shape: every quoted include of a library file names a
+"""The include graphs keep their shape. The library's: every quoted include of a library file names a
 file of its own folder or of a lower layer (never apps/, bindings/, testing/ or tests/), a
 folder's own headers are its private business (other folders reach it through its public header
 in include/; only the floor, krzcom/ and base/, is shared), and no include chain comes back to
-where it started. Usage: check_include_layers.py SOURCE_DIR"""
+where it started. The programs' wing above it is layered the same way (WING): the coupled pair
+at the bottom, the programs at the top, the benchmarks against other libraries above them; none
+of it includes the tests' own code (testing/, tests/). Usage: check_include_layers.py SOURCE_DIR"""
 import os
 import re
 import sys
@@ -30,8 +32,35 @@ PUBLIC = {
     "CKRZA2BExchange_BoundaryFace.h": "exchange",
     "CKRZL2GBroadTools_UnitTest.h": "selftest",
 }
+# The programs' wing, lowest first: each folder includes its own files, the folders below it and
+# the library (public headers, krzcom/, and the internals a benchmark times).
+WING = [["apps/coupling"], ["apps/mesh", "apps/demo"], ["apps/couple", "apps/bench"], ["apps"],
+        ["bench/petsc"]]
 GENERATED = {"KRZ3DCOMTools_export.h", "krzcom_export.h", "krzcommpi_export.h",
              "krz3dcomtools_version.h"}
+
+
+def check_wing(root):
+    rank = {folder: i for i, line in enumerate(WING) for folder in line}
+    owner = {}  # file name -> the wing folder holding it (names are unique in the wing)
+    for folder in rank:
+        for name in os.listdir(os.path.join(root, folder)):
+            if name.endswith((".h", ".cpp")):
+                owner[name] = folder
+    errors = []
+    for name, folder in sorted(owner.items()):
+        with open(os.path.join(root, folder, name), encoding="utf-8") as f:
+            targets = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
+        for t in targets:
+            if t.split("/")[0] in ("testing", "tests"):
+                errors.append(f"{folder}/{name} includes {t}: the programs never include test code")
+                continue
+            other = owner.get(t)
+            if other is None:
+                continue  # the library (its place is checked above)
+            if rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder):
+                errors.append(f"{folder}/{name} includes {t} ({other}), a layer above or beside")
+    return errors
 
 
 def main(root):
@@ -88,6 +117,8 @@ def main(root):
     for node in sorted(edges):
         if node not in state:
             visit(node, [node])
+    wing = check_wing(root)
+    errors += wing
     for e in errors:
         print(e)
     print(f"{len(files)} files, {sum(len(v) for v in edges.values())} includes, "

@@ -9,8 +9,8 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
+#include "KRZCoupledPair.h"
 #include "KRZTestHarness.h"
-#include "testing/KRZCoupledPair.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ std::array<int, 4> MeshNodes(int g) {
   return {g, g + 1, 100 + g + 1, 100 + g};
 }
 
-using krz::testing::KRZCoupleDomain;
-using krz::testing::KRZPairSide;
+using krz::coupling::KRZCoupleDomain;
+using krz::coupling::KRZPairSide;
 
 // One domain of the coupled pair: a strip of interface faces (mesh ids, in mesh order), one
 // hexahedron behind each, the cells placed on ranks by `rankOf`; every rank holds its share in
@@ -54,7 +54,7 @@ struct Domain {
         mesh.cellNodes.push_back(node(1000 + n));
       mesh.faceStart.push_back(static_cast<int>(mesh.faceNodes.size()));
       mesh.cellStart.push_back(static_cast<int>(mesh.cellNodes.size()));
-      mesh.cellType.push_back(krz::testing::kHexahedron);
+      mesh.cellType.push_back(krz::coupling::kHexahedron);
       mesh.faceOwner.push_back(static_cast<int>(f) + 1);
       side.part.push_back(rankOf(ids[f], nproc));
     }

@@ -13,9 +13,9 @@
 #include "CCOM_BroadTools.h"
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CKRZA2BExchange_BoundaryFace.h"
+#include "KRZCoupledPair.h"
+#include "KRZForwardingCom.h"
 #include "KRZTestHarness.h"
-#include "testing/KRZCoupledPair.h"
-#include "testing/KRZForwardingCom.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ void Road(CKRZCom& com, int myid, int nproc) {
   }
 
   // Two coupled boxes: node collection, face and boundary-face objects, pairing, transfers.
-  using namespace krz::testing;
+  using namespace krz::coupling;
   const KRZCoupleDomain meshA = KRZBoxMesh(2, 3, false);
   const KRZCoupleDomain meshB = KRZBoxMesh(2, 3, true);
   KRZPairSide a, b;

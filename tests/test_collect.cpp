@@ -5,9 +5,9 @@
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "CL2GMappingRelation_CollectFVNode2MFENode.h"
 #include "CL2GMappingRelation_LocalFVNode2GlobalMFENode.h"
+#include "KRZForwardingCom.h"
 #include "KRZTestHarness.h"
 #include "base/KRZRowTable.h"
-#include "testing/KRZForwardingCom.h"
 
 using namespace krz::detail;
 

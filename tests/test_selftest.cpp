@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "CKRZL2GBroadTools_UnitTest.h"
+#include "KRZForwardingCom.h"
 #include "KRZTestHarness.h"
-#include "testing/KRZForwardingCom.h"
 
 namespace {
 

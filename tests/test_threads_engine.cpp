@@ -11,8 +11,8 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
+#include "KRZForwardingCom.h"
 #include "KRZRunRanks.h"
-#include "testing/KRZForwardingCom.h"
 
 namespace {
 

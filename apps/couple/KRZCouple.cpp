@@ -11,14 +11,14 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 #include "KRZCoupleMesh.h"
+#include "KRZCoupledPair.h"
 #include "KRZDemoCoupling.h"
 #include "KRZPartition.h"
 #include "KRZVtuWriter.h"
-#include "testing/KRZCoupledPair.h"
 
 namespace {
 
-using namespace krz::testing;
+using namespace krz::coupling;
 using E = CKRZA2BExchange_BoundaryFace;
 
 void ShareDomain(CKRZCom& com, KRZCoupleDomain& d) {
@@ -208,9 +208,9 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
   stages.Start();
   double exchangeMs = 0;
   for (int step = 1; step <= options.steps; ++step) {
-    const auto t0 = krzbench::Clock::now();
+    const auto t0 = krz::measure::Clock::now();
     exchange.GetBoundaryCellValue_ExchangeAB_FromOwner2Neighbor(t[0].data(), t[1].data());
-    exchangeMs += krzbench::Ms(t0, krzbench::Clock::now());
+    exchangeMs += krz::measure::Ms(t0, krz::measure::Clock::now());
     for (int s = 0; s < 2; ++s)
       KRZRelax(*d[s], t[s]);
     writeStep(step);
@@ -258,7 +258,7 @@ bool KRZCoupleRun(CKRZCom& com, int myid, int nproc, const KRZCoupleOptions& opt
       report.side[s].ranksWithFaces = ranks[s];
     std::cout << "ranks holding interface faces: A " << ranks[0] << ", B " << ranks[1] << " of "
               << nproc << std::endl;
-    report.peakMiB = krzbench::StatusMiB("VmHWM:");
+    report.peakMiB = krz::measure::StatusMiB("VmHWM:");
     report.ok = stages.Ok();
   }
   return stages.Ok();

@@ -7,13 +7,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "KRZBenchUtil.h"
+#include "KRZCoupledPair.h"
+#include "KRZMeasure.h"
 #include "KRZPartition.h"
 #include "KRZPerformanceLog.h"
 #include "KRZStages.h"
-#include "testing/KRZCoupledPair.h"
 
-using namespace krz::testing;
+using namespace krz::coupling;
 
 bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options,
                 KRZDemoReport& report) {
@@ -95,7 +95,7 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
     report.pairedB = paired[1];
     report.interfaceRanksA = ranks[0];
     report.interfaceRanksB = ranks[1];
-    report.peakMiB = krzbench::StatusMiB("VmHWM:");
+    report.peakMiB = krz::measure::StatusMiB("VmHWM:");
     report.ok = stages.Ok();
   }
   return stages.Ok();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "CKRZCom.h"
+#include "KRZCoupledPair.h"
 #include "KRZStages.h"
-#include "testing/KRZCoupledPair.h"
 
 struct KRZDemoOptions {
   int cells = 16; ///< cells along each edge of each box
@@ -40,7 +40,7 @@ bool KRZDemoRun(CKRZCom& com, int myid, int nproc, const KRZDemoOptions& options
 /// serial pairing, which `partner` receives (KRZPartners); `globalNumber` and `partnerNumber`
 /// filled as KRZCheckPairing does). Collective.
 void KRZSetUpPair(KRZStages& stages, CKRZCom& com, int myid, int nproc,
-                  krz::testing::KRZPairSide* side[2], CKRZA2BExchange_BoundaryFace& exchange,
+                  krz::coupling::KRZPairSide* side[2], CKRZA2BExchange_BoundaryFace& exchange,
                   std::vector<int> partner[2], std::vector<int> globalNumber[2],
                   std::vector<int> partnerNumber[2]);
 

@@ -2,7 +2,7 @@
 
 #include <metis.h>
 
-std::vector<int> KRZPartition(const krz::testing::KRZCoupleDomain& d, int nparts, int seed) {
+std::vector<int> KRZPartition(const krz::coupling::KRZCoupleDomain& d, int nparts, int seed) {
   std::vector<int> part(static_cast<size_t>(d.Cells()), 0);
   if (nparts < 2 || d.Cells() == 0)
     return part;

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "testing/KRZCoupledPair.h"
+#include "KRZCoupledPair.h"
 
 /// The part (0..nparts-1) of every cell c at c-1, from METIS on the cells' shared faces (seeded,
 /// so two domains differ). Where METIS refuses (more parts than cells), slabs of cells.
-std::vector<int> KRZPartition(const krz::testing::KRZCoupleDomain& mesh, int nparts, int seed);
+std::vector<int> KRZPartition(const krz::coupling::KRZCoupleDomain& mesh, int nparts, int seed);
 
 #endif

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "CKRZCom.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 
 struct KRZStageRow {
   std::string what;
@@ -25,11 +25,11 @@ public:
 
   void Start() {
     m_Com.Barrier(m_Com.m_nCommHandle);
-    m_Start = krzbench::Clock::now();
+    m_Start = krz::measure::Clock::now();
   }
   double Stop() {
     m_Com.Barrier(m_Com.m_nCommHandle);
-    return krzbench::Ms(m_Start, krzbench::Clock::now());
+    return krz::measure::Ms(m_Start, krz::measure::Clock::now());
   }
   /// Collective: sums `wrong` over the ranks; rank 0 prints and keeps the row.
   bool Record(const std::string& what, double ms, int wrong, bool checked = true) {
@@ -51,7 +51,7 @@ private:
   CKRZCom& m_Com;
   int m_nMyid;
   std::vector<KRZStageRow>& m_Rows;
-  krzbench::Clock::time_point m_Start;
+  krz::measure::Clock::time_point m_Start;
   bool m_bOk = true;
 };
 

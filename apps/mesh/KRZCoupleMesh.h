@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "testing/KRZCoupledPair.h"
+#include "KRZCoupledPair.h"
 
 namespace krz::apps {
-using krz::testing::kHexahedron;
-using krz::testing::kPyramid;
-using krz::testing::KRZCoupleDomain;
-using krz::testing::kTetra;
-using krz::testing::kWedge;
+using krz::coupling::kHexahedron;
+using krz::coupling::kPyramid;
+using krz::coupling::KRZCoupleDomain;
+using krz::coupling::kTetra;
+using krz::coupling::kWedge;
 } // namespace krz::apps
 
 /// The faces of a supported cell as lists of positions in its node list (VTK/Gmsh ordering).

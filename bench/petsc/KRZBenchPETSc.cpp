@@ -27,11 +27,11 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZCom_MPI.h"
 #include "KRZBenchPETScExchange.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 
 namespace {
 
-using namespace krzbench;
+using namespace krz::measure;
 
 struct Figures {
   const char* method = "";

@@ -16,10 +16,10 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 #include "CKRZCom_MPI.h"
 #include "KRZBenchExchange.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 
-using namespace krzbench;
-using namespace krz::testing;
+using namespace krz::measure;
+using namespace krz::coupling;
 
 namespace {
 

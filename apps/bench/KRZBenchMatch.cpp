@@ -9,10 +9,10 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZL2GBroadTools_Face.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 #include "face/CKRZFacesMappingA2B_Basic.h"
 
-using namespace krzbench;
+using namespace krz::measure;
 
 namespace {
 

@@ -1,6 +1,7 @@
-// Small helpers shared by the krz3d benchmarks and demo: timing, medians, memory, even split.
-#ifndef KRZ_BENCH_KRZBENCHUTIL_H
-#define KRZ_BENCH_KRZBENCHUTIL_H
+// Timing, medians, memory and even splits: the demo times its stages and reads its peak memory
+// with these, and the layers above it (krz3d couple, krz3d bench, the PETSc benchmark) reuse them.
+#ifndef KRZ_APPS_DEMO_KRZMEASURE_H
+#define KRZ_APPS_DEMO_KRZMEASURE_H
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace krzbench {
+namespace krz::measure {
 
 using Clock = std::chrono::steady_clock;
 
@@ -40,6 +41,6 @@ inline int Count(long long items, int nproc, int p) {
   return static_cast<int>(items / nproc + (p < items % nproc ? 1 : 0));
 }
 
-} // namespace krzbench
+} // namespace krz::measure
 
 #endif

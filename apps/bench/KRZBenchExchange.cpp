@@ -11,14 +11,14 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
-#include "KRZBenchUtil.h"
-#include "testing/KRZCountingCom.h"
-#include "testing/KRZCoupledPair.h"
+#include "KRZCountingCom.h"
+#include "KRZCoupledPair.h"
+#include "KRZMeasure.h"
 
-using namespace krzbench;
+using namespace krz::measure;
 
-void KRZBenchSlab(krz::testing::KRZPairSide& side, const krz::testing::KRZCoupleDomain& mesh, int m,
-                  int myid, int nproc, bool isB) {
+void KRZBenchSlab(krz::coupling::KRZPairSide& side, const krz::coupling::KRZCoupleDomain& mesh,
+                  int m, int myid, int nproc, bool isB) {
   side.mesh = &mesh;
   side.isB = isB;
   side.part.resize(static_cast<size_t>(mesh.Cells()));
@@ -30,7 +30,7 @@ void KRZBenchSlab(krz::testing::KRZPairSide& side, const krz::testing::KRZCouple
 
 namespace {
 
-using namespace krz::testing;
+using namespace krz::coupling;
 using E = CKRZA2BExchange_BoundaryFace;
 
 // Both domains of one route: the objects set up through `com`, paired on rank 0.
@@ -350,7 +350,7 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
       std::printf("%-50s %9.2f %9.2f %9.2f %8.2f %8.2f %8.2f\n", name, d, r, h, h > 0 ? d / h : 0.0,
                   r > 0 ? d / r : 0.0, d / (passes * floorMs));
   };
-  using krz::testing::KRZValueKind;
+  using krz::coupling::KRZValueKind;
   const KRZPairSide& a = direct.a;
   const KRZPairSide& b = direct.b;
   const int cellsA = a.Cells(), cellsB = b.Cells();

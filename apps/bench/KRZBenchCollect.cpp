@@ -5,9 +5,9 @@
 
 #include "CCOM_BroadTools.h"
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 
-using namespace krzbench;
+using namespace krz::measure;
 
 namespace {
 

@@ -7,13 +7,13 @@
 #define KRZ_BENCH_KRZBENCHEXCHANGE_H
 
 #include "CKRZCom.h"
-#include "testing/KRZCoupledPair.h"
+#include "KRZCoupledPair.h"
 
 /// One domain of the benchmark's pair on this rank: a slab of one cell layer on the m x m
 /// interface, domain A cut into rows of ranks, B into columns (numbering its faces the other way
 /// round), numbered locally.
-void KRZBenchSlab(krz::testing::KRZPairSide& side, const krz::testing::KRZCoupleDomain& mesh, int m,
-                  int myid, int nproc, bool isB);
+void KRZBenchSlab(krz::coupling::KRZPairSide& side, const krz::coupling::KRZCoupleDomain& mesh,
+                  int m, int myid, int nproc, bool isB);
 
 /// One rank of the benchmark; rank 0 prints the table.
 bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int reps,

@@ -1,4 +1,4 @@
-#include "testing/KRZCoupledPair.h"
+#include "KRZCoupledPair.h"
 
 #include <algorithm>
 #include <map>
@@ -6,7 +6,7 @@
 #include "CCOM_BroadTools_CollectLocalArrayToMyid0.h"
 #include "exchange/KRZA2BTransferList.h"
 
-namespace krz::testing {
+namespace krz::coupling {
 
 namespace {
 
@@ -351,4 +351,4 @@ void KRZRanksWithFaces(CKRZCom& com, const KRZPairSide& a, const KRZPairSide& b,
   com.AllSum(com.m_nTypeInt, holds, ranks, 2, com.m_nCommHandle);
 }
 
-} // namespace krz::testing
+} // namespace krz::coupling

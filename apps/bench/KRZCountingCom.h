@@ -2,11 +2,11 @@
 // each way, and collective calls. CKRZCountingCom offers only the six blocking operations (so
 // the library takes the route through rank 0); CKRZCountingPostingCom also forwards the posting
 // interface of the communicator it wraps (so the library posts, as on the engine itself).
-#ifndef KRZ_TESTING_KRZCOUNTINGCOM_H
-#define KRZ_TESTING_KRZCOUNTINGCOM_H
+#ifndef KRZ_APPS_BENCH_KRZCOUNTINGCOM_H
+#define KRZ_APPS_BENCH_KRZCOUNTINGCOM_H
 
 #include "CKRZPostingCom.h"
-#include "testing/KRZForwardingCom.h"
+#include "KRZForwardingCom.h"
 
 /// What one rank sent and received since the last Reset.
 struct KRZTraffic {

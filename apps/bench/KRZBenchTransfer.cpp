@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "CCOM_BroadTools.h"
-#include "KRZBenchUtil.h"
+#include "KRZMeasure.h"
 #include "KRZRunRanks.h"
 #ifdef KRZ3D_HAVE_MPI
 #include <mpi.h>
@@ -23,7 +23,7 @@
 
 namespace {
 
-using namespace krzbench;
+using namespace krz::measure;
 
 // The relation rank 0 holds: consecutive (default) or a random permutation. The global numbers
 // sit in one flat array (no temporary copy), row p starting right after row p-1.

@@ -3,8 +3,8 @@
 // (read by Gmsh, or generated boxes), each rank's share of a domain in local numbering with its
 // face and boundary-face objects, the exchange between the two, the known values the transfers
 // move, and the serial computations on the whole meshes that the results are checked against.
-#ifndef KRZ3DCOMTOOLS_TESTING_KRZCOUPLEDPAIR_H
-#define KRZ3DCOMTOOLS_TESTING_KRZCOUPLEDPAIR_H
+#ifndef KRZ_APPS_COUPLING_KRZCOUPLEDPAIR_H
+#define KRZ_APPS_COUPLING_KRZCOUPLEDPAIR_H
 
 #include <array>
 #include <functional>
@@ -19,7 +19,7 @@
 #include "CKRZL2GBroadTools_BoundaryFace.h"
 #include "CKRZL2GBroadTools_Face.h"
 
-namespace krz::testing {
+namespace krz::coupling {
 
 /// VTK cell types of the supported cells.
 enum KRZCellType { kTetra = 10, kHexahedron = 12, kWedge = 13, kPyramid = 14 };
@@ -172,6 +172,6 @@ int KRZCheckCoupling(KRZPairSide* const side[2], const std::vector<double> t[2],
 /// Collective: how many ranks hold interface faces of A and of B.
 void KRZRanksWithFaces(CKRZCom& com, const KRZPairSide& a, const KRZPairSide& b, int ranks[2]);
 
-} // namespace krz::testing
+} // namespace krz::coupling
 
 #endif

@@ -1,7 +1,7 @@
 // A communicator that forwards every call to another one; tests derive from it to count calls
 // or inject faults.
-#ifndef KRZ_TESTS_KRZFORWARDINGCOM_H
-#define KRZ_TESTS_KRZFORWARDINGCOM_H
+#ifndef KRZ_APPS_BENCH_KRZFORWARDINGCOM_H
+#define KRZ_APPS_BENCH_KRZFORWARDINGCOM_H
 
 #include "CKRZCom.h"
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "KRZBenchUtil.h"
 #include "KRZCoupleMesh.h"
+#include "KRZMeasure.h"
 
 using namespace krz::apps;
 
@@ -47,11 +47,11 @@ int KRZBenchMerge(int start, int reps) {
     for (int r = 0; r < reps; ++r) {
       std::vector<int> ca, cb;
       KRZCoupleDomain a = Grid(k, false, ca), b = Grid(k, true, cb);
-      const auto t0 = krzbench::Clock::now();
+      const auto t0 = krz::measure::Clock::now();
       merged = KRZMergeNodes(a, ca, b, cb, 0.01 / k); // a hundredth of the spacing
-      times.push_back(krzbench::Ms(t0, krzbench::Clock::now()));
+      times.push_back(krz::measure::Ms(t0, krz::measure::Clock::now()));
     }
-    const double median = krzbench::Median(times);
+    const double median = krz::measure::Median(times);
     std::printf("%10d %12d %10.2f %12.2f\n", k * k, merged, median,
                 previous > 0 ? median / previous : 0.0);
     previous = median;

@@ -10,22 +10,21 @@
 
 #include "CKRZCom.h"
 #include "CKRZPostingCom.h"
+#include "KRZTypeCodes.h"
 
 namespace krz::detail {
 
 /// The type code `com` expects for T; bool travels as int. Any other type is refused at compile
 /// time (a wider type sent as int would lose bytes).
 template <class T> int TypeCode(const CKRZCom& com) {
-  if constexpr (std::is_same_v<T, double>)
-    return com.m_nTypeDouble;
-  else if constexpr (std::is_same_v<T, float>)
-    return com.m_nTypeFloat;
-  else if constexpr (std::is_same_v<T, char>)
-    return com.m_nTypeChar;
-  else if constexpr (std::is_same_v<T, int> || std::is_same_v<T, bool>)
-    return com.m_nTypeInt;
-  else
-    static_assert(sizeof(T) == 0, "TypeCode: not an element type of the library");
+  using Wire = std::conditional_t<std::is_same_v<T, bool>, int, T>;
+#define KRZ_TYPE_MEMBER(e, c, type, name, Name)                                                    \
+  if constexpr (std::is_same_v<Wire, type>)                                                        \
+    return com.m_nType##Name;
+  KRZ_TYPE_CODE_LIST(KRZ_TYPE_MEMBER)
+#undef KRZ_TYPE_MEMBER
+  static_assert(KRZTypeListed<Wire>(), "TypeCode: not an element type of the library");
+  return 0;
 }
 
 /// Sends `count` elements of `data`. bool goes as int 1/0 through `wire` (element 0 as 0).

@@ -1,10 +1,11 @@
-// The five element types the transfers serve, listed once. X(type, Name) is expanded for each, in
-// the order double, float, int, bool, char; Name is the type as member names spell it
-// (m_pBufferDouble).
+// The element types the transfers serve: every type the engines have a code for (the one list,
+// krzcom/KRZTypeCodes.h), and bool, which travels as int 1/0. X(enumerator, code, type, name,
+// Name) is expanded for each; Name is the type as member names spell it (m_pBufferDouble).
 #ifndef KRZ3DCOMTOOLS_KRZELEMENTTYPES_H
 #define KRZ3DCOMTOOLS_KRZELEMENTTYPES_H
 
-#define KRZ_ELEMENT_TYPES(X)                                                                       \
-  X(double, Double) X(float, Float) X(int, Int) X(bool, Bool) X(char, Char)
+#include "KRZTypeCodes.h"
+
+#define KRZ_ELEMENT_TYPES(X) KRZ_TYPE_CODE_LIST(X) X(kTypeInt, 0, bool, "bool", Bool)
 
 #endif

@@ -14,9 +14,12 @@ using namespace krz::detail;
 
 CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
-      m_pL2GArray(nullptr), m_pBufferDouble(nullptr), m_pBufferFloat(nullptr),
-      m_pBufferInt(nullptr), m_pBufferBool(nullptr), m_pBufferChar(nullptr), m_nIfMapDataCorrect(0),
-      m_bIfOwnMap(false), m_nIfOpenDebugMode(0), m_pImpl(new Impl) {}
+      m_pL2GArray(nullptr), m_nIfMapDataCorrect(0), m_bIfOwnMap(false), m_nIfOpenDebugMode(0),
+      m_pImpl(new Impl) {
+#define KRZ_NO_SCRATCH(e, c, T, text, Name) m_pBuffer##Name = nullptr;
+  KRZ_ELEMENT_TYPES(KRZ_NO_SCRATCH)
+#undef KRZ_NO_SCRATCH
+}
 
 CCOM_BroadTools::~CCOM_BroadTools() = default;
 
@@ -51,7 +54,7 @@ void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& fro
   to.m_nDimension_G = from.m_nDimension_G;
   to.m_pNDimension_L = ownsCounts ? fresh->m_OwnedCounts.data() : from.m_pNDimension_L;
   to.m_pL2GArray = ownsTable ? fresh->m_pOwnedRows->Get() : from.m_pL2GArray;
-#define KRZ_NO_SCRATCH_YET(T, Name) to.m_pBuffer##Name = nullptr;
+#define KRZ_NO_SCRATCH_YET(e, c, T, text, Name) to.m_pBuffer##Name = nullptr;
   KRZ_ELEMENT_TYPES(KRZ_NO_SCRATCH_YET)
 #undef KRZ_NO_SCRATCH_YET
   to.m_nIfMapDataCorrect = from.m_nIfMapDataCorrect;

@@ -41,7 +41,7 @@ int PickItems(const int* row, int from, int n, const T* global, T* target, unsig
 }
 } // namespace
 
-#define KRZ_SCRATCH_VIEW(T, Name)                                                                  \
+#define KRZ_SCRATCH_VIEW(e, c, T, text, Name)                                                      \
   template <> T*& CCOM_BroadTools::Impl::View<T>(CCOM_BroadTools & t) { return t.m_pBuffer##Name; }
 KRZ_ELEMENT_TYPES(KRZ_SCRATCH_VIEW)
 #undef KRZ_SCRATCH_VIEW
@@ -666,12 +666,12 @@ template <class T> int krz::detail::GatherIntoRows(CCOM_BroadTools& tools, T* pL
   T* none = nullptr;
   return tools.m_pImpl->Gather(tools, pLocal, none, rows);
 }
-#define KRZ_GATHER_FOR_ROWS(T, Name)                                                               \
+#define KRZ_GATHER_FOR_ROWS(e, c, T, text, Name)                                                   \
   template int krz::detail::GatherIntoRows<T>(CCOM_BroadTools&, T*, T**);
 KRZ_ELEMENT_TYPES(KRZ_GATHER_FOR_ROWS)
 #undef KRZ_GATHER_FOR_ROWS
 
-#define KRZ_TRANSFERS(T, Name)                                                                     \
+#define KRZ_TRANSFERS(e, c, T, text, Name)                                                         \
   int CCOM_BroadTools::GetGlobalArrayFromLocalArray(T* pLocal, T*& pGlobal) {                      \
     return m_pImpl->Gather(*this, pLocal, pGlobal);                                                \
   }                                                                                                \

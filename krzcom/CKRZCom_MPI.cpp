@@ -49,10 +49,7 @@ CKRZCom_MPI::CKRZCom_MPI(MPI_Comm comm, KRZComContext context, double deadlineSe
     KRZSetLineRank(Rank()); // this thread's lines are this rank's
   const char* check = std::getenv("KRZ3DCOMTOOLS_MPI_CHECK");
   m_bCheck = check != nullptr && std::atoi(check) != 0;
-  m_nTypeChar = kTypeChar;
-  m_nTypeInt = kTypeInt;
-  m_nTypeFloat = kTypeFloat;
-  m_nTypeDouble = kTypeDouble;
+  KRZGiveTypeCodes(*this);
 }
 
 CKRZCom_MPI::~CKRZCom_MPI() {

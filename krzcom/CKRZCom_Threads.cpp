@@ -15,10 +15,7 @@ constexpr int kWorldHandle = 1;
 CKRZCom_Threads::CKRZCom_Threads(CKRZThreadsWorld& world, int rank)
     : m_pWorld(&world), m_nRank(rank) {
   m_nCommHandle = kWorldHandle;
-  m_nTypeChar = krz::detail::kTypeChar;
-  m_nTypeInt = krz::detail::kTypeInt;
-  m_nTypeFloat = krz::detail::kTypeFloat;
-  m_nTypeDouble = krz::detail::kTypeDouble;
+  krz::detail::KRZGiveTypeCodes(*this);
 }
 
 CKRZCom_Threads::~CKRZCom_Threads() = default;

@@ -307,11 +307,12 @@ struct CKRZThreadsWorld::Impl {
       break;
     case Op::AllSum:
     case Op::AllMin:
-      switch (call.type) {
-      case kTypeChar: Reduce<char>(call.op, collective, call.count); break;
-      case kTypeInt: Reduce<int>(call.op, collective, call.count); break;
-      case kTypeFloat: Reduce<float>(call.op, collective, call.count); break;
-      default: Reduce<double>(call.op, collective, call.count); break;
+      switch (call.type) { // an unknown code was refused above
+#define KRZ_REDUCE(e, c, type, name, Name)                                                         \
+  case e: Reduce<type>(call.op, collective, call.count); break;
+        KRZ_TYPE_CODE_LIST(KRZ_REDUCE)
+#undef KRZ_REDUCE
+      default: break;
       }
       break;
     default: break;

@@ -21,6 +21,7 @@
 
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
+#include "KRZTypeCodes.h"
 #include "base/KRZRowTable.h"
 #include "base/KRZScratch.h"
 #include "communication/KRZPlacementPlan.h"
@@ -146,12 +147,12 @@ struct CCOM_BroadTools::Impl {
   bool m_bRefused = false;
   // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
   std::vector<int> m_WireInts;
-  // Scratch per element type, behind the views m_pBufferDouble, ...: `data` the largest other
-  // rank's array (n_p+1 elements), `staged` this rank's items between local and sorted order.
-  std::tuple<krz::detail::CKRZScratch<double>, krz::detail::CKRZScratch<float>,
-             krz::detail::CKRZScratch<int>, krz::detail::CKRZScratch<bool>,
-             krz::detail::CKRZScratch<char>>
-      m_Scratch;
+  // Scratch per element type (every listed type, and bool), behind the views m_pBufferDouble,
+  // ...: `data` the largest other rank's array (n_p+1 elements), `staged` this rank's items between
+  // local and sorted order.
+#define KRZ_SCRATCH_OF(e, c, T, text, Name) krz::detail::CKRZScratch<T>,
+  std::tuple<KRZ_TYPE_CODE_LIST(KRZ_SCRATCH_OF) krz::detail::CKRZScratch<bool>> m_Scratch;
+#undef KRZ_SCRATCH_OF
 };
 
 #endif

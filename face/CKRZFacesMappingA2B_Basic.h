@@ -9,7 +9,9 @@
 // increasing number; for each the B faces after it in increasing number, taking the first still
 // unmatched B face with the same node count that passes the slot test (every slot of the A face
 // found among the slots of the B face). A matched A face is offered the unmatched B faces again
-// at its later nodes and keeps the last one it took.
+// at its later nodes and keeps the last one it took. Where every face has 1 to 4 distinct nodes
+// within A's node range and no two B faces share a node set, that result is the pairing of equal
+// node sets, and it is found by a join on each set's smallest node instead of the scan.
 //
 // Bad input never leads outside the arrays: node numbers below 1 or, in table B, above the
 // largest node of table A are not indexed, and a face whose node count lies outside 0..4 is

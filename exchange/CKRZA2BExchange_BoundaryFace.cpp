@@ -1,6 +1,7 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <type_traits>
@@ -51,10 +52,12 @@ struct CKRZA2BExchange_BoundaryFace::Impl {
   bool PlanServes(CKRZA2BExchange_BoundaryFace& t, std::vector<std::vector<int>>& wire);
   template <class T>
   static void DirectBegin(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom& post,
-                          const T* pIn);
+                          const T* pIn, T* pStraight = nullptr);
   template <class T>
   static void DirectEnd(CKRZA2BExchange_BoundaryFace& t, const Step& step, CKRZPostingCom& post,
                         T* pOut, bool write);
+  template <class T>
+  static bool Apart(CKRZA2BExchange_BoundaryFace& t, const Step& step, const T* pIn, const T* pOut);
   template <class T>
   static void RelayBegin(CKRZA2BExchange_BoundaryFace& t, const Step& step, T* pIn);
   template <class T>
@@ -410,14 +413,17 @@ void TellLost(int myid) {
 template <class T>
 void CKRZA2BExchange_BoundaryFace::Impl::DirectBegin(CKRZA2BExchange_BoundaryFace& t,
                                                      const Step& step, CKRZPostingCom& post,
-                                                     const T* pIn) {
+                                                     const T* pIn, T* pStraight) {
   const int myid = t.m_pFace_A->Getmyid();
   const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
   const int d = step.from == Domain::A ? 0 : 1;
   CKRZL2GBroadTools_Face& faceFrom = Face(t, step.from);
   const int nFrom = faceFrom.GetFaceNumber_Local(myid);
   CKRZDirectPlan& plan = t.m_pImpl->m_Plan;
-  plan.Receive<T>(post, *faceFrom.m_pCom, myid, d); // first, so that no message waits for it
+  // First, so that no message waits for it; a blocking transfer's face target may take the
+  // messages straight.
+  plan.Receive<T>(post, *faceFrom.m_pCom, myid, d, pStraight,
+                  Face(t, to).GetFaceNumber_Local(myid));
   auto start = [&](const T* source, const int* index, int nSource) {
     if (myid == 0)
       t.m_pImpl->TellNoRelation(to == Domain::B ? t.m_pB2ARelation : t.m_pA2BRelation);
@@ -560,8 +566,29 @@ void CKRZA2BExchange_BoundaryFace::Impl::Transfer(CKRZA2BExchange_BoundaryFace& 
   if (!Ready(t))
     return;
   CKRZPostingCom* post = t.m_pImpl->Direct(t);
-  Begin<T>(t, step, post, pIn);
+  if (post != nullptr && step.target == Target::Face && Apart(t, step, pIn, pOut))
+    DirectBegin<T>(t, step, *post, pIn, pOut); // the values may land in pOut straight
+  else
+    Begin<T>(t, step, post, pIn);
   End<T>(t, step, post, pOut, true);
+}
+
+// Whether a face-to-face transfer's target lies apart from its source, so that values may land
+// in it while the source is still read.
+template <class T>
+bool CKRZA2BExchange_BoundaryFace::Impl::Apart(CKRZA2BExchange_BoundaryFace& t, const Step& step,
+                                               const T* pIn, const T* pOut) {
+  if (step.source != Source::Face || pIn == nullptr || pOut == nullptr)
+    return false;
+  const int myid = t.m_pFace_A->Getmyid();
+  const Domain to = step.from == Domain::A ? Domain::B : Domain::A;
+  const auto in = reinterpret_cast<std::uintptr_t>(pIn);
+  const auto out = reinterpret_cast<std::uintptr_t>(pOut);
+  auto end = [&](std::uintptr_t at, Domain domain) {
+    return at +
+           static_cast<std::uintptr_t>(Face(t, domain).GetFaceNumber_Local(myid) + 1) * sizeof(T);
+  };
+  return end(in, step.from) <= out || end(out, to) <= in;
 }
 
 // The two-way exchange: A to B, then B to A, from owner to neighbour cells. Split, B to A starts

@@ -199,14 +199,22 @@ template <> CKRZDirectPlan::Buffers<double>& CKRZDirectPlan::Of<double>(int d) {
 template <> CKRZDirectPlan::Buffers<int>& CKRZDirectPlan::Of<int>(int d) { return m_Int[d]; }
 
 template <class T>
-void CKRZDirectPlan::Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d) {
+void CKRZDirectPlan::Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d, T* target,
+                             int nTarget) {
   const CKRZDirectLists& l = m_Lists[d];
   Buffers<T>& b = Of<T>(d);
-  b.recv.resize(l.recvFace.size());
-  for (size_t k = 0; k < l.recvPeer.size(); ++k)
-    if (l.recvPeer[k] != myid)
-      post.PostRecv(TypeCode<T>(com), b.recv.data() + l.recvFirst[k],
-                    l.recvFirst[k + 1] - l.recvFirst[k], l.recvPeer[k], kA2BTag);
+  const bool straight = target != nullptr && Runs(d, nTarget);
+  m_pStraight[d] = straight ? target : nullptr;
+  if (!straight)
+    b.recv.resize(l.recvFace.size());
+  for (size_t k = 0; k < l.recvPeer.size(); ++k) {
+    const int first = l.recvFirst[k], count = l.recvFirst[k + 1] - first;
+    if (l.recvPeer[k] != myid && count > 0)
+      post.PostRecv(TypeCode<T>(com),
+                    straight ? target + l.recvFace[static_cast<size_t>(first)]
+                             : b.recv.data() + first,
+                    count, l.recvPeer[k], kA2BTag);
+  }
 }
 
 template <class T>
@@ -223,6 +231,8 @@ bool CKRZDirectPlan::Send(CKRZPostingCom& post, CKRZCom& com, int myid, int d, c
     const int first = l.sendFirst[k], count = l.sendFirst[k + 1] - first;
     const bool stays = l.sendPeer[k] == myid && self != l.recvPeer.end() &&
                        l.recvFirst[r + 1] - l.recvFirst[r] == count;
+    if (stays && count > 0 && m_pStraight[d] != nullptr)
+      return static_cast<T*>(m_pStraight[d]) + l.recvFace[static_cast<size_t>(l.recvFirst[r])];
     return stays ? b.recv.data() + l.recvFirst[r] : b.send.data() + first;
   };
   // Every value packed first: a negative index leaves nothing posted. A face past this rank's
@@ -268,6 +278,12 @@ bool CKRZDirectPlan::SendsEveryFace(int d, int nSource) {
 template <class T>
 bool CKRZDirectPlan::Finish(CKRZPostingCom& post, int d, T* target, int nTarget) {
   const bool ok = post.WaitAll() == 0;
+  if (target != nullptr && target == m_pStraight[d]) { // the values are in place already
+    m_pStraight[d] = nullptr;
+    for (const int f : m_Unsent[d])
+      target[f] = T();
+    return ok;
+  }
   if (target == nullptr) {
     Buffers<T>& b = Of<T>(d);
     b.target.resize(static_cast<size_t>(std::max(nTarget, 0)) + 1);
@@ -290,20 +306,40 @@ template <class T> CKRZDirectPlan::Arrived<T> CKRZDirectPlan::Values(int d, int 
 const int* CKRZDirectPlan::Positions(int d, int nTarget) {
   std::vector<int>& at = m_Positions[d];
   if (m_nPositionsFor[d] != nTarget) {
-    const std::vector<int>& face = m_Lists[d].recvFace;
+    const CKRZDirectLists& l = m_Lists[d];
+    const std::vector<int>& face = l.recvFace;
     at.assign(static_cast<size_t>(std::max(nTarget, 0)) + 1, -1);
-    for (size_t m = 0; m < face.size(); ++m)
-      if (face[m] >= 1 && face[m] <= nTarget)
-        at[static_cast<size_t>(face[m])] = static_cast<int>(m);
+    bool runs = true;
+    for (size_t m = 0; m < face.size(); ++m) {
+      if (face[m] < 1 || face[m] > nTarget) {
+        runs = false;
+        continue;
+      }
+      runs = runs && at[static_cast<size_t>(face[m])] < 0; // no face twice
+      at[static_cast<size_t>(face[m])] = static_cast<int>(m);
+    }
+    for (size_t k = 0; runs && k + 1 < l.recvFirst.size(); ++k)
+      for (int m = l.recvFirst[k] + 1; runs && m < l.recvFirst[k + 1]; ++m)
+        runs = face[static_cast<size_t>(m)] == face[static_cast<size_t>(m) - 1] + 1;
+    m_bRuns[d] = runs;
+    m_Unsent[d].clear();
+    for (int f = 1; f <= nTarget; ++f)
+      if (at[static_cast<size_t>(f)] < 0)
+        m_Unsent[d].push_back(f);
     m_nPositionsFor[d] = nTarget;
   }
   return at.data();
 }
 
+bool CKRZDirectPlan::Runs(int d, int nTarget) {
+  Positions(d, nTarget);
+  return m_bRuns[d];
+}
+
 template CKRZDirectPlan::Arrived<double> CKRZDirectPlan::Values<double>(int, int);
 template CKRZDirectPlan::Arrived<int> CKRZDirectPlan::Values<int>(int, int);
-template void CKRZDirectPlan::Receive<double>(CKRZPostingCom&, CKRZCom&, int, int);
-template void CKRZDirectPlan::Receive<int>(CKRZPostingCom&, CKRZCom&, int, int);
+template void CKRZDirectPlan::Receive<double>(CKRZPostingCom&, CKRZCom&, int, int, double*, int);
+template void CKRZDirectPlan::Receive<int>(CKRZPostingCom&, CKRZCom&, int, int, int*, int);
 template bool CKRZDirectPlan::Send<double>(CKRZPostingCom&, CKRZCom&, int, int, const double*,
                                            const int*, int);
 template bool CKRZDirectPlan::Send<int>(CKRZPostingCom&, CKRZCom&, int, int, const int*, const int*,

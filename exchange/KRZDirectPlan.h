@@ -59,7 +59,15 @@ public:
   /// face's value, its partner's or 0, into `target` (target[1..nTarget]; null: the plan's own
   /// buffer). Collective over the ranks of the plan; `T` double or int. Finish returns false
   /// when a message did not arrive as posted.
-  template <class T> void Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d);
+  ///
+  /// Receive may be given the target of a blocking transfer (target[1..nTarget], a face array
+  /// that overlaps no source and that nothing reads before Finish): where every block of faces
+  /// this rank receives is one ascending run and no face is received twice, the messages land
+  /// straight in it, Send writes the values kept on this rank there too, and Finish only zeroes
+  /// the faces nobody sends (Finish must then be given the same target).
+  template <class T>
+  void Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d, T* target = nullptr,
+               int nTarget = 0);
   template <class T>
   bool Send(CKRZPostingCom& post, CKRZCom& com, int myid, int d, const T* source, const int* index,
             int nSource);
@@ -92,6 +100,13 @@ private:
   };
   template <class T> Buffers<T>& Of(int d);
   const int* Positions(int d, int nTarget);
+  /// Whether direction d's receive blocks are ascending runs of distinct faces in 1..nTarget.
+  bool Runs(int d, int nTarget);
+
+  /// Per direction, worked out with the positions: whether Runs holds, the faces nobody sends.
+  bool m_bRuns[2] = {false, false};
+  std::vector<int> m_Unsent[2];
+  void* m_pStraight[2] = {nullptr, nullptr}; ///< the target received straight into, or null
 
   CKRZDirectLists m_Lists[2];
   std::vector<int> m_Positions[2]; ///< per direction: see Positions

@@ -1,6 +1,7 @@
 #include "CKRZA2BExchange_BoundaryFace.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -602,12 +603,16 @@ bool CKRZA2BExchange_BoundaryFace::Impl::OwnersApartFromNeighbours(
   const int n = b->m_nBoundaryFaceNumber_L;
   const int* owner = b->m_pOwnerCellID;
   const int* neighbour = b->m_pNeighborCellID;
-  int largest = 0;
+  int largest = 0, lastOwner = 0, firstNeighbour = INT_MAX;
   for (int i = 1; i <= n; ++i) {
     if (owner[i] < 0 || neighbour[i] < 0)
       return false;
+    lastOwner = std::max(lastOwner, owner[i]);
+    firstNeighbour = std::min(firstNeighbour, neighbour[i]);
     largest = std::max({largest, owner[i], neighbour[i]});
   }
+  if (lastOwner < firstNeighbour) // ghosts numbered after the owned cells, as meshes do
+    return true;
   std::vector<char>& owned = t.m_pImpl->m_OwnerMarks; // kept: one pass over the ids per call
   owned.assign(static_cast<size_t>(largest) + 1, 0);
   for (int i = 1; i <= n; ++i)

@@ -209,11 +209,12 @@ void CKRZDirectPlan::Receive(CKRZPostingCom& post, CKRZCom& com, int myid, int d
     b.recv.resize(l.recvFace.size());
   for (size_t k = 0; k < l.recvPeer.size(); ++k) {
     const int first = l.recvFirst[k], count = l.recvFirst[k + 1] - first;
-    if (l.recvPeer[k] != myid && count > 0)
-      post.PostRecv(TypeCode<T>(com),
-                    straight ? target + l.recvFace[static_cast<size_t>(first)]
-                             : b.recv.data() + first,
-                    count, l.recvPeer[k], kA2BTag);
+    if (l.recvPeer[k] == myid)
+      continue;
+    T* into = !straight   ? b.recv.data() + first
+              : count > 0 ? target + l.recvFace[static_cast<size_t>(first)]
+                          : target;
+    post.PostRecv(TypeCode<T>(com), into, count, l.recvPeer[k], kA2BTag);
   }
 }
 

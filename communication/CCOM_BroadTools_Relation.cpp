@@ -16,7 +16,11 @@ CCOM_BroadTools::CCOM_BroadTools()
     : m_pCom(nullptr), m_nMyid(0), m_nNProc(0), m_nDimension_G(0), m_pNDimension_L(nullptr),
       m_pL2GArray(nullptr), m_nIfMapDataCorrect(0), m_bIfOwnMap(false), m_nIfOpenDebugMode(0),
       m_pImpl(new Impl) {
-#define KRZ_NO_SCRATCH(e, c, T, text, Name) m_pBuffer##Name = nullptr;
+  Impl::NoScratchViews(*this);
+}
+
+void CCOM_BroadTools::Impl::NoScratchViews(CCOM_BroadTools& t) {
+#define KRZ_NO_SCRATCH(e, c, T, text, Name) t.m_pBuffer##Name = nullptr;
   KRZ_ELEMENT_TYPES(KRZ_NO_SCRATCH)
 #undef KRZ_NO_SCRATCH
 }
@@ -54,9 +58,7 @@ void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& fro
   to.m_nDimension_G = from.m_nDimension_G;
   to.m_pNDimension_L = ownsCounts ? fresh->m_OwnedCounts.data() : from.m_pNDimension_L;
   to.m_pL2GArray = ownsTable ? fresh->m_pOwnedRows->Get() : from.m_pL2GArray;
-#define KRZ_NO_SCRATCH_YET(e, c, T, text, Name) to.m_pBuffer##Name = nullptr;
-  KRZ_ELEMENT_TYPES(KRZ_NO_SCRATCH_YET)
-#undef KRZ_NO_SCRATCH_YET
+  NoScratchViews(to); // the copy grows its own scratch when it needs it
   to.m_nIfMapDataCorrect = from.m_nIfMapDataCorrect;
   to.m_bIfOwnMap = from.m_bIfOwnMap;
   to.m_nIfOpenDebugMode = from.m_nIfOpenDebugMode;

@@ -31,6 +31,8 @@ struct CCOM_BroadTools::Impl {
   /// `to` becomes a copy of `from`: what `from` owns is duplicated, what it borrows is shared;
   /// scratch arrays and orders are not copied (the copy builds its own when needed).
   static void Copy(CCOM_BroadTools& to, const CCOM_BroadTools& from);
+  /// The scratch views (m_pBufferDouble, ...) show no scratch.
+  static void NoScratchViews(CCOM_BroadTools& t);
 
   // The relation's life (CCOM_BroadTools_Relation.cpp).
   bool Initialized(const CCOM_BroadTools& t, const char* operation) const;

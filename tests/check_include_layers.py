@@ -40,6 +40,15 @@ GENERATED = {"KRZ3DCOMTools_export.h", "krzcom_export.h", "krzcommpi_export.h",
              "krz3dcomtools_version.h"}
 
 
+def quoted_includes(path):
+    with open(path, encoding="utf-8") as f:
+        return re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
+
+
+def above_or_beside(rank, folder, other):
+    return rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder)
+
+
 def check_wing(root):
     rank = {folder: i for i, line in enumerate(WING) for folder in line}
     owner = {}  # file name -> the wing folder holding it (names are unique in the wing)
@@ -49,16 +58,14 @@ def check_wing(root):
                 owner[name] = folder
     errors = []
     for name, folder in sorted(owner.items()):
-        with open(os.path.join(root, folder, name), encoding="utf-8") as f:
-            targets = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
-        for t in targets:
+        for t in quoted_includes(os.path.join(root, folder, name)):
             if t.split("/")[0] in ("testing", "tests"):
                 errors.append(f"{folder}/{name} includes {t}: the programs never include test code")
                 continue
             other = owner.get(t)
             if other is None:
                 continue  # the library (its place is checked above)
-            if rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder):
+            if above_or_beside(rank, folder, other):
                 errors.append(f"{folder}/{name} includes {t} ({other}), a layer above or beside")
     return errors
 
@@ -85,10 +92,8 @@ def main(root):
 
     errors, edges = [], {}
     for path, folder in sorted(files.items()):
-        with open(os.path.join(root, path), encoding="utf-8") as f:
-            targets = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
         edges[path] = []
-        for t in targets:
+        for t in quoted_includes(os.path.join(root, path)):
             dep = resolve(path, t)
             if dep is None:
                 continue
@@ -96,7 +101,7 @@ def main(root):
                 errors.append(f"{path}: includes {t}, which is not part of the library")
                 continue
             other = files[dep]
-            if rank[other] > rank[folder] or (rank[other] == rank[folder] and other != folder):
+            if above_or_beside(rank, folder, other):
                 errors.append(f"{path} ({folder}) includes {t} ({other}), a layer above or beside")
             elif (other != folder and other not in SHARED and not dep.startswith("include/")
                   and dep not in OFFERED):

@@ -32,11 +32,13 @@ template <class T> struct CKRZGrowable {
 };
 
 /// The transfers' scratch of one element type: `data` holds one rank's array (a message),
-/// `staged` the rank's values between their local and their sorted order, `posted` every other
+/// `staged` the rank's values between their local and their sorted order (on the ranks other
+/// than 0: their message), `block` one block of them while it is sorted, `posted` every other
 /// rank's message at once (rank 0 of a posted transfer).
 template <class T> struct CKRZScratch {
   CKRZGrowable<T> data;
   CKRZGrowable<T> staged;
+  CKRZGrowable<T> block;
   CKRZGrowable<T> posted;
 };
 

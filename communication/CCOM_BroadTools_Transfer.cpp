@@ -61,10 +61,15 @@ template <class T> T* CCOM_BroadTools::Impl::Scratch(CCOM_BroadTools& t) {
   return data;
 }
 
-// This rank's values between local and sorted order (scattered relations). Written in full
-// before it is read, so it is not zeroed.
+// This rank's values between local and sorted order (scattered relations), and one block of
+// them while the other ranks sort it in place. Written in full before they are read, so they are
+// not zeroed.
 template <class T> T* CCOM_BroadTools::Impl::Staged(long long n) {
   return std::get<CKRZScratch<T>>(m_Scratch).staged.Grow(n, false);
+}
+
+template <class T> T* CCOM_BroadTools::Impl::Block() {
+  return std::get<CKRZScratch<T>>(m_Scratch).block.Grow(m_pOrder->LargestBlock(), false);
 }
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
@@ -281,9 +286,10 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
   if (t.m_nMyid != 0) {
     const int n = t.GetDimension_Local(t.m_nMyid);
     T* out = pLocal;
-    if (AgreeOnOrder(t, nullptr) != 0) {
-      out = Scratch<T>(t);
-      m_pOrder->Sort(pLocal, Staged<T>(n), out + 1);
+    if (AgreeOnOrder(t, nullptr) != 0) { // the message is the staged values, sorted in place
+      out = Staged<T>(n + 1LL);
+      out[0] = T();
+      m_pOrder->Sort(pLocal, out + 1, Block<T>());
     }
     if (post != nullptr) { // items only: element 0 stays at home
       post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
@@ -458,7 +464,7 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
       s.local = s.allocated.get();
     }
     s.sorted = AgreeOnOrder(t, nullptr) != 0;
-    T* in = s.sorted ? Scratch<T>(t) : s.local;
+    T* in = s.sorted ? Staged<T>(n + 1LL) : s.local;
     if (post != nullptr) { // items only: element 0 stays the caller's
       post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
       return -1;
@@ -535,7 +541,7 @@ int CCOM_BroadTools::Impl::ScatterFinish(CCOM_BroadTools& t, Transit<T>& s, T*& 
     if (post != nullptr)
       ok = post->WaitAll() == 0 ? 1 : 0;
     if (s.sorted)
-      m_pOrder->Unsort(Scratch<T>(t) + 1, Staged<T>(n), s.local);
+      m_pOrder->Unsort(Staged<T>(n + 1LL) + 1, Block<T>(), s.local);
     if (s.debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)

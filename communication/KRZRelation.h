@@ -59,6 +59,7 @@ struct CCOM_BroadTools::Impl {
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);
   template <class T> T* Staged(long long n);
+  template <class T> T* Block();
   /// The gather. With `rows` (rank 0 of a collection, whose relation numbers rank by rank), every
   /// rank's values land in local order in rows[p][1..n_p] instead of a global array; rows[p]
   /// holds n_p+1 elements, element 0 set to 0. The other ranks take part as in any gather.
@@ -151,7 +152,7 @@ struct CCOM_BroadTools::Impl {
   std::vector<int> m_WireInts;
   // Scratch per element type (every listed type, and bool), behind the views m_pBufferDouble,
   // ...: `data` the largest other rank's array (n_p+1 elements), `staged` this rank's items between
-  // local and sorted order.
+  // local and sorted order (other ranks: n+1 elements, their message), `block` one block of them.
 #define KRZ_SCRATCH_OF(e, c, T, text, Name) krz::detail::CKRZScratch<T>,
   std::tuple<KRZ_TYPE_CODE_LIST(KRZ_SCRATCH_OF) krz::detail::CKRZScratch<bool>> m_Scratch;
 #undef KRZ_SCRATCH_OF

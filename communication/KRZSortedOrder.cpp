@@ -23,10 +23,11 @@ int BlockShift(int nG) {
 } // namespace
 
 void CKRZSortedOrder::Clear() {
-  for (std::vector<int>* v : {&m_Pos, &m_From}) {
+  for (std::vector<int>* v : {&m_Pos, &m_From, &m_Blocks}) {
     v->clear();
     v->shrink_to_fit();
   }
+  m_nLargestBlock = 0;
 }
 
 namespace {
@@ -72,9 +73,12 @@ void CKRZSortedOrder::Build(const int* row, int n, int nG) {
   m_From.resize(static_cast<size_t>(n));
   std::vector<int> at(static_cast<size_t>(1) << shift);
   int begin = 0;
+  m_Blocks.assign(1, 0);
   for (size_t b = 0; b < blocks; ++b) {
     const int end = start[b];
     const int base = static_cast<int>(b << shift);
+    m_Blocks.push_back(end);
+    m_nLargestBlock = std::max(m_nLargestBlock, end - begin);
     CountBlock(number, begin, end, b, shift, at);
     int sum = begin;
     for (int& a : at) {

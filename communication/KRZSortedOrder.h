@@ -10,6 +10,8 @@
 #ifndef KRZ3DCOMTOOLS_KRZSORTEDORDER_H
 #define KRZ3DCOMTOOLS_KRZSORTEDORDER_H
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 namespace krz::detail {
@@ -24,22 +26,31 @@ public:
   /// Items in the order (n of Build).
   int Count() const { return static_cast<int>(m_From.size()); }
 
-  /// local[1..n] into out[0..n-1] in global order; `staged` holds n elements.
-  template <class T> void Sort(const T* local, T* staged, T* out) const {
-    Stage(local, staged);
+  /// Elements of the largest block of slots: what `block` of Sort and Unsort holds.
+  int LargestBlock() const { return m_nLargestBlock; }
+
+  /// local[1..n] into out[0..n-1] in global order: staged into `out`, then every block sorted
+  /// in place through `block` (LargestBlock() elements), which stays within the caches.
+  template <class T> void Sort(const T* local, T* out, T* block) const {
+    Stage(local, out);
     const int* from = m_From.data();
-    const int n = Count();
-    for (int k = 0; k < n; ++k)
-      out[k] = staged[from[k]];
+    ForBlocks([=](int begin, int end) {
+      std::copy(out + begin, out + end, block);
+      for (int k = begin; k < end; ++k)
+        out[k] = block[from[k] - begin];
+    });
   }
 
-  /// in[0..n-1], in global order, back into local[1..n]; `staged` holds n elements.
-  template <class T> void Unsort(const T* in, T* staged, T* local) const {
+  /// buf[0..n-1], in global order, back into local[1..n]; `buf` is overwritten on the way (every
+  /// block unsorted in place through `block`, then unstaged). `buf` and `local` must not overlap.
+  template <class T> void Unsort(T* buf, T* block, T* local) const {
     const int* from = m_From.data();
-    const int n = Count();
-    for (int k = 0; k < n; ++k)
-      staged[from[k]] = in[k];
-    Unstage(staged, local);
+    ForBlocks([=](int begin, int end) {
+      std::copy(buf + begin, buf + end, block);
+      for (int k = begin; k < end; ++k)
+        buf[from[k]] = block[k - begin];
+    });
+    Unstage(buf, local);
   }
 
   /// Gather of the rank that holds the global array: local[1..n] to global[sorted[k]], k in order.
@@ -61,6 +72,10 @@ public:
   }
 
 private:
+  template <class Step> void ForBlocks(Step step) const {
+    for (std::size_t b = 1; b < m_Blocks.size(); ++b)
+      step(m_Blocks[b - 1], m_Blocks[b]);
+  }
   template <class T> void Stage(const T* local, T* staged) const {
     const int* pos = m_Pos.data();
     const int n = Count();
@@ -78,6 +93,10 @@ private:
   // local order inside a block. m_From[k] (k = 0..n-1): the slot of the k-th item in global order.
   std::vector<int> m_Pos;
   std::vector<int> m_From;
+  // The slots' blocks: block b holds slots m_Blocks[b]..m_Blocks[b+1]-1, in the local order as in
+  // the global one; the largest holds m_nLargestBlock.
+  std::vector<int> m_Blocks;
+  int m_nLargestBlock = 0;
 };
 
 } // namespace krz::detail

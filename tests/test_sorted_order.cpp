@@ -47,11 +47,13 @@ TEST(SortedOrder, SortsStablyAndUnsortsBackForGlobalArraysOfEverySize) {
       CKRZSortedOrder::SortNumbers(row.data(), n, nG, sorted.data());
       ASSERT_EQ(order.Count(), n);
       const std::vector<int> literal = StableOrder(row);
-      std::vector<double> local(static_cast<size_t>(n) + 1), staged(static_cast<size_t>(n));
+      std::vector<double> local(static_cast<size_t>(n) + 1);
+      std::vector<double> block(static_cast<size_t>(order.LargestBlock()));
+      EXPECT_LE(order.LargestBlock(), n);
       for (int i = 0; i <= n; ++i)
         local[static_cast<size_t>(i)] = 10.0 * i + 0.5;
       std::vector<double> out(static_cast<size_t>(n));
-      order.Sort(local.data(), staged.data(), out.data());
+      order.Sort(local.data(), out.data(), block.data());
       int wrong = 0;
       for (int k = 0; k < n; ++k) {
         wrong += out[static_cast<size_t>(k)] != local[static_cast<size_t>(literal[k])];
@@ -59,7 +61,7 @@ TEST(SortedOrder, SortsStablyAndUnsortsBackForGlobalArraysOfEverySize) {
       }
       EXPECT_EQ(wrong, 0);
       std::vector<double> back(static_cast<size_t>(n) + 1, -1.0);
-      order.Unsort(out.data(), staged.data(), back.data());
+      order.Unsort(out.data(), block.data(), back.data());
       EXPECT_EQ(back[0], -1.0); // element 0 belongs to no item
       EXPECT_TRUE(std::equal(back.begin() + 1, back.end(), local.begin() + 1));
     }

@@ -68,8 +68,8 @@ template <class T> T* CCOM_BroadTools::Impl::Staged(long long n) {
   return std::get<CKRZScratch<T>>(m_Scratch).staged.Grow(n, false);
 }
 
-template <class T> T* CCOM_BroadTools::Impl::Block() {
-  return std::get<CKRZScratch<T>>(m_Scratch).block.Grow(m_pOrder->LargestBlock(), false);
+template <class T> T* CCOM_BroadTools::Impl::Block(const CKRZSortedOrder& order) {
+  return std::get<CKRZScratch<T>>(m_Scratch).block.Grow(order.LargestBlock(), false);
 }
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
@@ -289,7 +289,7 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
     if (AgreeOnOrder(t, nullptr) != 0) { // the message is the staged values, sorted in place
       out = Staged<T>(n + 1LL);
       out[0] = T();
-      m_pOrder->Sort(pLocal, out + 1, Block<T>());
+      m_pOrder->Sort(pLocal, out + 1, Block<T>(*m_pOrder));
     }
     if (post != nullptr) { // items only: element 0 stays at home
       post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
@@ -352,16 +352,23 @@ int CCOM_BroadTools::Impl::GatherFinish(CCOM_BroadTools& t, Transit<T>& s, T*& p
   T* posted = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() : nullptr;
   // Before rank 1's values are placed, every posted receive completes (0 when one failed).
   auto arrived = [&](int p) { return post != nullptr && p == 1 && post->WaitAll() != 0 ? 0 : 1; };
-  if (plan != nullptr) {
-    // Rank 0's own items while the others sort theirs, then every rank's in turn.
+  if (plan != nullptr && post != nullptr) {
+    // Rank 0 sorts its own values as the others sort theirs, then writes every rank's at once.
+    const CKRZSortedOrder& mine = plan->Own();
+    T* own = Staged<T>(mine.Count());
+    mine.Sort(pLocal, own, Block<T>(mine));
+    ok &= post->WaitAll() == 0 ? 1 : 0;
+    std::vector<const T*> in(static_cast<size_t>(nproc), own);
+    for (int p = 1; p < nproc; ++p)
+      in[static_cast<size_t>(p)] = posted + s.slots[static_cast<size_t>(p)] + 1;
+    plan->PlaceAll(in.data(), global);
+  } else if (plan != nullptr) {
+    // Rank 0's own items while the others sort theirs, then every rank's as it comes.
     const CKRZSortedOrder& mine = plan->Own();
     mine.SortInto(pLocal, Staged<T>(mine.Count()), plan->Sorted(0), global);
     for (int p = 1; p < nproc; ++p) {
-      ok &= arrived(p);
-      T* values = post != nullptr ? posted + s.slots[static_cast<size_t>(p)] : scratch;
-      if (post == nullptr)
-        t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
-      plan->Place(p, values + 1, global);
+      t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
+      plan->Place(p, scratch + 1, global);
     }
   }
   const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
@@ -541,7 +548,7 @@ int CCOM_BroadTools::Impl::ScatterFinish(CCOM_BroadTools& t, Transit<T>& s, T*& 
     if (post != nullptr)
       ok = post->WaitAll() == 0 ? 1 : 0;
     if (s.sorted)
-      m_pOrder->Unsort(Staged<T>(n + 1LL) + 1, Block<T>(), s.local);
+      m_pOrder->Unsort(Staged<T>(n + 1LL) + 1, Block<T>(*m_pOrder), s.local);
     if (s.debug)
       for (int i = 1; i <= n; ++i)
         if (i < 30 || i > n - 5)

@@ -53,6 +53,30 @@ public:
       global[g[k]] = in[k];
   }
 
+  /// Gather of every rank's values at once (in[p][0..n_p-1], each in its rank's sorted order):
+  /// the global array is written one cache-sized span of numbers at a time, every rank's items
+  /// of the span in rank order, so it streams through memory once instead of once per rank, and
+  /// the last writer of an element is the same as rank by rank.
+  template <class T> void PlaceAll(const T* const* in, T* global) const {
+    const std::size_t nproc = m_Counts.size();
+    std::vector<int> at(nproc, 0);
+    for (long long end = kSpan;; end += kSpan) {
+      bool more = false;
+      for (std::size_t p = 0; p < nproc; ++p) {
+        const int* g = Sorted(static_cast<int>(p));
+        const T* values = in[p];
+        const int n = m_Counts[p];
+        int k = at[p];
+        for (; k < n && g[k] < end; ++k)
+          global[g[k]] = values[k];
+        at[p] = k;
+        more = more || k < n;
+      }
+      if (!more)
+        return;
+    }
+  }
+
   /// Scatter: rank p's values out of the global array into out[0..n_p-1], in its sorted order.
   template <class T> void Pick(int p, const T* global, T* out) const {
     const int* g = Sorted(p);
@@ -62,6 +86,8 @@ public:
   }
 
 private:
+  /// Global numbers per span of PlaceAll: 256 KiB of doubles, within the second-level cache.
+  static constexpr long long kSpan = 1 << 15;
   bool Empty() const { return m_Sorted.empty(); }
   void Clear();
   void Build(int nproc, const int* counts, const int* const* rows, int nG);

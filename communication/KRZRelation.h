@@ -59,7 +59,7 @@ struct CCOM_BroadTools::Impl {
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);
   template <class T> T* Staged(long long n);
-  template <class T> T* Block();
+  template <class T> T* Block(const krz::detail::CKRZSortedOrder& order);
   /// The gather. With `rows` (rank 0 of a collection, whose relation numbers rank by rank), every
   /// rank's values land in local order in rows[p][1..n_p] instead of a global array; rows[p]
   /// holds n_p+1 elements, element 0 set to 0. The other ranks take part as in any gather.

@@ -509,6 +509,18 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
     slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
   T* slot = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false)
                             : (nproc > 1 ? Scratch<T>(t) : nullptr);
+  if (plan != nullptr && post != nullptr) {
+    // Every rank's values (rank 0's into its staging array) picked in one pass over the global
+    // array, then sent; rank 0 unsorts its own while they travel (ScatterFinish).
+    std::vector<T*> out(static_cast<size_t>(nproc), Staged<T>(plan->Own().Count()));
+    for (int p = 1; p < nproc; slot += t.m_pNDimension_L[p++] + 1)
+      out[static_cast<size_t>(p)] = slot + 1;
+    plan->PickAll(pGlobal, out.data());
+    for (int p = 1; p < nproc; ++p)
+      post->PostSend(TypeCode<T>(*t.m_pCom), out[static_cast<size_t>(p)], t.m_pNDimension_L[p], p,
+                     kTransferTag);
+    return -1;
+  }
   for (int p = 1; p < nproc; ++p) {
     const int inTable = t.GetDimension_Local(p);
     const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
@@ -589,7 +601,10 @@ template <class T> void CCOM_BroadTools::Impl::PickOwn(CCOM_BroadTools& t, Trans
   T* local0 = s.local;
   if (s.plan != nullptr) {
     const CKRZSortedOrder& mine = s.plan->Own();
-    mine.PickFrom(s.global, s.plan->Sorted(0), Staged<T>(mine.Count()), local0);
+    if (s.post != nullptr) // picked with the others' values
+      mine.Unsort(Staged<T>(mine.Count()), Block<T>(mine), local0);
+    else
+      mine.PickFrom(s.global, s.plan->Sorted(0), Staged<T>(mine.Count()), local0);
     return;
   }
   const int b0 = !s.debug ? RunStart<T>(t, 0, n0) : -1;

@@ -58,23 +58,13 @@ public:
   /// of the span in rank order, so it streams through memory once instead of once per rank, and
   /// the last writer of an element is the same as rank by rank.
   template <class T> void PlaceAll(const T* const* in, T* global) const {
-    const std::size_t nproc = m_Counts.size();
-    std::vector<int> at(nproc, 0);
-    for (long long end = kSpan;; end += kSpan) {
-      bool more = false;
-      for (std::size_t p = 0; p < nproc; ++p) {
-        const int* g = Sorted(static_cast<int>(p));
-        const T* values = in[p];
-        const int n = m_Counts[p];
-        int k = at[p];
-        for (; k < n && g[k] < end; ++k)
-          global[g[k]] = values[k];
-        at[p] = k;
-        more = more || k < n;
-      }
-      if (!more)
-        return;
-    }
+    BySpans([=](std::size_t p, const int* g, int k) { global[g[k]] = in[p][k]; });
+  }
+
+  /// Scatter of every rank's values at once, out of the global array into out[p][0..n_p-1], in
+  /// the ranks' sorted orders, one span at a time as PlaceAll.
+  template <class T> void PickAll(const T* global, T* const* out) const {
+    BySpans([=](std::size_t p, const int* g, int k) { out[p][k] = global[g[k]]; });
   }
 
   /// Scatter: rank p's values out of the global array into out[0..n_p-1], in its sorted order.
@@ -88,6 +78,26 @@ public:
 private:
   /// Global numbers per span of PlaceAll: 256 KiB of doubles, within the second-level cache.
   static constexpr long long kSpan = 1 << 15;
+  /// move(p, g, k) for every rank p's k-th item (global number g[k]), span by span, ranks in
+  /// order inside a span, items in order inside a rank.
+  template <class Move> void BySpans(Move move) const {
+    const std::size_t nproc = m_Counts.size();
+    std::vector<int> at(nproc, 0);
+    for (long long end = kSpan;; end += kSpan) {
+      bool more = false;
+      for (std::size_t p = 0; p < nproc; ++p) {
+        const int* g = Sorted(static_cast<int>(p));
+        const int n = m_Counts[p];
+        int k = at[p];
+        for (; k < n && g[k] < end; ++k)
+          move(p, g, k);
+        at[p] = k;
+        more = more || k < n;
+      }
+      if (!more)
+        return;
+    }
+  }
   bool Empty() const { return m_Sorted.empty(); }
   void Clear();
   void Build(int nproc, const int* counts, const int* const* rows, int nG);

@@ -280,41 +280,11 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
   s.local = pLocal;
   s.rows = rows;
   s.debug = DebugLines(t);
-  const int nproc = std::max(t.m_nNProc, 1);
-  CKRZPostingCom* post = s.post = Posting<T>();
-
-  if (t.m_nMyid != 0) {
-    const int n = t.GetDimension_Local(t.m_nMyid);
-    T* out = pLocal;
-    if (AgreeOnOrder(t, nullptr) != 0) { // the message is the staged values, sorted in place
-      out = Staged<T>(n + 1LL);
-      out[0] = T();
-      m_pOrder->Sort(pLocal, out + 1, Block<T>(*m_pOrder));
-    }
-    if (post != nullptr) { // items only: element 0 stays at home
-      post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
-      return -1;
-    }
-    t.SendArray(0, out, n);
-    t.COM_Barrier();
-    return s.ok;
-  }
-  if (rows != nullptr && nproc > 1) {
-    // Each rank's message straight into its row, in the counts every rank sends by.
-    AgreeOnOrder(t, nullptr);
-    for (int p = 1; post != nullptr && p < nproc; ++p)
-      post->PostRecv(TypeCode<T>(*t.m_pCom), rows[p] + 1,
-                     m_DistributedCounts[static_cast<size_t>(p)], p, kTransferTag);
-    std::copy(pLocal + 1, pLocal + m_DistributedCounts[0] + 1, rows[0] + 1);
-    for (int p = 1; post == nullptr && p < nproc; ++p)
-      t.ReceiveArray(p, rows[p], m_DistributedCounts[static_cast<size_t>(p)]);
-    for (int p = 0; p < nproc; ++p)
-      rows[p][0] = T();
-    if (post != nullptr)
-      return -1;
-    t.COM_Barrier();
-    return s.ok;
-  }
+  s.post = Posting<T>();
+  if (t.m_nMyid != 0)
+    return SendToRankZero(t, s);
+  if (rows != nullptr && t.m_nNProc > 1)
+    return ReceiveIntoRows(t, s);
 
   // The order first, so that the other ranks sort while rank 0 prepares.
   s.plan = Plan(t);
@@ -327,7 +297,7 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
   }
   s.asDistributed = CountsAsDistributed(t);
   // Posted: every receive at once; rank 0's own share while the values travel (GatherFinish).
-  if (post != nullptr) {
+  if (s.post != nullptr) {
     s.slots = PostGatherReceives(t, s.global,
                                  !s.debug && s.plan == nullptr && s.asDistributed && !m_bRefused);
     return -1;
@@ -335,88 +305,137 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
   return GatherFinish(t, s, pGlobal);
 }
 
-// The rest of a gather: rank 0 places its own items and every other rank's, rank by rank (the
-// last writer wins), after their messages arrived (posted) or receiving them one by one.
+// A gather on a rank other than 0: its values, sorted in place for a scattered relation, to
+// rank 0.
+template <class T> int CCOM_BroadTools::Impl::SendToRankZero(CCOM_BroadTools& t, Transit<T>& s) {
+  const int n = t.GetDimension_Local(t.m_nMyid);
+  T* out = s.local;
+  if (AgreeOnOrder(t, nullptr) != 0) { // the message is the staged values, sorted in place
+    out = Staged<T>(n + 1LL);
+    out[0] = T();
+    m_pOrder->Sort(s.local, out + 1, Block<T>(*m_pOrder));
+  }
+  if (s.post != nullptr) { // items only: element 0 stays at home
+    s.post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, n, 0, kTransferTag);
+    return -1;
+  }
+  t.SendArray(0, out, n);
+  t.COM_Barrier();
+  return s.ok;
+}
+
+// Rank 0 of a collection: each rank's message straight into its row, in the counts every rank
+// sends by.
+template <class T> int CCOM_BroadTools::Impl::ReceiveIntoRows(CCOM_BroadTools& t, Transit<T>& s) {
+  const int nproc = t.m_nNProc;
+  T** rows = s.rows;
+  AgreeOnOrder(t, nullptr);
+  for (int p = 1; s.post != nullptr && p < nproc; ++p)
+    s.post->PostRecv(TypeCode<T>(*t.m_pCom), rows[p] + 1,
+                     m_DistributedCounts[static_cast<size_t>(p)], p, kTransferTag);
+  std::copy(s.local + 1, s.local + m_DistributedCounts[0] + 1, rows[0] + 1);
+  for (int p = 1; s.post == nullptr && p < nproc; ++p)
+    t.ReceiveArray(p, rows[p], m_DistributedCounts[static_cast<size_t>(p)]);
+  for (int p = 0; p < nproc; ++p)
+    rows[p][0] = T();
+  if (s.post != nullptr)
+    return -1;
+  t.COM_Barrier();
+  return s.ok;
+}
+
+// The rest of a gather: rank 0 places its own items and every other rank's (the last writer
+// wins), after their messages arrived (posted) or receiving them one by one.
 template <class T>
 int CCOM_BroadTools::Impl::GatherFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pGlobal) {
-  CKRZPostingCom* post = s.post;
-  const int nproc = std::max(t.m_nNProc, 1);
-  if (t.m_nMyid != 0 || (s.rows != nullptr && nproc > 1))
-    return post->WaitAll() == 0 ? s.ok : 0; // only the posting route comes here for these
-  const bool debug = s.debug;
-  const CKRZPlacementPlan* plan = s.plan;
-  T* const pLocal = s.local;
-  T* const global = s.global;
+  if (t.m_nMyid != 0 || (s.rows != nullptr && t.m_nNProc > 1))
+    return s.post->WaitAll() == 0 ? s.ok : 0; // only the posting route comes here for these
   int ok = s.ok;
-  T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
-  T* posted = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() : nullptr;
-  // Before rank 1's values are placed, every posted receive completes (0 when one failed).
-  auto arrived = [&](int p) { return post != nullptr && p == 1 && post->WaitAll() != 0 ? 0 : 1; };
-  if (plan != nullptr && post != nullptr) {
-    // Rank 0 sorts its own values as the others sort theirs, then writes every rank's at once.
-    const CKRZSortedOrder& mine = plan->Own();
-    T* own = Staged<T>(mine.Count());
-    mine.Sort(pLocal, own, Block<T>(mine));
-    ok &= post->WaitAll() == 0 ? 1 : 0;
-    std::vector<const T*> in(static_cast<size_t>(nproc), own);
-    for (int p = 1; p < nproc; ++p)
-      in[static_cast<size_t>(p)] = posted + s.slots[static_cast<size_t>(p)] + 1;
-    plan->PlaceAll(in.data(), global);
-  } else if (plan != nullptr) {
-    // Rank 0's own items while the others sort theirs, then every rank's as it comes.
-    const CKRZSortedOrder& mine = plan->Own();
-    mine.SortInto(pLocal, Staged<T>(mine.Count()), plan->Sorted(0), global);
-    for (int p = 1; p < nproc; ++p) {
-      t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
-      plan->Place(p, scratch + 1, global);
-    }
-  }
-  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
-  for (int p = 0; plan == nullptr && p < nproc; ++p) { // the plain loops, rank by rank
-    ok &= arrived(p);
-    if (post != nullptr && p > 0 && s.slots[static_cast<size_t>(p)] < 0)
-      continue; // received in place
-    T* source = pLocal;
-    int sent = 0;
-    if (p != 0) {
-      const int inTable = t.GetDimension_Local(p);
-      sent = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
-    }
-    const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
-    // A row that is one run of global numbers is received straight into the global array (the
-    // message's element 0 lands on element b, which keeps its value) or, for rank 0, copied.
-    const int b = !debug && (p == 0 || (post == nullptr && n == sent)) ? RunStart<T>(t, p, n) : -1;
-    if (b >= 0) {
-      if (p == 0) {
-        std::copy(pLocal + 1, pLocal + n + 1, global + b + 1);
-      } else {
-        const T kept = global[b];
-        t.ReceiveArray(p, global + b, n);
-        global[b] = kept;
-      }
-      continue;
-    }
-    if (p != 0 && post != nullptr) {
-      source = posted + s.slots[static_cast<size_t>(p)];
-    } else if (p != 0) {
-      t.ReceiveArray(p, scratch, sent);
-      source = scratch;
-    }
-    const int* row = t.m_pL2GArray[p];
-    bool reported = false;
-    if (!debug) {
-      for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
-           i = PlaceItems(row, i + 1, n, source, global, nG))
-        InRange(t, p, i, row[i], reported, "");
-    } else {
-      PlaceWithLines(t, p, n, source, global);
-    }
-  }
-  if (post == nullptr)
+  if (s.plan != nullptr)
+    PlaceSorted(t, s, ok);
+  for (int p = 0; s.plan == nullptr && p < std::max(t.m_nNProc, 1); ++p)
+    PlaceRank(t, s, p, ok);
+  if (s.post == nullptr)
     t.COM_Barrier();
   if (s.allocated)
     pGlobal = s.allocated.release();
   return ok;
+}
+
+// Rank 0's gather of a scattered relation. Posted: it sorts its own values as the others sort
+// theirs, then writes every rank's at once. One message at a time: its own items while the
+// others sort theirs, then every rank's as it comes.
+template <class T>
+void CCOM_BroadTools::Impl::PlaceSorted(CCOM_BroadTools& t, Transit<T>& s, int& ok) {
+  const int nproc = std::max(t.m_nNProc, 1);
+  const CKRZPlacementPlan& plan = *s.plan;
+  const CKRZSortedOrder& mine = plan.Own();
+  if (s.post != nullptr) {
+    T* own = Staged<T>(mine.Count());
+    mine.Sort(s.local, own, Block<T>(mine));
+    ok &= s.post->WaitAll() == 0 ? 1 : 0;
+    const T* posted = std::get<CKRZScratch<T>>(m_Scratch).posted.data.get();
+    std::vector<const T*> in(static_cast<size_t>(nproc), own);
+    for (int p = 1; p < nproc; ++p)
+      in[static_cast<size_t>(p)] = posted + s.slots[static_cast<size_t>(p)] + 1;
+    plan.PlaceAll(in.data(), s.global);
+    return;
+  }
+  mine.SortInto(s.local, Staged<T>(mine.Count()), plan.Sorted(0), s.global);
+  T* scratch = nproc > 1 ? Scratch<T>(t) : nullptr;
+  for (int p = 1; p < nproc; ++p) {
+    t.ReceiveArray(p, scratch, t.m_pNDimension_L[p]);
+    plan.Place(p, scratch + 1, s.global);
+  }
+}
+
+// Rank 0 places rank p's items of a gather without a placement order: a row that is one run of
+// global numbers straight (rank 0's copied, another rank's message received into the global
+// array, its element 0 landing on element b, which keeps its value), any other item by item.
+template <class T>
+void CCOM_BroadTools::Impl::PlaceRank(CCOM_BroadTools& t, Transit<T>& s, int p, int& ok) {
+  CKRZPostingCom* post = s.post;
+  if (post != nullptr && p == 1 && post->WaitAll() != 0)
+    ok = 0; // every posted receive completes before rank 1's values are placed
+  if (post != nullptr && p > 0 && s.slots[static_cast<size_t>(p)] < 0)
+    return; // received in place
+  int sent = 0;
+  if (p != 0) {
+    const int inTable = t.GetDimension_Local(p);
+    sent = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+  }
+  const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
+  const int b = !s.debug && (p == 0 || (post == nullptr && n == sent)) ? RunStart<T>(t, p, n) : -1;
+  T* const global = s.global;
+  if (b >= 0 && p == 0) {
+    std::copy(s.local + 1, s.local + n + 1, global + b + 1);
+    return;
+  }
+  if (b >= 0) {
+    const T kept = global[b];
+    t.ReceiveArray(p, global + b, n);
+    global[b] = kept;
+    return;
+  }
+  const T* source = s.local;
+  if (p != 0 && post != nullptr) {
+    source =
+        std::get<CKRZScratch<T>>(m_Scratch).posted.data.get() + s.slots[static_cast<size_t>(p)];
+  } else if (p != 0) {
+    T* scratch = Scratch<T>(t);
+    t.ReceiveArray(p, scratch, sent);
+    source = scratch;
+  }
+  if (s.debug) {
+    PlaceWithLines(t, p, n, source, global);
+    return;
+  }
+  const int* row = t.m_pL2GArray[p];
+  const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
+  bool reported = false;
+  for (int i = PlaceItems(row, 1, n, source, global, nG); i != 0;
+       i = PlaceItems(row, i + 1, n, source, global, nG))
+    InRange(t, p, i, row[i], reported, "");
 }
 
 // The gather's placement of rank p's items in debug mode, with its lines.
@@ -460,36 +479,18 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
     return 0;
   }
   s.debug = DebugLines(t);
-  const int nproc = std::max(t.m_nNProc, 1);
-  CKRZPostingCom* post = s.post = Posting<T>();
-
+  s.post = Posting<T>();
   if (t.m_nMyid != 0) {
-    const int n = s.count = t.GetDimension_Local(t.m_nMyid);
-    s.local = pLocal;
-    if (s.local == nullptr) {
-      s.allocated.reset(new T[static_cast<size_t>(n) + 1]());
-      s.local = s.allocated.get();
-    }
-    s.sorted = AgreeOnOrder(t, nullptr) != 0;
-    T* in = s.sorted ? Staged<T>(n + 1LL) : s.local;
-    if (post != nullptr) { // items only: element 0 stays the caller's
-      post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
-      return -1;
-    }
-    const T kept = in[0];
-    t.ReceiveArray(0, in, n);
-    in[0] = kept;
-    return ScatterFinish(t, s, pLocal);
+    ReceiveFromRankZero(t, pLocal, s);
+    return s.post != nullptr ? -1 : ScatterFinish(t, s, pLocal);
   }
 
   s.ok = pGlobal != nullptr ? 1 : 0;
-  pGlobal = ZerosForNull(pGlobal, t.m_nDimension_G, s.zeros, "GetLocalArrayFromGlobalArray",
-                         "the global array", t.m_nMyid);
-  s.global = pGlobal;
-  const bool asDistributed = CountsAsDistributed(t);
+  s.global = ZerosForNull(pGlobal, t.m_nDimension_G, s.zeros, "GetLocalArrayFromGlobalArray",
+                          "the global array", t.m_nMyid);
+  s.asDistributed = CountsAsDistributed(t);
   s.plan = Plan(t);
   AgreeOnOrder(t, s.plan);
-  const CKRZPlacementPlan* plan = s.plan;
   const int inTable0 = s.count = t.GetDimension_Local(0);
   s.n0 = Movable(t, 0, inTable0, "GetLocalArrayFromGlobalArray", s.ok);
   s.local = pLocal;
@@ -499,44 +500,70 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
   }
   // Rank 0's own items: while the others' travel (ScatterFinish), or (blocking or debug lines,
   // without a plan) before them, as always.
-  s.ownFirst = plan == nullptr && (post == nullptr || s.debug);
+  s.ownFirst = s.plan == nullptr && (s.post == nullptr || s.debug);
   if (s.ownFirst)
     PickOwn(t, s);
-  // The other ranks' values (posted: every message at once, each picked into its own slot or
-  // sent straight out of the global array), so that they unsort them while rank 0 picks its own.
+  SendToRanks(t, s);
+  return s.post != nullptr ? -1 : ScatterFinish(t, s, pLocal);
+}
+
+// A scatter on a rank other than 0: its receive (into the staging array for a scattered
+// relation, otherwise into its local array, whose element 0 stays the caller's).
+template <class T>
+void CCOM_BroadTools::Impl::ReceiveFromRankZero(CCOM_BroadTools& t, T* pLocal, Transit<T>& s) {
+  const int n = s.count = t.GetDimension_Local(t.m_nMyid);
+  s.local = pLocal;
+  if (s.local == nullptr) {
+    s.allocated.reset(new T[static_cast<size_t>(n) + 1]());
+    s.local = s.allocated.get();
+  }
+  s.sorted = AgreeOnOrder(t, nullptr) != 0;
+  T* in = s.sorted ? Staged<T>(n + 1LL) : s.local;
+  if (s.post != nullptr) {
+    s.post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
+    return;
+  }
+  const T kept = in[0];
+  t.ReceiveArray(0, in, n);
+  in[0] = kept;
+}
+
+// Rank 0 sends every other rank its values (posted: every message at once) so that they unsort
+// them while it picks its own. A scattered relation's are picked in one pass over the global
+// array (posted, rank 0's own with them into its staging array) or rank by rank; without an
+// order, one run of global numbers goes out straight from the global array (the receiver keeps
+// its own element 0), any other is picked item by item into its slot.
+template <class T> void CCOM_BroadTools::Impl::SendToRanks(CCOM_BroadTools& t, Transit<T>& s) {
+  const int nproc = std::max(t.m_nNProc, 1);
+  CKRZPostingCom* post = s.post;
+  const CKRZPlacementPlan* plan = s.plan;
   long long slots = 0;
   for (int p = 1; post != nullptr && p < nproc; ++p)
     slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
   T* slot = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false)
                             : (nproc > 1 ? Scratch<T>(t) : nullptr);
   if (plan != nullptr && post != nullptr) {
-    // Every rank's values (rank 0's into its staging array) picked in one pass over the global
-    // array, then sent; rank 0 unsorts its own while they travel (ScatterFinish).
     std::vector<T*> out(static_cast<size_t>(nproc), Staged<T>(plan->Own().Count()));
     for (int p = 1; p < nproc; slot += t.m_pNDimension_L[p++] + 1)
       out[static_cast<size_t>(p)] = slot + 1;
-    plan->PickAll(pGlobal, out.data());
+    plan->PickAll(s.global, out.data());
     for (int p = 1; p < nproc; ++p)
       post->PostSend(TypeCode<T>(*t.m_pCom), out[static_cast<size_t>(p)], t.m_pNDimension_L[p], p,
                      kTransferTag);
-    return -1;
+    return;
   }
   for (int p = 1; p < nproc; ++p) {
     const int inTable = t.GetDimension_Local(p);
-    const int expected = asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+    const int expected = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
     const int n =
         plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", s.ok);
-    // One run of global numbers goes out straight from the global array: the receiver keeps its
-    // own element 0.
     const int b = !s.debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;
-    const T* out = pGlobal + b;
-    if (b < 0) {
-      if (plan != nullptr)
-        plan->Pick(p, pGlobal, slot + 1);
-      else
-        PickOut(t, p, n, expected, pGlobal, slot);
-      out = slot;
-    }
+    const T* out = s.global + b;
+    if (b < 0 && plan != nullptr)
+      plan->Pick(p, s.global, slot + 1);
+    else if (b < 0)
+      PickOut(t, p, n, expected, s.global, slot);
+    out = b < 0 ? slot : out;
     if (post != nullptr) {
       post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, expected, p, kTransferTag);
       slot += b < 0 ? expected + 1 : 0;
@@ -544,9 +571,6 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
       t.SendArray(p, const_cast<T*>(out), expected);
     }
   }
-  if (post != nullptr)
-    return -1;
-  return ScatterFinish(t, s, pLocal);
 }
 
 // The rest of a scatter: rank 0 picks its own items (unless it did first) and waits; the other

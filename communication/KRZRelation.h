@@ -86,8 +86,14 @@ struct CCOM_BroadTools::Impl {
   template <class T>
   int GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGlobal, T** rows, Transit<T>& s);
   template <class T> int GatherFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pGlobal);
+  template <class T> int SendToRankZero(CCOM_BroadTools& t, Transit<T>& s);
+  template <class T> int ReceiveIntoRows(CCOM_BroadTools& t, Transit<T>& s);
+  template <class T> void PlaceSorted(CCOM_BroadTools& t, Transit<T>& s, int& ok);
+  template <class T> void PlaceRank(CCOM_BroadTools& t, Transit<T>& s, int p, int& ok);
   template <class T> int ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLocal, Transit<T>& s);
   template <class T> int ScatterFinish(CCOM_BroadTools& t, Transit<T>& s, T*& pLocal);
+  template <class T> void ReceiveFromRankZero(CCOM_BroadTools& t, T* pLocal, Transit<T>& s);
+  template <class T> void SendToRanks(CCOM_BroadTools& t, Transit<T>& s);
   template <class T>
   void PickOut(CCOM_BroadTools& t, int p, int n, int expected, const T* global, T* target);
   template <class T> void PickOwn(CCOM_BroadTools& t, Transit<T>& s);

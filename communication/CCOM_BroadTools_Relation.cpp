@@ -40,75 +40,54 @@ CCOM_BroadTools& CCOM_BroadTools::operator=(const CCOM_BroadTools& other) {
 void CCOM_BroadTools::Impl::Copy(CCOM_BroadTools& to, const CCOM_BroadTools& from) {
   std::unique_ptr<Impl> fresh(new Impl);
   const Impl& other = *from.m_pImpl;
-  fresh->m_DistributedCounts = other.m_DistributedCounts;
-  fresh->m_DefaultRunStarts = other.m_DefaultRunStarts;
+  fresh->m_Relation = CKRZMapRelation(other.m_Relation);
   fresh->m_bSortedTransfers = other.m_bSortedTransfers;
   fresh->m_pPost = other.m_pPost;
-  fresh->m_bRefused = other.m_bRefused;
-  const bool ownsCounts = other.OwnsCounts(from);
-  if (ownsCounts)
-    fresh->m_OwnedCounts = other.m_OwnedCounts;
-  const bool ownsTable = other.OwnsTable(from);
-  if (ownsTable)
-    fresh->m_pOwnedRows.reset(new CKRZOwnedRows<int>(*other.m_pOwnedRows));
-
   to.m_pCom = from.m_pCom;
   to.m_nMyid = from.m_nMyid;
   to.m_nNProc = from.m_nNProc;
   to.m_nDimension_G = from.m_nDimension_G;
-  to.m_pNDimension_L = ownsCounts ? fresh->m_OwnedCounts.data() : from.m_pNDimension_L;
-  to.m_pL2GArray = ownsTable ? fresh->m_pOwnedRows->Get() : from.m_pL2GArray;
   NoScratchViews(to); // the copy grows its own scratch when it needs it
-  to.m_nIfMapDataCorrect = from.m_nIfMapDataCorrect;
   to.m_bIfOwnMap = from.m_bIfOwnMap;
   to.m_nIfOpenDebugMode = from.m_nIfOpenDebugMode;
   to.m_pImpl = std::move(fresh);
+  to.m_pImpl->Show(to);
 }
 
-// Whether the views show the object's own storage (rather than a caller's arrays).
-bool CCOM_BroadTools::Impl::OwnsCounts(const CCOM_BroadTools& t) const {
-  return t.m_pNDimension_L != nullptr && t.m_pNDimension_L == m_OwnedCounts.data();
-}
-
-bool CCOM_BroadTools::Impl::OwnsTable(const CCOM_BroadTools& t) const {
-  return t.m_pL2GArray != nullptr && m_pOwnedRows && t.m_pL2GArray == m_pOwnedRows->Get();
+void CCOM_BroadTools::Impl::Show(CCOM_BroadTools& t) const {
+  t.m_pNDimension_L = m_Relation.Counts();
+  t.m_pL2GArray = m_Relation.Rows();
+  t.m_nIfMapDataCorrect = m_Relation.Now() == CKRZMapRelation::State::Distributed ? 1 : 0;
 }
 
 void CCOM_BroadTools::Impl::ReleaseCounts(CCOM_BroadTools& t) {
-  m_OwnedCounts.clear();
-  m_OwnedCounts.shrink_to_fit();
-  t.m_pNDimension_L = nullptr;
+  m_Relation.ReleaseCounts();
+  Show(t);
 }
 
 void CCOM_BroadTools::Impl::ReleaseTable(CCOM_BroadTools& t) {
-  m_DefaultRunStarts.clear();
-  m_pOwnedRows.reset();
-  t.m_pL2GArray = nullptr;
+  m_Relation.ReleaseRows();
+  Show(t);
   t.m_bIfOwnMap = false;
 }
 
 void CCOM_BroadTools::Impl::OwnCounts(CCOM_BroadTools& t, int n) {
-  m_OwnedCounts.assign(static_cast<size_t>(n), 0);
-  t.m_pNDimension_L = m_OwnedCounts.data();
+  m_Relation.OwnCounts(n);
+  Show(t);
 }
 
-// Allocates an owned, zeroed table whose row p has n_p+1 entries (n_p from m_pNDimension_L).
+// An owned, zeroed table whose row p has n_p+1 entries (n_p from the counts).
 void CCOM_BroadTools::Impl::OwnTable(CCOM_BroadTools& t) {
-  const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
-  std::vector<int> lengths;
-  for (int p = 0; p < rows; ++p)
-    lengths.push_back(std::max(t.m_pNDimension_L[p], 0) + 1);
-  m_pOwnedRows.reset(new CKRZOwnedRows<int>);
-  m_pOwnedRows->Reset(lengths);
-  t.m_pL2GArray = m_pOwnedRows->Get();
+  m_Relation.OwnRows(t.m_nNProc > 1 ? t.m_nNProc : 1);
+  Show(t);
 }
 
 void CCOM_BroadTools::SetInitialize(int myid, int nproc, CKRZCom* com) {
   if (m_nIfMapDataCorrect != 0 && (myid != m_nMyid || nproc != m_nNProc)) {
     // Another rank or rank count: what was distributed does not fit any more. Rank 0 keeps a
     // relation it was given; copies received from rank 0 are dropped.
-    m_nIfMapDataCorrect = 0;
-    m_pImpl->m_DistributedCounts.clear();
+    m_pImpl->m_Relation.Undistribute();
+    m_pImpl->Show(*this);
     m_pImpl->m_bSortedTransfers = false;
     m_pImpl->ForgetOrders();
     if (m_nMyid != 0 || m_bIfOwnMap) {
@@ -141,17 +120,15 @@ void CCOM_BroadTools::SetMapRelation(int nGlobal, int* pNDimension_L, int** pL2G
     return;
   ++m_pImpl->m_nSetUps;
   // A relation the object built earlier is replaced by the caller's and released.
-  if (m_pNDimension_L != pNDimension_L)
-    m_pImpl->ReleaseCounts(*this);
   if (m_pL2GArray != pL2GArray)
-    m_pImpl->ReleaseTable(*this);
-  m_pImpl->m_bRefused = nGlobal < 0;
+    m_bIfOwnMap = false;
+  m_pImpl->m_Relation.Borrow(pNDimension_L, pL2GArray);
+  m_pImpl->Show(*this);
+  m_pImpl->m_Relation.refused = nGlobal < 0;
   if (nGlobal < 0)
     CKRZLine() << "SetMapRelation: global dimension " << nGlobal
                << " is negative; the relation is refused";
   m_nDimension_G = nGlobal < 0 ? 0 : nGlobal;
-  m_pNDimension_L = pNDimension_L;
-  m_pL2GArray = pL2GArray;
 
   if (m_nIfOpenDebugMode == 0 || pNDimension_L == nullptr || pL2GArray == nullptr ||
       pL2GArray[0] == nullptr)
@@ -166,12 +143,13 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   ++m_pImpl->m_nSetUps;
   m_pImpl->ReleaseCounts(*this);
   m_pImpl->ReleaseTable(*this);
-  m_nIfMapDataCorrect = 0; // collective: every rank takes the new relation at the next check
-  m_pImpl->m_bRefused = false;
+  m_pImpl->m_Relation.Undistribute(); // collective: every rank takes it at the next check
+  m_pImpl->Show(*this);
+  m_pImpl->m_Relation.refused = false;
   if (m_nNProc <= 1) {
     if (!KRZCountFits("SetMapRelation_DefaultRelation", nLocal, "item")) {
       m_nDimension_G = 0;
-      m_pImpl->m_bRefused = true;
+      m_pImpl->m_Relation.refused = true;
       return;
     }
     m_pImpl->OwnCounts(*this, 1);
@@ -187,7 +165,7 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
   const long long total = KRZSumCounts(m_pNDimension_L, m_nNProc);
   if (!KRZCountFits("SetMapRelation_DefaultRelation", total, "item")) {
     m_pImpl->ReleaseCounts(*this);
-    m_pImpl->m_bRefused = true;
+    m_pImpl->m_Relation.refused = true;
     return;
   }
   m_nDimension_G = static_cast<int>(total);
@@ -195,12 +173,13 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
     return;
   m_pImpl->OwnTable(*this);
   int counter = 0;
-  m_pImpl->m_DefaultRunStarts.assign(static_cast<size_t>(m_nNProc), 0);
+  std::vector<int> runs;
   for (int p = 0; p < m_nNProc; ++p) {
-    m_pImpl->m_DefaultRunStarts[static_cast<size_t>(p)] = counter;
+    runs.push_back(counter);
     for (int i = 1; i <= m_pNDimension_L[p]; ++i)
       m_pL2GArray[p][i] = ++counter;
   }
+  m_pImpl->m_Relation.SetRuns(std::move(runs));
   m_bIfOwnMap = true;
 }
 
@@ -254,7 +233,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   if (m_nIfMapDataCorrect != 0)
     return 1;
   const bool valid = m_nMyid >= 0 && m_nMyid < m_nNProc;
-  if (m_pImpl->m_bRefused && (m_nMyid == 0 || m_nNProc <= 1)) {
+  if (m_pImpl->m_Relation.refused && (m_nMyid == 0 || m_nNProc <= 1)) {
     CKRZLine() << "L2G relation error: the relation handed in was refused; set a relation again";
     if (m_nNProc <= 1)
       return 0;
@@ -296,7 +275,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
     if (m_nMyid == 0)
       CKRZLine() << "Not Set L2GArray";
   }
-  if (ok != 0 && m_nMyid == 0 && (m_pImpl->m_bRefused || !m_pImpl->ValidateRelation(*this)))
+  if (ok != 0 && m_nMyid == 0 && (m_pImpl->m_Relation.refused || !m_pImpl->ValidateRelation(*this)))
     ok = 0;
 
   const int type = m_pCom->m_nTypeInt;
@@ -314,10 +293,8 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
   }
   int rootOk = m_nMyid == 0 ? ok : 0;
   m_pCom->Broadcast(type, &rootOk, 1, 0, comm);
-  if (rootOk == 0) {
-    m_nIfMapDataCorrect = 0;
+  if (rootOk == 0)
     return 0;
-  }
   m_pCom->Broadcast(type, &m_nDimension_G, 1, 0, comm);
   if (m_nMyid != 0 && m_pNDimension_L == nullptr)
     m_pImpl->OwnCounts(*this, m_nNProc);
@@ -341,8 +318,8 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
 // Every rank holds the relation now: the counts messages go by, and whether transfers name their
 // order, are fixed alike on every rank until the relation is distributed again.
 void CCOM_BroadTools::Impl::Distributed(CCOM_BroadTools& t) {
-  t.m_nIfMapDataCorrect = 1;
-  m_DistributedCounts.assign(t.m_pNDimension_L, t.m_pNDimension_L + t.m_nNProc);
+  m_Relation.Distribute(t.m_nNProc);
+  Show(t);
   m_bSortedTransfers = CKRZPlacementPlan::MayServe(t.m_nDimension_G);
   ForgetOrders();
 }

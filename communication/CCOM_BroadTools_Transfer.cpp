@@ -53,8 +53,8 @@ template <class T> T* CCOM_BroadTools::Impl::Scratch(CCOM_BroadTools& t) {
   int largest = 0;
   for (int p = 1; p < t.m_nNProc; ++p)
     largest = std::max(largest, t.m_pNDimension_L[p]);
-  for (size_t p = 1; p < m_DistributedCounts.size(); ++p)
-    largest = std::max(largest, m_DistributedCounts[p]);
+  for (size_t p = 1; p < m_Relation.Sent().size(); ++p)
+    largest = std::max(largest, m_Relation.Sent()[p]);
   T* data =
       std::get<CKRZScratch<T>>(m_Scratch).data.Grow(static_cast<long long>(largest) + 1, true);
   View<T>(t) = data;
@@ -74,7 +74,7 @@ template <class T> T* CCOM_BroadTools::Impl::Block(const CKRZSortedOrder& order)
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
 const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
-  if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t) || m_bRefused)
+  if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t) || m_Relation.refused)
     return nullptr; // debug lines follow the item-by-item order
   const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
   const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
@@ -99,7 +99,7 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementP
     for (int p = 1; p < t.m_nNProc; ++p)
       t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
   } else {
-    const int n = m_DistributedCounts[static_cast<size_t>(t.m_nMyid)];
+    const int n = m_Relation.Sent(t.m_nMyid);
     std::vector<int> row(static_cast<size_t>(n) + 1);
     t.ReceiveArray(0, row.data(), n);
     const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
@@ -125,7 +125,7 @@ std::vector<long long> CCOM_BroadTools::Impl::PostGatherReceives(CCOM_BroadTools
     // Every rank one run, the runs pairwise disjoint.
     std::vector<std::pair<int, int>> spans;
     for (int p = 0; p < nproc && inPlace; ++p) {
-      const int n = m_DistributedCounts[static_cast<size_t>(p)];
+      const int n = m_Relation.Sent(p);
       runs[static_cast<size_t>(p)] = n == 0 ? 0 : RunStart<T>(t, p, n);
       inPlace = runs[static_cast<size_t>(p)] >= 0;
       if (n > 0)
@@ -138,12 +138,12 @@ std::vector<long long> CCOM_BroadTools::Impl::PostGatherReceives(CCOM_BroadTools
   long long slots = 0;
   for (int p = 1; p < nproc && !inPlace; ++p) {
     first[static_cast<size_t>(p)] = slots;
-    slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
+    slots += m_Relation.Sent(p) + 1LL;
   }
   T* posted = inPlace ? nullptr : std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false);
   CKRZPostingCom* post = Posting<T>();
   for (int p = 1; post != nullptr && p < nproc; ++p) {
-    const int n = m_DistributedCounts[static_cast<size_t>(p)];
+    const int n = m_Relation.Sent(p);
     T* into = inPlace ? global + runs[static_cast<size_t>(p)] + 1
                       : posted + first[static_cast<size_t>(p)] + 1;
     post->PostRecv(TypeCode<T>(*t.m_pCom), into, n, p, kTransferTag);
@@ -196,16 +196,16 @@ T* ZerosForNull(T* array, int n, std::unique_ptr<T[]>& zeros, const char* operat
 // names both and only the items both cover are moved, and the call fails (`ok` = 0).
 int CCOM_BroadTools::Impl::Movable(const CCOM_BroadTools& t, int p, int inTable,
                                    const char* operation, int& ok) const {
-  if (m_bRefused) { // after distribution: the messages go, no item moves
+  if (m_Relation.refused) { // after distribution: the messages go, no item moves
     if (p == 0)
       CKRZLine() << operation << ": the relation handed in to process 0 was refused; no item is "
                  << "moved (set a relation again)";
     ok = 0;
     return 0;
   }
-  if (t.m_nNProc <= 1 || static_cast<size_t>(p) >= m_DistributedCounts.size())
+  if (t.m_nNProc <= 1 || static_cast<size_t>(p) >= m_Relation.Sent().size())
     return inTable;
-  const int sent = m_DistributedCounts[static_cast<size_t>(p)];
+  const int sent = m_Relation.Sent(p);
   if (sent == inTable)
     return inTable;
   CKRZLine() << operation << ": process " << p << " was given " << sent
@@ -222,8 +222,8 @@ bool CCOM_BroadTools::Impl::CountsAsDistributed(const CCOM_BroadTools& t) const 
   if (t.m_nNProc <= 1)
     return true;
   for (int p = 0; p < t.m_nNProc; ++p)
-    if (static_cast<size_t>(p) >= m_DistributedCounts.size() ||
-        m_DistributedCounts[static_cast<size_t>(p)] != t.m_pNDimension_L[p])
+    if (static_cast<size_t>(p) >= m_Relation.Sent().size() ||
+        m_Relation.Sent(p) != t.m_pNDimension_L[p])
       return false;
   return true;
 }
@@ -236,8 +236,8 @@ template <class T>
 int CCOM_BroadTools::Impl::RunStart(const CCOM_BroadTools& t, int p, int n) const {
   if (std::is_same_v<T, bool> || n < 1)
     return -1;
-  if (!m_DefaultRunStarts.empty() && OwnsTable(t))
-    return m_DefaultRunStarts[static_cast<size_t>(p)];
+  if (m_Relation.RunOf(p) >= 0)
+    return m_Relation.RunOf(p);
   const int* row = t.m_pL2GArray[p];
   if (row == nullptr)
     return -1;
@@ -298,8 +298,8 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
   s.asDistributed = CountsAsDistributed(t);
   // Posted: every receive at once; rank 0's own share while the values travel (GatherFinish).
   if (s.post != nullptr) {
-    s.slots = PostGatherReceives(t, s.global,
-                                 !s.debug && s.plan == nullptr && s.asDistributed && !m_bRefused);
+    s.slots = PostGatherReceives(
+        t, s.global, !s.debug && s.plan == nullptr && s.asDistributed && !m_Relation.refused);
     return -1;
   }
   return GatherFinish(t, s, pGlobal);
@@ -331,11 +331,10 @@ template <class T> int CCOM_BroadTools::Impl::ReceiveIntoRows(CCOM_BroadTools& t
   T** rows = s.rows;
   AgreeOnOrder(t, nullptr);
   for (int p = 1; s.post != nullptr && p < nproc; ++p)
-    s.post->PostRecv(TypeCode<T>(*t.m_pCom), rows[p] + 1,
-                     m_DistributedCounts[static_cast<size_t>(p)], p, kTransferTag);
-  std::copy(s.local + 1, s.local + m_DistributedCounts[0] + 1, rows[0] + 1);
+    s.post->PostRecv(TypeCode<T>(*t.m_pCom), rows[p] + 1, m_Relation.Sent(p), p, kTransferTag);
+  std::copy(s.local + 1, s.local + m_Relation.Sent(0) + 1, rows[0] + 1);
   for (int p = 1; s.post == nullptr && p < nproc; ++p)
-    t.ReceiveArray(p, rows[p], m_DistributedCounts[static_cast<size_t>(p)]);
+    t.ReceiveArray(p, rows[p], m_Relation.Sent(p));
   for (int p = 0; p < nproc; ++p)
     rows[p][0] = T();
   if (s.post != nullptr)
@@ -402,7 +401,7 @@ void CCOM_BroadTools::Impl::PlaceRank(CCOM_BroadTools& t, Transit<T>& s, int p, 
   int sent = 0;
   if (p != 0) {
     const int inTable = t.GetDimension_Local(p);
-    sent = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+    sent = s.asDistributed ? inTable : m_Relation.Sent(p);
   }
   const int n = Movable(t, p, t.GetDimension_Local(p), "GetGlobalArrayFromLocalArray", ok);
   const int b = !s.debug && (p == 0 || (post == nullptr && n == sent)) ? RunStart<T>(t, p, n) : -1;
@@ -539,7 +538,7 @@ template <class T> void CCOM_BroadTools::Impl::SendToRanks(CCOM_BroadTools& t, T
   const CKRZPlacementPlan* plan = s.plan;
   long long slots = 0;
   for (int p = 1; post != nullptr && p < nproc; ++p)
-    slots += m_DistributedCounts[static_cast<size_t>(p)] + 1LL;
+    slots += m_Relation.Sent(p) + 1LL;
   T* slot = post != nullptr ? std::get<CKRZScratch<T>>(m_Scratch).posted.Grow(slots, false)
                             : (nproc > 1 ? Scratch<T>(t) : nullptr);
   if (plan != nullptr && post != nullptr) {
@@ -554,7 +553,7 @@ template <class T> void CCOM_BroadTools::Impl::SendToRanks(CCOM_BroadTools& t, T
   }
   for (int p = 1; p < nproc; ++p) {
     const int inTable = t.GetDimension_Local(p);
-    const int expected = s.asDistributed ? inTable : m_DistributedCounts[static_cast<size_t>(p)];
+    const int expected = s.asDistributed ? inTable : m_Relation.Sent(p);
     const int n =
         plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", s.ok);
     const int b = !s.debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;

@@ -1,17 +1,14 @@
-// What a CCOM_BroadTools holds beyond the members its interface names: the storage behind the
-// relation when the object owns it, what the check distributed, the orders of scattered relations
-// and the transfers' scratch arrays; and the steps of the relation's life and of the transfers.
+// What a CCOM_BroadTools holds beyond the members its interface names: the map relation
+// (communication/KRZMapRelation.h), the orders of scattered relations and the transfers' scratch
+// arrays; and the steps of the relation's life and of the transfers.
 //
-// The interface's members (m_pNDimension_L, m_pL2GArray, m_pBufferDouble, ...) stay views: they
-// point into this storage when the object owns what they show, and at the caller's arrays when it
-// borrows them. Every step takes the object it serves (`t`), so nothing here points back at it.
+// The interface's members (m_pNDimension_L, m_pL2GArray, m_pBufferDouble, ...) stay views: Show
+// points them at the relation's counts and rows (owned or the caller's) after every change of
+// the relation. Every step takes the object it serves (`t`), so nothing here points back at it.
 //
-// The relation's states: unset (no counts or rows); on rank 0 (handed in or built, not yet
-// checked); distributed (multi-rank runs: the check succeeded on every rank, m_nIfMapDataCorrect
-// is 1, m_DistributedCounts holds what every rank sends and receives by, and every rank holds a
-// copy). The step between them is the check, CheckMapDataCorrect, the one collective set-up; a
-// one-rank relation is checked at every call and never distributed. Transfers with the relation
-// distributed add the orders of scattered relations (built at the second transfer).
+// The step from rank 0 to distributed is the check, CheckMapDataCorrect, the one collective
+// set-up. Transfers with the relation distributed add the orders of scattered relations (built
+// at the second transfer).
 #ifndef KRZ3DCOMTOOLS_KRZRELATION_H
 #define KRZ3DCOMTOOLS_KRZRELATION_H
 
@@ -24,6 +21,7 @@
 #include "KRZTypeCodes.h"
 #include "base/KRZRowTable.h"
 #include "base/KRZScratch.h"
+#include "communication/KRZMapRelation.h"
 #include "communication/KRZPlacementPlan.h"
 #include "communication/KRZSortedOrder.h"
 
@@ -39,8 +37,8 @@ struct CCOM_BroadTools::Impl {
   bool ValidateRelation(const CCOM_BroadTools& t) const;
   bool InRange(const CCOM_BroadTools& t, int p, int i, int g, bool& reported,
                const char* consequence) const;
-  bool OwnsCounts(const CCOM_BroadTools& t) const;
-  bool OwnsTable(const CCOM_BroadTools& t) const;
+  /// The views show the relation as it is now.
+  void Show(CCOM_BroadTools& t) const;
   void ReleaseCounts(CCOM_BroadTools& t);
   void ReleaseTable(CCOM_BroadTools& t);
   void OwnCounts(CCOM_BroadTools& t, int n);
@@ -128,15 +126,7 @@ struct CCOM_BroadTools::Impl {
   template <class T>
   void PlaceWithLines(CCOM_BroadTools& t, int p, int n, const T* source, T* pGlobal);
 
-  // Storage behind m_pNDimension_L (nproc counts) and m_pL2GArray when the object owns them.
-  std::vector<int> m_OwnedCounts;
-  std::unique_ptr<krz::detail::CKRZOwnedRows<int>> m_pOwnedRows;
-  // Multi-rank runs: the nproc counts as the last check distributed them, which every rank sends
-  // and receives by; empty until then.
-  std::vector<int> m_DistributedCounts;
-  // Rank 0, default relation: nproc run starts (rank p's items are b_p+1..b_p+n_p); empty for a
-  // caller's relation.
-  std::vector<int> m_DefaultRunStarts;
+  krz::detail::CKRZMapRelation m_Relation;
   // Whether the distributed relation was large enough for a placement order (alike on every
   // rank); the generation of the plan whose order this rank holds (rank 0: last sent), 0 for
   // none; rank 0's plan; the other ranks' order of their own items under it.
@@ -149,11 +139,6 @@ struct CCOM_BroadTools::Impl {
   // every message of a transfer at once, the other ranks hold no rows (the counts suffice), and
   // no transfer ends in a barrier. bool values always take the blocking route.
   CKRZPostingCom* m_pPost = nullptr;
-  // Rank 0 (or a one-rank run): the relation last handed in was refused (a negative global
-  // dimension, a default relation past the int range). Before distribution the check then fails
-  // on every rank; after it, rank 0 still exchanges the messages the other ranks expect but moves
-  // no item, and the transfer fails. Cleared by the next relation handed in.
-  bool m_bRefused = false;
   // bool values as int 1/0 on the wire (n_p+1 of them), kept between messages.
   std::vector<int> m_WireInts;
   // Scratch per element type (every listed type, and bool), behind the views m_pBufferDouble,

@@ -517,7 +517,11 @@ void CCOM_BroadTools::Impl::ReceiveFromRankZero(CCOM_BroadTools& t, T* pLocal, T
     s.local = s.allocated.get();
   }
   s.sorted = AgreeOnOrder(t, nullptr) != 0;
-  T* in = s.sorted ? Staged<T>(n + 1LL) : s.local;
+  T* in = s.local;
+  if (s.sorted) { // the staging array's element 0 belongs to no item
+    in = Staged<T>(n + 1LL);
+    in[0] = T();
+  }
   if (s.post != nullptr) {
     s.post->PostRecv(TypeCode<T>(*t.m_pCom), in + 1, n, 0, kTransferTag);
     return;

@@ -2,9 +2,9 @@
 // (communication/KRZMapRelation.h), the orders of scattered relations and the transfers' scratch
 // arrays; and the steps of the relation's life and of the transfers.
 //
-// The interface's members (m_pNDimension_L, m_pL2GArray, m_pBufferDouble, ...) stay views: Show
-// points them at the relation's counts and rows (owned or the caller's) after every change of
-// the relation. Every step takes the object it serves (`t`), so nothing here points back at it.
+// The interface's members stay views: Show points m_pNDimension_L, m_pL2GArray and
+// m_nIfMapDataCorrect at the relation after every change of it, View points m_pBufferDouble, ...
+// at the scratch. Every step takes the object it serves (`t`), so nothing here points back at it.
 //
 // The step from rank 0 to distributed is the check, CheckMapDataCorrect, the one collective
 // set-up. Transfers with the relation distributed add the orders of scattered relations (built
@@ -19,7 +19,6 @@
 #include "CCOM_BroadTools.h"
 #include "CKRZPostingCom.h"
 #include "KRZTypeCodes.h"
-#include "base/KRZRowTable.h"
 #include "base/KRZScratch.h"
 #include "communication/KRZMapRelation.h"
 #include "communication/KRZPlacementPlan.h"

@@ -236,44 +236,72 @@ bool CKRZDirectPlan::Send(CKRZPostingCom& post, CKRZCom& com, int myid, int d, c
       return static_cast<T*>(m_pStraight[d]) + l.recvFace[static_cast<size_t>(l.recvFirst[r])];
     return stays ? b.recv.data() + l.recvFirst[r] : b.send.data() + first;
   };
-  // Every value packed first: a negative index leaves nothing posted. A face past this rank's
-  // count (face objects changed behind the plan's back) sends 0.
-  const int* face = l.sendFace.data();
+  // Every value packed first: a negative index leaves nothing posted. Where every face is sent
+  // once, face by face in local order (the source and its index read in sequence), then the
+  // values that stay copied where they are received.
   int least = 0;
-  for (size_t k = 0; k < l.sendPeer.size(); ++k) {
+  const int* at = SendPositions(d, nSource);
+  T* send = b.send.data();
+  if (at != nullptr) {
+    for (int i = 1; i <= nSource; ++i) {
+      if (at[i] < 0)
+        continue;
+      const int from = index != nullptr ? index[i] : i;
+      least = std::min(least, from);
+      send[at[i]] = source[std::max(from, 0)];
+    }
+    for (size_t k = 0; least == 0 && k < l.sendPeer.size(); ++k)
+      if (into(k) != send + l.sendFirst[k])
+        std::copy(send + l.sendFirst[k], send + l.sendFirst[k + 1], into(k));
+  }
+  // Otherwise entry by entry; a face past this rank's count (face objects changed behind the
+  // plan's back) sends 0.
+  const int* face = l.sendFace.data();
+  for (size_t k = 0; at == nullptr && k < l.sendPeer.size(); ++k) {
     T* out = into(k);
     const int first = l.sendFirst[k], count = l.sendFirst[k + 1] - first;
     const int* f = face + first;
-    if (index != nullptr) {
-      for (int m = 0; m < count; ++m) {
-        const int at = f[m] <= nSource ? index[f[m]] : 0;
-        least = std::min(least, at);
-        out[m] = f[m] <= nSource ? source[std::max(at, 0)] : T();
-      }
-    } else {
-      for (int m = 0; m < count; ++m)
-        out[m] = f[m] <= nSource ? source[f[m]] : T();
+    for (int m = 0; m < count; ++m) {
+      const int from = f[m] > nSource ? 0 : index != nullptr ? index[f[m]] : f[m];
+      least = std::min(least, from);
+      out[m] = f[m] <= nSource ? source[std::max(from, 0)] : T();
     }
   }
   if (least < 0)
     return false;
   for (size_t k = 0; k < l.sendPeer.size(); ++k)
     if (l.sendPeer[k] != myid)
-      post.PostSend(TypeCode<T>(com), b.send.data() + l.sendFirst[k],
-                    l.sendFirst[k + 1] - l.sendFirst[k], l.sendPeer[k], kA2BTag);
+      post.PostSend(TypeCode<T>(com), send + l.sendFirst[k], l.sendFirst[k + 1] - l.sendFirst[k],
+                    l.sendPeer[k], kA2BTag);
   return true;
 }
 
 bool CKRZDirectPlan::SendsEveryFace(int d, int nSource) {
+  SendPositions(d, nSource);
+  return m_bSendsEveryFace[d];
+}
+
+// Where in the send buffer local face i's value goes, for i in 1..nSource (-1: not sent), or null
+// where a face is sent twice or lies past nSource (then the lists are followed entry by entry).
+const int* CKRZDirectPlan::SendPositions(int d, int nSource) {
   if (m_nSendsEveryFaceFor[d] != nSource) {
-    std::vector<char> sent(static_cast<size_t>(std::max(nSource, 0)) + 1, 0);
-    for (const int f : m_Lists[d].sendFace)
-      if (f >= 1 && f <= nSource)
-        sent[static_cast<size_t>(f)] = 1;
-    m_bSendsEveryFace[d] = std::count(sent.begin() + 1, sent.end(), 1) == nSource;
+    std::vector<int>& at = m_SendAt[d];
+    at.assign(static_cast<size_t>(std::max(nSource, 0)) + 1, -1);
+    bool distinct = true;
+    const std::vector<int>& face = m_Lists[d].sendFace;
+    for (size_t m = 0; m < face.size(); ++m) {
+      const int f = face[m];
+      if (f < 1 || f > nSource || at[static_cast<size_t>(f)] >= 0) {
+        distinct = false;
+        continue;
+      }
+      at[static_cast<size_t>(f)] = static_cast<int>(m);
+    }
+    m_bSendsEveryFace[d] = std::count(at.begin() + 1, at.end(), -1) == 0;
+    m_bSendAt[d] = distinct;
     m_nSendsEveryFaceFor[d] = nSource;
   }
-  return m_bSendsEveryFace[d];
+  return m_bSendAt[d] ? m_SendAt[d].data() : nullptr;
 }
 
 template <class T>

@@ -102,6 +102,7 @@ private:
   const int* Positions(int d, int nTarget);
   /// Whether direction d's receive blocks are ascending runs of distinct faces in 1..nTarget.
   bool Runs(int d, int nTarget);
+  const int* SendPositions(int d, int nSource);
 
   /// Per direction, worked out with the positions: whether Runs holds, the faces nobody sends.
   bool m_bRuns[2] = {false, false};
@@ -112,6 +113,8 @@ private:
   std::vector<int> m_Positions[2]; ///< per direction: see Positions
   int m_nPositionsFor[2] = {-1, -1};
   bool m_bSendsEveryFace[2] = {false, false};
+  std::vector<int> m_SendAt[2]; ///< per direction: see SendPositions
+  bool m_bSendAt[2] = {false, false};
   int m_nSendsEveryFaceFor[2] = {-1, -1};
   int m_nGeneration = 0;
   Buffers<double> m_Double[2];

@@ -73,9 +73,14 @@ template <class T> T* CCOM_BroadTools::Impl::Block(const CKRZSortedOrder& order)
 }
 
 // Rank 0's placement plan for the relation as it is now, or null where the plain loops serve.
+// Only relations that were large enough for an order when they were distributed get one on
+// several ranks: the other ranks take part in an order only then (a table rank 0 widened alone
+// since keeps the local order).
 const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
   if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t) || m_Relation.refused)
     return nullptr; // debug lines follow the item-by-item order
+  if (t.m_nNProc > 1 && !m_bSortedTransfers)
+    return nullptr;
   const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
   const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
   const int* counts = t.m_nNProc > 1 ? t.m_pNDimension_L : one;

@@ -241,3 +241,30 @@ KRZ_RANKS_TEST(Placement, LargeDefaultRelationsAndCollectionsTakeTheOrderStepToo
   }
   EXPECT_EQ(KRZTakeOutput(), "");
 }
+
+KRZ_RANKS_TEST(Placement, RelationWidenedOnRankZeroAfterDistributionKeepsTheLocalOrder) {
+  if (nproc == 1)
+    return;
+  // Distributed over a small global array (no order step), then rank 0 alone hands in a relation
+  // with the same counts over a large one: the other ranks were never told to take part in an
+  // order, so every transfer must still go in local order.
+  KRZTestRelation rel = Scattered(nproc, 51);
+  KRZTestRelation narrow = rel;
+  for (std::vector<int>& row : narrow.rows)
+    for (size_t i = 1; i < row.size(); ++i)
+      row[i] %= 101;
+  narrow.Finish();
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(100, narrow.Counts(), narrow.Table());
+  std::vector<double> local(static_cast<size_t>(rel.Count(myid)) + 1, 1.0);
+  double* whole = nullptr;
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), whole), 1);
+  delete[] whole;
+  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
+  Literal<double> reference;
+  Array<double> global = InitialGlobal(myid, reference);
+  for (int round = 0; round < 3; ++round)
+    CheckedRound(tools, rel, reference, global.get(), myid, round);
+  EXPECT_EQ(KRZTakeOutput(), "");
+}

@@ -51,8 +51,10 @@ template <class T> int GatherIntoRows(CCOM_BroadTools& tools, T* pLocal, T** row
 /// receives its values (sorted by global number), so that rank 0 writes and reads the global array
 /// front to back; it is used from then on (same results as item by item, last writer included).
 /// Rank 0 holds 8 bytes per item of all ranks, every rank 8 bytes per own item plus one staged
-/// element per own item and element type transferred, for the object's life; the transfer that
-/// prepares it costs a few steady transfers. Such relations (large when distributed) cost one
+/// element per own item (and a block of at most 1/32 of them) per element type transferred, for
+/// the object's life; the transfer that prepares it costs a few steady transfers. Only relations
+/// that were that large when they were distributed get an order (a table rank 0 alone widens past
+/// 2^20 later moves item by item until the relation is set anew on every rank), and they cost one
 /// broadcast of an int per transfer.
 ///
 /// Failures: nothing is thrown. A relation that rank 0 lacks, or whose counts or global numbers

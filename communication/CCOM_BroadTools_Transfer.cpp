@@ -404,7 +404,7 @@ void CCOM_BroadTools::Impl::PlaceRank(CCOM_BroadTools& t, Transit<T>& s, int p, 
   if (post != nullptr && p > 0 && s.slots[static_cast<size_t>(p)] < 0)
     return; // received in place
   int sent = 0;
-  if (p != 0) {
+  if (p != 0) { // asked twice for another rank, as the debug lines always showed
     const int inTable = t.GetDimension_Local(p);
     sent = s.asDistributed ? inTable : m_Relation.Sent(p);
   }
@@ -566,12 +566,11 @@ template <class T> void CCOM_BroadTools::Impl::SendToRanks(CCOM_BroadTools& t, T
     const int n =
         plan != nullptr ? inTable : Movable(t, p, inTable, "GetLocalArrayFromGlobalArray", s.ok);
     const int b = !s.debug && plan == nullptr && n == expected ? RunStart<T>(t, p, n) : -1;
-    const T* out = s.global + b;
     if (b < 0 && plan != nullptr)
       plan->Pick(p, s.global, slot + 1);
     else if (b < 0)
       PickOut(t, p, n, expected, s.global, slot);
-    out = b < 0 ? slot : out;
+    const T* out = b >= 0 ? s.global + b : slot;
     if (post != nullptr) {
       post->PostSend(TypeCode<T>(*t.m_pCom), out + 1, expected, p, kTransferTag);
       slot += b < 0 ? expected + 1 : 0;

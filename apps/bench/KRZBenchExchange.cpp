@@ -64,7 +64,7 @@ struct HandWritten {
   // from -> to: local face i of `from` (source index source(i)) goes to the rank holding its
   // partner, at target index target(j) of that rank's local face j.
   template <class Source, class Target>
-  HandWritten(const KRZPairSide& from, const KRZPairSide& to, int myid, int nproc, Source source,
+  HandWritten(const KRZPairSide& from, const KRZPairSide& to, int nproc, Source source,
               Target target) {
     const std::vector<int> partner = KRZPartners(*from.mesh, *to.mesh);
     const std::vector<int> back = KRZPartners(*to.mesh, *from.mesh);
@@ -83,15 +83,7 @@ struct HandWritten {
       if (g != 0)
         out.push_back({to.RankOf(g), toLocal[static_cast<size_t>(g)], source(i)});
     }
-    std::sort(out.begin(), out.end());
-    for (const auto& o : out) {
-      if (sendPeer.empty() || sendPeer.back() != o[0]) {
-        sendPeer.push_back(o[0]);
-        sendFirst.push_back(sendFirst.back());
-      }
-      sendIndex.push_back(o[2]);
-      ++sendFirst.back();
-    }
+    Group(out, sendPeer, sendFirst, sendIndex);
     // Receives: every local face of `to` whose partner is held somewhere, by source rank.
     std::vector<std::array<int, 3>> in;
     for (int j = 1; j <= to.Faces(); ++j) {
@@ -99,18 +91,23 @@ struct HandWritten {
       if (g != 0)
         in.push_back({from.RankOf(g), j, target(j)});
     }
-    std::sort(in.begin(), in.end());
-    for (const auto& o : in) {
-      if (recvPeer.empty() || recvPeer.back() != o[0]) {
-        recvPeer.push_back(o[0]);
-        recvFirst.push_back(recvFirst.back());
-      }
-      recvIndex.push_back(o[2]);
-      ++recvFirst.back();
-    }
+    Group(in, recvPeer, recvFirst, recvIndex);
     send.resize(sendIndex.size());
     recv.resize(recvIndex.size());
-    (void)myid;
+  }
+
+  // (peer, order, index) entries sorted, then grouped by peer: one block of indices per peer.
+  static void Group(std::vector<std::array<int, 3>>& entries, std::vector<int>& peer,
+                    std::vector<int>& first, std::vector<int>& index) {
+    std::sort(entries.begin(), entries.end());
+    for (const auto& e : entries) {
+      if (peer.empty() || peer.back() != e[0]) {
+        peer.push_back(e[0]);
+        first.push_back(first.back());
+      }
+      index.push_back(e[2]);
+      ++first.back();
+    }
   }
 
   void Run(CKRZPostingCom& post, CKRZCom& com, int myid, const double* in, double* out) {
@@ -355,13 +352,13 @@ bool KRZBenchExchange(CKRZCom& com, int myid, int nproc, long long faces, int re
   const KRZPairSide& b = direct.b;
   const int cellsA = a.Cells(), cellsB = b.Cells();
   HandWritten ownerToGhostAB(
-      a, b, myid, nproc, [&](int i) { return a.owner[static_cast<size_t>(i)]; },
+      a, b, nproc, [&](int i) { return a.owner[static_cast<size_t>(i)]; },
       [&](int j) { return cellsB + j; });
   HandWritten ownerToGhostBA(
-      b, a, myid, nproc, [&](int i) { return b.owner[static_cast<size_t>(i)]; },
+      b, a, nproc, [&](int i) { return b.owner[static_cast<size_t>(i)]; },
       [&](int j) { return cellsA + j; });
   HandWritten faceToFaceAB(
-      a, b, myid, nproc, [](int i) { return i; }, [](int j) { return j; });
+      a, b, nproc, [](int i) { return i; }, [](int j) { return j; });
   for (const KRZTransferKind* k = KRZTransferKindsBegin(); k != KRZTransferKindsEnd(); ++k) {
     const bool fromA = !k->fromB;
     auto run = [k, fromA](E& e, Arrays& v) {

@@ -185,7 +185,8 @@ void CCOM_BroadTools::SetMapRelation_DefaultRelation(int nLocal) {
 
 // Rank 0's relation must have non-negative counts, a row for every rank, and every global
 // number in 0..n_G. A one-rank run uses n_G items (its local dimension is n_G), so its row must
-// hold at least that many.
+// hold at least that many. The rows of a default relation the object built are runs inside
+// 1..n_G by construction and are not scanned (a one-rank run checks at every transfer).
 bool CCOM_BroadTools::Impl::ValidateRelation(const CCOM_BroadTools& t) const {
   if (t.m_nDimension_G < 0) {
     CKRZLine() << "L2G relation error: global dimension " << t.m_nDimension_G << " is negative";
@@ -207,6 +208,8 @@ bool CCOM_BroadTools::Impl::ValidateRelation(const CCOM_BroadTools& t) const {
       CKRZLine() << "L2G relation error: process " << p << " has " << n << " items but no row";
       return false;
     }
+    if (m_Relation.RunOf(p) >= 0)
+      continue;
     const int* row = t.m_pL2GArray[p];
     const unsigned nG = static_cast<unsigned>(t.m_nDimension_G);
     const int* bad =
@@ -255,6 +258,7 @@ int CCOM_BroadTools::CheckMapDataCorrect() {
       m_pImpl->OwnTable(*this);
       for (int i = 1; i <= m_nDimension_G; ++i)
         m_pL2GArray[0][i] = i;
+      m_pImpl->m_Relation.SetRuns({0});
       m_bIfOwnMap = true;
     }
     return m_pImpl->ValidateRelation(*this) ? 1 : 0;

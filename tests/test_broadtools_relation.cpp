@@ -155,6 +155,22 @@ KRZ_RANKS_TEST_N(Relation, OneRankDefaultRelationIsTheIdentity, 1) {
   char* global = nullptr;
   ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
   EXPECT_EQ(std::string(global + 1, 7), "abcdefg");
+  char* back = nullptr;
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global, back), 1);
+  EXPECT_EQ(std::string(back + 1, 7), "abcdefg");
+  delete[] back;
+
+  // The object's own identity table moves as one run; another relation replaces it at once.
+  tools.SetMapRelation_DefaultRelation(3);
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
+  EXPECT_EQ(std::string(global + 1, 3), "abc");
+  int count = 3;
+  int reversed[4] = {0, 3, 2, 1};
+  int* table[1] = {reversed};
+  tools.SetMapRelation(3, &count, table);
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local, global), 1);
+  EXPECT_EQ(std::string(global + 1, 3), "cba");
+  EXPECT_TRUE(KRZTakeOutput().empty());
   delete[] global;
 }
 

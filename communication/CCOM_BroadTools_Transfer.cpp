@@ -76,7 +76,7 @@ template <class T> T* CCOM_BroadTools::Impl::Block(const CKRZSortedOrder& order)
 // Only relations that were large enough for an order when they were distributed get one on
 // several ranks: the other ranks take part in an order only then (a table rank 0 widened alone
 // since keeps the local order).
-const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
+CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
   if (t.m_nIfOpenDebugMode != 0 || !CountsAsDistributed(t) || m_Relation.refused)
     return nullptr; // debug lines follow the item-by-item order
   if (t.m_nNProc > 1 && !m_bSortedTransfers)
@@ -91,19 +91,15 @@ const CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
 
 // Rank 0 names at every transfer the order the values travel in: its plan's generation, or 0 for
 // the local order. A rank that does not hold that generation's order receives its row as rank 0
-// holds it now and builds the order. Only relations that were large enough for a plan when they
-// were distributed take this step, alike on every rank. Returns the generation.
-int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementPlan* plan) {
-  if (!m_bSortedTransfers)
-    return 0;
+// holds it now and builds the order; rank 0 sorts its plan's orders meanwhile (the rows posted
+// where the communicator posts). Only relations that were large enough for a plan when they were
+// distributed take this step, alike on every rank. Returns the generation.
+int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, CKRZPlacementPlan* plan) {
   int generation = t.m_nMyid == 0 && plan != nullptr ? plan->Generation() : 0;
-  BroadcastInt(t.m_pCom, t.m_nNProc, generation, 0);
-  if (generation == 0 || generation == m_nOrderGeneration)
-    return generation;
-  if (t.m_nMyid == 0) {
-    for (int p = 1; p < t.m_nNProc; ++p)
-      t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
-  } else {
+  if (m_bSortedTransfers)
+    BroadcastInt(t.m_pCom, t.m_nNProc, generation, 0);
+  const bool rows = m_bSortedTransfers && generation != 0 && generation != m_nOrderGeneration;
+  if (rows && t.m_nMyid != 0) {
     const int n = m_Relation.Sent(t.m_nMyid);
     std::vector<int> row(static_cast<size_t>(n) + 1);
     t.ReceiveArray(0, row.data(), n);
@@ -112,8 +108,20 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, const CKRZPlacementP
       m_pOrder.reset(new CKRZSortedOrder);
     m_pOrder->Build(row.data(), n, largest);
   }
-  m_nOrderGeneration = generation;
-  return generation;
+  for (int p = 1; rows && t.m_nMyid == 0 && p < t.m_nNProc; ++p) {
+    if (m_pPost != nullptr)
+      m_pPost->PostSend(TypeCode<int>(*t.m_pCom), t.m_pL2GArray[p], t.m_pNDimension_L[p] + 1, p,
+                        kTransferTag);
+    else
+      t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
+  }
+  if (plan != nullptr)
+    plan->Complete();
+  if (rows && t.m_nMyid == 0 && m_pPost != nullptr)
+    m_pPost->WaitAll();
+  if (rows)
+    m_nOrderGeneration = generation;
+  return m_bSortedTransfers ? generation : 0;
 }
 
 template <class T> CKRZPostingCom* CCOM_BroadTools::Impl::Posting() const {
@@ -292,8 +300,9 @@ int CCOM_BroadTools::Impl::GatherStart(CCOM_BroadTools& t, T* pLocal, T*& pGloba
     return ReceiveIntoRows(t, s);
 
   // The order first, so that the other ranks sort while rank 0 prepares.
-  s.plan = Plan(t);
-  AgreeOnOrder(t, s.plan);
+  CKRZPlacementPlan* plan = Plan(t);
+  AgreeOnOrder(t, plan);
+  s.plan = plan;
   // An array allocated for a null argument stays owned here until the gather is done.
   s.global = pGlobal;
   if (s.global == nullptr) {
@@ -493,8 +502,9 @@ int CCOM_BroadTools::Impl::ScatterStart(CCOM_BroadTools& t, T* pGlobal, T*& pLoc
   s.global = ZerosForNull(pGlobal, t.m_nDimension_G, s.zeros, "GetLocalArrayFromGlobalArray",
                           "the global array", t.m_nMyid);
   s.asDistributed = CountsAsDistributed(t);
-  s.plan = Plan(t);
-  AgreeOnOrder(t, s.plan);
+  CKRZPlacementPlan* plan = Plan(t);
+  AgreeOnOrder(t, plan);
+  s.plan = plan;
   const int inTable0 = s.count = t.GetDimension_Local(0);
   s.n0 = Movable(t, 0, inTable0, "GetLocalArrayFromGlobalArray", s.ok);
   s.local = pLocal;

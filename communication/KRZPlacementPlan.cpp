@@ -1,5 +1,6 @@
 // The placement plan's life (first use, build at the second, comparison at every later one) and
-// its build: one scan decides whether the relation is scattered enough, then every rank's order.
+// its build: one scan decides whether the relation is scattered enough (For), then every rank's
+// order is sorted (Complete), which rank 0 does while the rows travel to the other ranks.
 #include "communication/KRZPlacementPlan.h"
 
 #include <algorithm>
@@ -21,6 +22,8 @@ bool CKRZPlacementPlan::MayServe(int nG) { return nG >= kMinGlobal; }
 
 void CKRZPlacementPlan::Clear() {
   m_bBuilt = false;
+  m_bScattered = false;
+  m_bComplete = true;
   m_First.clear();
   for (std::vector<int>* v : {&m_Copy, &m_Sorted}) {
     v->clear();
@@ -55,8 +58,8 @@ bool CKRZPlacementPlan::RowsUnchanged(int nproc, const int* counts, const int* c
   return true;
 }
 
-const CKRZPlacementPlan* CKRZPlacementPlan::For(int nproc, const int* counts,
-                                                const int* const* rows, int nG) {
+CKRZPlacementPlan* CKRZPlacementPlan::For(int nproc, const int* counts, const int* const* rows,
+                                          int nG) {
   if (!SameRelation(nproc, counts, rows, nG)) {
     // First use of this relation: remembered only, the plain loops serve.
     Clear();
@@ -66,15 +69,15 @@ const CKRZPlacementPlan* CKRZPlacementPlan::For(int nproc, const int* counts,
     return nullptr;
   }
   if (!m_bBuilt) {
-    Build(nproc, counts, rows, nG);
-  } else if (!Empty() && !RowsUnchanged(nproc, counts, rows)) {
+    Decide(nproc, counts, rows, nG);
+  } else if (!Empty() && (Complete(), !RowsUnchanged(nproc, counts, rows))) {
     Clear(); // edited in place: plain loops now, a new plan at the next use
     return nullptr;
   }
   return Empty() ? nullptr : this;
 }
 
-void CKRZPlacementPlan::Build(int nproc, const int* counts, const int* const* rows, int nG) {
+void CKRZPlacementPlan::Decide(int nproc, const int* counts, const int* const* rows, int nG) {
   Clear();
   m_bBuilt = true;
   if (!MayServe(nG))
@@ -97,7 +100,18 @@ void CKRZPlacementPlan::Build(int nproc, const int* counts, const int* const* ro
   }
   if (items == 0 || items > INT_MAX || jumps * kJumpsPerPlan < items)
     return;
+  m_bScattered = true;
+  m_bComplete = false;
+  ++m_nGeneration;
+}
 
+void CKRZPlacementPlan::Complete() {
+  if (m_bComplete)
+    return;
+  m_bComplete = true;
+  const int nproc = static_cast<int>(m_Counts.size());
+  const int* counts = m_Counts.data();
+  const int* const* rows = m_Rows.data();
   m_First.resize(static_cast<size_t>(nproc));
   size_t first = 0;
   for (int p = 0; p < nproc; ++p) {
@@ -111,11 +125,10 @@ void CKRZPlacementPlan::Build(int nproc, const int* counts, const int* const* ro
     if (n == 0)
       continue;
     std::copy(rows[p] + 1, rows[p] + n + 1, m_Copy.begin() + static_cast<long>(m_First[p]));
-    CKRZSortedOrder::SortNumbers(rows[p], n, nG, m_Sorted.data() + m_First[p]);
+    CKRZSortedOrder::SortNumbers(rows[p], n, m_nNG, m_Sorted.data() + m_First[p]);
   }
   if (counts[0] > 0)
-    m_Own.Build(rows[0], counts[0], nG);
-  ++m_nGeneration;
+    m_Own.Build(rows[0], counts[0], m_nNG);
 }
 
 } // namespace krz::detail

@@ -34,8 +34,12 @@ public:
   /// rows[p][1..counts[p]], numbers in 0..nG), or null where the plain loops are to be used: the
   /// first time these counts and rows are seen (a relation used once never pays for a plan),
   /// after the rows were edited in place (rebuilt at the next use), and for relations that get
-  /// no plan. Built at the second use of the same counts and rows.
-  const CKRZPlacementPlan* For(int nproc, const int* counts, const int* const* rows, int nG);
+  /// no plan. Decided at the second use of the same counts and rows (one scan, and a new
+  /// Generation); its orders are sorted by Complete.
+  CKRZPlacementPlan* For(int nproc, const int* counts, const int* const* rows, int nG);
+  /// Sorts the orders of a plan For decided (nothing for one already complete), from the rows
+  /// For was given, which must be unchanged since. Before Own, Sorted and the moves.
+  void Complete();
   /// Drops the plan and the relation it was for; generations keep counting.
   void Forget();
   /// Numbers the builds of this plan object: 1, 2, ...
@@ -98,16 +102,18 @@ private:
         return;
     }
   }
-  bool Empty() const { return m_Sorted.empty(); }
+  bool Empty() const { return !m_bScattered; }
   void Clear();
-  void Build(int nproc, const int* counts, const int* const* rows, int nG);
+  void Decide(int nproc, const int* counts, const int* const* rows, int nG);
   bool SameRelation(int nproc, const int* counts, const int* const* rows, int nG) const;
   bool RowsUnchanged(int nproc, const int* counts, const int* const* rows) const;
 
-  // The relation last seen: n_G, counts and row pointers; whether the plan was built for it (it
-  // may be Empty).
+  // The relation last seen: n_G, counts and row pointers; whether the plan was decided for it
+  // (it may be Empty), whether it is a plan (scattered enough) and whether its orders are sorted.
   int m_nNG = -1;
   bool m_bBuilt = false;
+  bool m_bScattered = false;
+  bool m_bComplete = true;
   int m_nGeneration = 0;
   std::vector<int> m_Counts;
   std::vector<const int*> m_Rows;

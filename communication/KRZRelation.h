@@ -50,8 +50,8 @@ struct CCOM_BroadTools::Impl {
   int Movable(const CCOM_BroadTools& t, int p, int inTable, const char* operation, int& ok) const;
   bool CountsAsDistributed(const CCOM_BroadTools& t) const;
   template <class T> int RunStart(const CCOM_BroadTools& t, int p, int n) const;
-  const krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
-  int AgreeOnOrder(CCOM_BroadTools& t, const krz::detail::CKRZPlacementPlan* plan);
+  krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
+  int AgreeOnOrder(CCOM_BroadTools& t, krz::detail::CKRZPlacementPlan* plan);
   static bool DebugLines(const CCOM_BroadTools& t);
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);

@@ -91,37 +91,56 @@ CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
 
 // Rank 0 names at every transfer the order the values travel in: its plan's generation, or 0 for
 // the local order. A rank that does not hold that generation's order receives its row as rank 0
-// holds it now and builds the order; rank 0 sorts its plan's orders meanwhile (the rows posted
-// where the communicator posts). Only relations that were large enough for a plan when they were
-// distributed take this step, alike on every rank. Returns the generation.
+// holds it now and builds the order. Where the communicator posts, each rank sends the numbers
+// of its row in that order back, and rank 0 meanwhile builds only its own order; otherwise rank
+// 0 sorts every rank's numbers after sending the rows. Only relations that were large enough for
+// a plan when they were distributed take this step, alike on every rank. Returns the generation.
 int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, CKRZPlacementPlan* plan) {
   int generation = t.m_nMyid == 0 && plan != nullptr ? plan->Generation() : 0;
   if (m_bSortedTransfers)
     BroadcastInt(t.m_pCom, t.m_nNProc, generation, 0);
   const bool rows = m_bSortedTransfers && generation != 0 && generation != m_nOrderGeneration;
-  if (rows && t.m_nMyid != 0) {
-    const int n = m_Relation.Sent(t.m_nMyid);
-    std::vector<int> row(static_cast<size_t>(n) + 1);
-    t.ReceiveArray(0, row.data(), n);
-    const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
-    if (!m_pOrder)
-      m_pOrder.reset(new CKRZSortedOrder);
-    m_pOrder->Build(row.data(), n, largest);
-  }
-  for (int p = 1; rows && t.m_nMyid == 0 && p < t.m_nNProc; ++p) {
-    if (m_pPost != nullptr)
-      m_pPost->PostSend(TypeCode<int>(*t.m_pCom), t.m_pL2GArray[p], t.m_pNDimension_L[p] + 1, p,
-                        kTransferTag);
-    else
-      t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
-  }
-  if (plan != nullptr)
-    plan->Complete();
-  if (rows && t.m_nMyid == 0 && m_pPost != nullptr)
+  if (rows && t.m_nMyid != 0)
+    BuildOrder(t);
+  if (rows && t.m_nMyid == 0 && m_pPost != nullptr) {
+    const int type = TypeCode<int>(*t.m_pCom);
+    for (int p = 1; p < t.m_nNProc; ++p) {
+      const int n = t.m_pNDimension_L[p];
+      m_pPost->PostSend(type, t.m_pL2GArray[p], n + 1, p, kTransferTag);
+      if (n > 0)
+        m_pPost->PostRecv(type, plan->Received(p), n, p, kTransferTag);
+    }
+    plan->CompleteOwn();
     m_pPost->WaitAll();
+  }
+  for (int p = 1; rows && t.m_nMyid == 0 && m_pPost == nullptr && p < t.m_nNProc; ++p)
+    t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
+  if (plan != nullptr)
+    plan->Complete(rows && m_pPost != nullptr);
   if (rows)
     m_nOrderGeneration = generation;
   return m_bSortedTransfers ? generation : 0;
+}
+
+// A rank other than 0: its row as rank 0 holds it now, and the order of its items by it. Where
+// the communicator posts, the row's numbers in that order go back to rank 0.
+void CCOM_BroadTools::Impl::BuildOrder(CCOM_BroadTools& t) {
+  const int n = m_Relation.Sent(t.m_nMyid);
+  std::vector<int> row(static_cast<size_t>(n) + 1);
+  t.ReceiveArray(0, row.data(), n);
+  const int largest = n > 0 ? *std::max_element(row.begin() + 1, row.end()) : 0;
+  if (!m_pOrder)
+    m_pOrder.reset(new CKRZSortedOrder);
+  if (m_pPost == nullptr) {
+    m_pOrder->Build(row.data(), n, largest);
+    return;
+  }
+  std::vector<int> sorted(static_cast<size_t>(n));
+  m_pOrder->Build(row.data(), n, largest, sorted.data());
+  if (n > 0) {
+    m_pPost->PostSend(TypeCode<int>(*t.m_pCom), sorted.data(), n, 0, kTransferTag);
+    m_pPost->WaitAll();
+  }
 }
 
 template <class T> CKRZPostingCom* CCOM_BroadTools::Impl::Posting() const {

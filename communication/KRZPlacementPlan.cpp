@@ -24,6 +24,7 @@ void CKRZPlacementPlan::Clear() {
   m_bBuilt = false;
   m_bScattered = false;
   m_bComplete = true;
+  m_bOwnDone = true;
   m_First.clear();
   for (std::vector<int>* v : {&m_Copy, &m_Sorted}) {
     v->clear();
@@ -102,33 +103,52 @@ void CKRZPlacementPlan::Decide(int nproc, const int* counts, const int* const* r
     return;
   m_bScattered = true;
   m_bComplete = false;
+  m_bOwnDone = false;
   ++m_nGeneration;
 }
 
-void CKRZPlacementPlan::Complete() {
-  if (m_bComplete)
+void CKRZPlacementPlan::Prepare() {
+  if (!m_First.empty())
     return;
-  m_bComplete = true;
-  const int nproc = static_cast<int>(m_Counts.size());
-  const int* counts = m_Counts.data();
-  const int* const* rows = m_Rows.data();
-  m_First.resize(static_cast<size_t>(nproc));
+  const size_t nproc = m_Counts.size();
+  m_First.resize(nproc);
   size_t first = 0;
-  for (int p = 0; p < nproc; ++p) {
-    m_First[static_cast<size_t>(p)] = first;
-    first += static_cast<size_t>(std::max(counts[p], 0));
+  for (size_t p = 0; p < nproc; ++p) {
+    m_First[p] = first;
+    first += static_cast<size_t>(std::max(m_Counts[p], 0));
   }
   m_Copy.resize(first);
   m_Sorted.resize(first);
-  for (int p = 0; p < nproc; ++p) {
-    const int n = std::max(counts[p], 0);
-    if (n == 0)
-      continue;
-    std::copy(rows[p] + 1, rows[p] + n + 1, m_Copy.begin() + static_cast<long>(m_First[p]));
-    CKRZSortedOrder::SortNumbers(rows[p], n, m_nNG, m_Sorted.data() + m_First[p]);
+}
+
+void CKRZPlacementPlan::CompleteOwn() {
+  if (m_bOwnDone)
+    return;
+  m_bOwnDone = true;
+  Prepare();
+  for (size_t p = 0; p < m_Counts.size(); ++p)
+    if (m_Counts[p] > 0)
+      std::copy(m_Rows[p] + 1, m_Rows[p] + m_Counts[p] + 1,
+                m_Copy.begin() + static_cast<long>(m_First[p]));
+  if (!m_Counts.empty() && m_Counts[0] > 0)
+    m_Own.Build(m_Rows[0], m_Counts[0], m_nNG, m_Sorted.data());
+}
+
+void CKRZPlacementPlan::Complete(bool received) {
+  if (m_bComplete)
+    return;
+  CompleteOwn();
+  m_bComplete = true;
+  for (size_t p = 1; p < m_Counts.size(); ++p) {
+    const int n = std::max(m_Counts[p], 0);
+    int* sorted = m_Sorted.data() + m_First[p];
+    // Numbers received from their rank are used where they are ascending within 0..n_G (so no
+    // write can leave the global array); any others are sorted here.
+    const bool usable = received && (n == 0 || (sorted[0] >= 0 && sorted[n - 1] <= m_nNG &&
+                                                std::is_sorted(sorted, sorted + n)));
+    if (!usable)
+      CKRZSortedOrder::SortNumbers(m_Rows[p], n, m_nNG, sorted);
   }
-  if (counts[0] > 0)
-    m_Own.Build(rows[0], counts[0], m_nNG);
 }
 
 } // namespace krz::detail

@@ -38,8 +38,17 @@ public:
   /// Generation); its orders are sorted by Complete.
   CKRZPlacementPlan* For(int nproc, const int* counts, const int* const* rows, int nG);
   /// Sorts the orders of a plan For decided (nothing for one already complete), from the rows
-  /// For was given, which must be unchanged since. Before Own, Sorted and the moves.
-  void Complete();
+  /// For was given, which must be unchanged since. Before Own, Sorted and the moves. With
+  /// `received`, every other rank's sorted numbers were received into Received(p) (its rank
+  /// sorts them while rank 0 sorts its own, CompleteOwn) and are only checked here.
+  void Complete(bool received = false);
+  /// Rank 0's part of Complete: the copy of the rows and its own order.
+  void CompleteOwn();
+  /// Where rank p's sorted numbers (counts[p] ints) may be received before Complete(true).
+  int* Received(int p) {
+    Prepare();
+    return m_Sorted.data() + m_First[static_cast<std::size_t>(p)];
+  }
   /// Drops the plan and the relation it was for; generations keep counting.
   void Forget();
   /// Numbers the builds of this plan object: 1, 2, ...
@@ -105,6 +114,8 @@ private:
   bool Empty() const { return !m_bScattered; }
   void Clear();
   void Decide(int nproc, const int* counts, const int* const* rows, int nG);
+  /// Sizes the copy and the sorted numbers of a decided plan (once).
+  void Prepare();
   bool SameRelation(int nproc, const int* counts, const int* const* rows, int nG) const;
   bool RowsUnchanged(int nproc, const int* counts, const int* const* rows) const;
 
@@ -114,6 +125,7 @@ private:
   bool m_bBuilt = false;
   bool m_bScattered = false;
   bool m_bComplete = true;
+  bool m_bOwnDone = true;
   int m_nGeneration = 0;
   std::vector<int> m_Counts;
   std::vector<const int*> m_Rows;

@@ -52,6 +52,7 @@ struct CCOM_BroadTools::Impl {
   template <class T> int RunStart(const CCOM_BroadTools& t, int p, int n) const;
   krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
   int AgreeOnOrder(CCOM_BroadTools& t, krz::detail::CKRZPlacementPlan* plan);
+  void BuildOrder(CCOM_BroadTools& t);
   static bool DebugLines(const CCOM_BroadTools& t);
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);

@@ -53,7 +53,7 @@ void CountBlock(const std::vector<int>& number, int begin, int end, size_t b, in
 }
 } // namespace
 
-void CKRZSortedOrder::Build(const int* row, int n, int nG) {
+void CKRZSortedOrder::Build(const int* row, int n, int nG, int* sorted) {
   Clear();
   n = std::max(n, 0);
   const int shift = BlockShift(nG);
@@ -89,6 +89,8 @@ void CKRZSortedOrder::Build(const int* row, int n, int nG) {
     for (int k = begin; k < end; ++k)
       m_From[static_cast<size_t>(
           at[static_cast<size_t>(number[static_cast<size_t>(k)] - base)]++)] = k;
+    for (int k = begin; sorted != nullptr && k < end; ++k)
+      sorted[k] = number[static_cast<size_t>(m_From[static_cast<size_t>(k)])];
     begin = end;
   }
 }

@@ -18,8 +18,9 @@ namespace krz::detail {
 
 class CKRZSortedOrder {
 public:
-  /// The order of row[1..n] (numbers in 0..nG).
-  void Build(const int* row, int n, int nG);
+  /// The order of row[1..n] (numbers in 0..nG); `sorted`, when given (n ints), receives the
+  /// numbers in that order.
+  void Build(const int* row, int n, int nG, int* sorted = nullptr);
   /// The numbers row[1..n] (in 0..nG) in that order, into sorted[0..n-1], without building it.
   static void SortNumbers(const int* row, int n, int nG, int* sorted);
   void Clear();

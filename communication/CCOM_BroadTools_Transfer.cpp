@@ -82,6 +82,11 @@ CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
   if (t.m_nNProc > 1 && !m_bSortedTransfers)
     return nullptr;
   const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
+  bool runs = true; // a default relation the object built: in order, no plan to look for
+  for (int p = 0; p < rows && runs; ++p)
+    runs = m_Relation.RunOf(p) >= 0;
+  if (runs)
+    return nullptr;
   const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
   const int* counts = t.m_nNProc > 1 ? t.m_pNDimension_L : one;
   if (!m_pPlan)
@@ -135,10 +140,9 @@ void CCOM_BroadTools::Impl::BuildOrder(CCOM_BroadTools& t) {
     m_pOrder->Build(row.data(), n, largest);
     return;
   }
-  std::vector<int> sorted(static_cast<size_t>(n));
-  m_pOrder->Build(row.data(), n, largest, sorted.data());
+  m_pOrder->Build(row.data(), n, largest, row.data() + 1); // the row turns into its numbers sorted
   if (n > 0) {
-    m_pPost->PostSend(TypeCode<int>(*t.m_pCom), sorted.data(), n, 0, kTransferTag);
+    m_pPost->PostSend(TypeCode<int>(*t.m_pCom), row.data() + 1, n, 0, kTransferTag);
     m_pPost->WaitAll();
   }
 }

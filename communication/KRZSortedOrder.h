@@ -19,7 +19,7 @@ namespace krz::detail {
 class CKRZSortedOrder {
 public:
   /// The order of row[1..n] (numbers in 0..nG); `sorted`, when given (n ints), receives the
-  /// numbers in that order.
+  /// numbers in that order. It may be row + 1: the row is read in full before it is written.
   void Build(const int* row, int n, int nG, int* sorted = nullptr);
   /// The numbers row[1..n] (in 0..nG) in that order, into sorted[0..n-1], without building it.
   static void SortNumbers(const int* row, int n, int nG, int* sorted);

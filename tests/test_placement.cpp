@@ -284,3 +284,40 @@ KRZ_RANKS_TEST(Placement, RanksWithoutItemsTakePartInTheOrder) {
   Rounds<double>(com, myid, nproc, RandomNumbers(counts, kGlobal, rng), 3, -1);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
+
+KRZ_RANKS_TEST(Placement, SplitTransfersInTheOrderGiveTheBlockingResults) {
+  // Once the order is built, split transfers move the values in it too: the same global and
+  // local values as the whole transfers.
+  KRZTestRelation rel = Scattered(nproc, 61);
+  CCOM_BroadTools tools;
+  tools.SetInitialize(myid, nproc, &com);
+  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
+  Literal<double> reference;
+  Array<double> global = InitialGlobal(myid, reference);
+  for (int round = 0; round < 2; ++round) // the second builds the order
+    CheckedRound(tools, rel, reference, global.get(), myid, round);
+  const int n = rel.counts[static_cast<size_t>(myid)];
+  Array<double> local(new double[static_cast<size_t>(n) + 1]());
+  for (int i = 1; i <= n; ++i)
+    local[i] = TestValue<double>(myid, i, 7);
+  double* target = global.get();
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray_Begin(local.get(), target), 1);
+  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray_End(local.get(), target), 1);
+  reference.Gather(rel, 7);
+  if (myid == 0) {
+    EXPECT_EQ(std::memcmp(global.get(), reference.Dense(), sizeof(double) * (kGlobal + 1)), 0);
+  }
+  Array<double> whole(new double[static_cast<size_t>(n) + 1]());
+  Array<double> split(new double[static_cast<size_t>(n) + 1]());
+  double* into = whole.get();
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global.get(), into), 1);
+  into = split.get();
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray_Begin(global.get(), into), 1);
+  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray_End(global.get(), into), 1);
+  int wrong = 0;
+  const std::vector<int>& row = rel.rows[static_cast<size_t>(myid)];
+  for (int i = 1; i <= n; ++i)
+    wrong += (whole[i] != reference.At(row[static_cast<size_t>(i)])) + (split[i] != whole[i]);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(KRZTakeOutput(), "");
+}

@@ -107,6 +107,7 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, CKRZPlacementPlan* p
   const bool rows = m_bSortedTransfers && generation != 0 && generation != m_nOrderGeneration;
   if (rows && t.m_nMyid != 0)
     BuildOrder(t);
+  bool received = false; // every rank's numbers arrived (a failed wait: rank 0 sorts them)
   if (rows && t.m_nMyid == 0 && m_pPost != nullptr) {
     const int type = TypeCode<int>(*t.m_pCom);
     for (int p = 1; p < t.m_nNProc; ++p) {
@@ -116,12 +117,12 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, CKRZPlacementPlan* p
         m_pPost->PostRecv(type, plan->Received(p), n, p, kTransferTag);
     }
     plan->CompleteOwn();
-    m_pPost->WaitAll();
+    received = m_pPost->WaitAll() == 0;
   }
   for (int p = 1; rows && t.m_nMyid == 0 && m_pPost == nullptr && p < t.m_nNProc; ++p)
     t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
   if (plan != nullptr)
-    plan->Complete(rows && m_pPost != nullptr);
+    plan->Complete(received);
   if (rows)
     m_nOrderGeneration = generation;
   return m_bSortedTransfers ? generation : 0;

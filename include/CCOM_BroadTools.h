@@ -52,7 +52,8 @@ template <class T> int GatherIntoRows(CCOM_BroadTools& tools, T* pLocal, T** row
 /// front to back; it is used from then on (same results as item by item, last writer included).
 /// Rank 0 holds 8 bytes per item of all ranks, every rank 8 bytes per own item plus one staged
 /// element per own item (and a block of at most 1/32 of them) per element type transferred, for
-/// the object's life; the transfer that prepares it costs a few steady transfers. Only relations
+/// the object's life; the transfer that prepares it costs a few steady transfers (on this
+/// project's engines every rank sorts its own items while rank 0 sorts its own). Only relations
 /// that were that large when they were distributed get an order (a table rank 0 alone widens past
 /// 2^20 later moves item by item until the relation is set anew on every rank), and they cost one
 /// broadcast of an int per transfer.

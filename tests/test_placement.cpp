@@ -117,6 +117,22 @@ void Rounds(CKRZCom& com, int myid, int nproc, unsigned seed, int rounds, int ed
   Rounds<T>(com, myid, nproc, Scattered(nproc, seed), rounds, editAfter);
 }
 
+// An object with a scattered relation handed in, whose first two rounds ran (the second builds
+// the order), with the literal results so far and rank 0's global array.
+struct InOrder {
+  KRZTestRelation rel;
+  CCOM_BroadTools tools;
+  Literal<double> reference;
+  Array<double> global;
+  InOrder(CKRZCom& com, int myid, int nproc, unsigned seed) : rel(Scattered(nproc, seed)) {
+    tools.SetInitialize(myid, nproc, &com);
+    tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
+    global = InitialGlobal(myid, reference);
+    for (int round = 0; round < 2; ++round)
+      CheckedRound(tools, rel, reference, global.get(), myid, round);
+  }
+};
+
 } // namespace
 
 KRZ_RANKS_TEST(Placement, RepeatedTransfersMatchTheLiteralOnesForEveryType) {
@@ -146,25 +162,18 @@ KRZ_RANKS_TEST(Placement, RelationEditedInPlaceIsUsedAsItIsAtEachCall) {
 KRZ_RANKS_TEST(Placement, CopiesAndRedistributedRelationsBuildTheirOwnOrders) {
   // An object whose order is in use, a copy of it (which builds its own), both used in turn; then
   // the original takes a default relation and, on a new object, the scattered one again.
-  KRZTestRelation rel = Scattered(nproc, 41);
-  CCOM_BroadTools tools;
-  tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
-  Literal<double> reference;
-  Array<double> global = InitialGlobal(myid, reference);
-  for (int round = 0; round < 2; ++round)
-    CheckedRound(tools, rel, reference, global.get(), myid, round);
-  CCOM_BroadTools copy(tools);
+  InOrder o(com, myid, nproc, 41);
+  CCOM_BroadTools copy(o.tools);
   for (int round = 2; round < 6; ++round)
-    CheckedRound(round % 2 == 0 ? copy : tools, rel, reference, global.get(), myid, round);
-  tools.SetMapRelation_DefaultRelation(rel.counts[static_cast<size_t>(myid)]);
-  std::vector<double> local(static_cast<size_t>(rel.counts[static_cast<size_t>(myid)]) + 1, 1.0);
+    CheckedRound(round % 2 == 0 ? copy : o.tools, o.rel, o.reference, o.global.get(), myid, round);
+  o.tools.SetMapRelation_DefaultRelation(o.rel.counts[static_cast<size_t>(myid)]);
+  std::vector<double> local(static_cast<size_t>(o.rel.counts[static_cast<size_t>(myid)]) + 1, 1.0);
   double* whole = nullptr;
-  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray(local.data(), whole), 1);
+  ASSERT_EQ(o.tools.GetGlobalArrayFromLocalArray(local.data(), whole), 1);
   delete[] whole;
-  tools = copy; // the scattered relation again, through an assignment
+  o.tools = copy; // the scattered relation again, through an assignment
   for (int round = 6; round < 9; ++round)
-    CheckedRound(tools, rel, reference, global.get(), myid, round);
+    CheckedRound(o.tools, o.rel, o.reference, o.global.get(), myid, round);
   EXPECT_EQ(KRZTakeOutput(), "");
 }
 
@@ -288,36 +297,29 @@ KRZ_RANKS_TEST(Placement, RanksWithoutItemsTakePartInTheOrder) {
 KRZ_RANKS_TEST(Placement, SplitTransfersInTheOrderGiveTheBlockingResults) {
   // Once the order is built, split transfers move the values in it too: the same global and
   // local values as the whole transfers.
-  KRZTestRelation rel = Scattered(nproc, 61);
-  CCOM_BroadTools tools;
-  tools.SetInitialize(myid, nproc, &com);
-  tools.SetMapRelation(kGlobal, rel.Counts(), rel.Table());
-  Literal<double> reference;
-  Array<double> global = InitialGlobal(myid, reference);
-  for (int round = 0; round < 2; ++round) // the second builds the order
-    CheckedRound(tools, rel, reference, global.get(), myid, round);
-  const int n = rel.counts[static_cast<size_t>(myid)];
+  InOrder o(com, myid, nproc, 61);
+  const int n = o.rel.counts[static_cast<size_t>(myid)];
   Array<double> local(new double[static_cast<size_t>(n) + 1]());
   for (int i = 1; i <= n; ++i)
     local[i] = TestValue<double>(myid, i, 7);
-  double* target = global.get();
-  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray_Begin(local.get(), target), 1);
-  ASSERT_EQ(tools.GetGlobalArrayFromLocalArray_End(local.get(), target), 1);
-  reference.Gather(rel, 7);
+  double* target = o.global.get();
+  ASSERT_EQ(o.tools.GetGlobalArrayFromLocalArray_Begin(local.get(), target), 1);
+  ASSERT_EQ(o.tools.GetGlobalArrayFromLocalArray_End(local.get(), target), 1);
+  o.reference.Gather(o.rel, 7);
   if (myid == 0) {
-    EXPECT_EQ(std::memcmp(global.get(), reference.Dense(), sizeof(double) * (kGlobal + 1)), 0);
+    EXPECT_EQ(std::memcmp(o.global.get(), o.reference.Dense(), sizeof(double) * (kGlobal + 1)), 0);
   }
   Array<double> whole(new double[static_cast<size_t>(n) + 1]());
   Array<double> split(new double[static_cast<size_t>(n) + 1]());
   double* into = whole.get();
-  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray(global.get(), into), 1);
+  ASSERT_EQ(o.tools.GetLocalArrayFromGlobalArray(o.global.get(), into), 1);
   into = split.get();
-  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray_Begin(global.get(), into), 1);
-  ASSERT_EQ(tools.GetLocalArrayFromGlobalArray_End(global.get(), into), 1);
+  ASSERT_EQ(o.tools.GetLocalArrayFromGlobalArray_Begin(o.global.get(), into), 1);
+  ASSERT_EQ(o.tools.GetLocalArrayFromGlobalArray_End(o.global.get(), into), 1);
   int wrong = 0;
-  const std::vector<int>& row = rel.rows[static_cast<size_t>(myid)];
+  const std::vector<int>& row = o.rel.rows[static_cast<size_t>(myid)];
   for (int i = 1; i <= n; ++i)
-    wrong += (whole[i] != reference.At(row[static_cast<size_t>(i)])) + (split[i] != whole[i]);
+    wrong += (whole[i] != o.reference.At(row[static_cast<size_t>(i)])) + (split[i] != whole[i]);
   EXPECT_EQ(wrong, 0);
   EXPECT_EQ(KRZTakeOutput(), "");
 }

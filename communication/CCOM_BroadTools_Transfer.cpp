@@ -81,12 +81,9 @@ CKRZPlacementPlan* CCOM_BroadTools::Impl::Plan(CCOM_BroadTools& t) {
     return nullptr; // debug lines follow the item-by-item order
   if (t.m_nNProc > 1 && !m_bSortedTransfers)
     return nullptr;
+  if (m_Relation.AllRuns())
+    return nullptr; // a default relation the object built: in order, no plan to look for
   const int rows = t.m_nNProc > 1 ? t.m_nNProc : 1;
-  bool runs = true; // a default relation the object built: in order, no plan to look for
-  for (int p = 0; p < rows && runs; ++p)
-    runs = m_Relation.RunOf(p) >= 0;
-  if (runs)
-    return nullptr;
   const int one[1] = {t.m_nDimension_G}; // a one-rank run moves n_G items
   const int* counts = t.m_nNProc > 1 ? t.m_pNDimension_L : one;
   if (!m_pPlan)
@@ -105,27 +102,36 @@ int CCOM_BroadTools::Impl::AgreeOnOrder(CCOM_BroadTools& t, CKRZPlacementPlan* p
   if (m_bSortedTransfers)
     BroadcastInt(t.m_pCom, t.m_nNProc, generation, 0);
   const bool rows = m_bSortedTransfers && generation != 0 && generation != m_nOrderGeneration;
+  bool received = false; // rank 0: every rank's numbers arrived (otherwise it sorts them)
   if (rows && t.m_nMyid != 0)
     BuildOrder(t);
-  bool received = false; // every rank's numbers arrived (a failed wait: rank 0 sorts them)
-  if (rows && t.m_nMyid == 0 && m_pPost != nullptr) {
-    const int type = TypeCode<int>(*t.m_pCom);
-    for (int p = 1; p < t.m_nNProc; ++p) {
-      const int n = t.m_pNDimension_L[p];
-      m_pPost->PostSend(type, t.m_pL2GArray[p], n + 1, p, kTransferTag);
-      if (n > 0)
-        m_pPost->PostRecv(type, plan->Received(p), n, p, kTransferTag);
-    }
-    plan->CompleteOwn();
-    received = m_pPost->WaitAll() == 0;
-  }
-  for (int p = 1; rows && t.m_nMyid == 0 && m_pPost == nullptr && p < t.m_nNProc; ++p)
-    t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
+  else if (rows)
+    received = SendRows(t, *plan);
   if (plan != nullptr)
     plan->Complete(received);
   if (rows)
     m_nOrderGeneration = generation;
   return m_bSortedTransfers ? generation : 0;
+}
+
+// Rank 0: every other rank's row as it holds it now. Posted, with a receive of each rank's
+// numbers in its order, while rank 0 sorts its own; returns whether they all arrived. One by one
+// otherwise (returns false: rank 0 sorts every rank's numbers).
+bool CCOM_BroadTools::Impl::SendRows(CCOM_BroadTools& t, CKRZPlacementPlan& plan) {
+  if (m_pPost == nullptr) {
+    for (int p = 1; p < t.m_nNProc; ++p)
+      t.SendArray(p, t.m_pL2GArray[p], t.m_pNDimension_L[p]);
+    return false;
+  }
+  const int type = TypeCode<int>(*t.m_pCom);
+  for (int p = 1; p < t.m_nNProc; ++p) {
+    const int n = t.m_pNDimension_L[p];
+    m_pPost->PostSend(type, t.m_pL2GArray[p], n + 1, p, kTransferTag);
+    if (n > 0)
+      m_pPost->PostRecv(type, plan.Received(p), n, p, kTransferTag);
+  }
+  plan.CompleteOwn();
+  return m_pPost->WaitAll() == 0;
 }
 
 // A rank other than 0: its row as rank 0 holds it now, and the order of its items by it. Where

@@ -58,10 +58,10 @@ public:
 
   /// Rank 0 of a default relation the object built: rank p's items are b_p+1..b_p+n_p.
   void SetRuns(std::vector<int> starts) { m_RunStarts = std::move(starts); }
+  /// Whether every row is such a run (a default relation whose rows are still owned).
+  bool AllRuns() const { return !m_RunStarts.empty() && m_bOwnsRows; }
   /// b_p for a default relation whose rows are still owned, otherwise -1 (unknown).
-  int RunOf(int p) const {
-    return m_RunStarts.empty() || !m_bOwnsRows ? -1 : m_RunStarts[static_cast<std::size_t>(p)];
-  }
+  int RunOf(int p) const { return AllRuns() ? m_RunStarts[static_cast<std::size_t>(p)] : -1; }
 
   /// Rank 0 (or a one-rank run): the relation last handed in was refused (a negative global
   /// dimension, a default relation past the int range). Before distribution the check then fails

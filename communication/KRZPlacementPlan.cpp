@@ -21,10 +21,7 @@ constexpr long long kJumpsPerPlan = 16;
 bool CKRZPlacementPlan::MayServe(int nG) { return nG >= kMinGlobal; }
 
 void CKRZPlacementPlan::Clear() {
-  m_bBuilt = false;
-  m_bScattered = false;
-  m_bComplete = true;
-  m_bOwnDone = true;
+  m_Stage = Stage::Seen;
   m_First.clear();
   for (std::vector<int>* v : {&m_Copy, &m_Sorted}) {
     v->clear();
@@ -69,9 +66,12 @@ CKRZPlacementPlan* CKRZPlacementPlan::For(int nproc, const int* counts, const in
     m_Rows.assign(rows, rows + nproc);
     return nullptr;
   }
-  if (!m_bBuilt) {
+  if (m_Stage == Stage::Seen) {
     Decide(nproc, counts, rows, nG);
-  } else if (!Empty() && (Complete(), !RowsUnchanged(nproc, counts, rows))) {
+    return Empty() ? nullptr : this;
+  }
+  Complete(); // a no-op: every plan decided was completed in the transfer that decided it
+  if (!Empty() && !RowsUnchanged(nproc, counts, rows)) {
     Clear(); // edited in place: plain loops now, a new plan at the next use
     return nullptr;
   }
@@ -80,7 +80,7 @@ CKRZPlacementPlan* CKRZPlacementPlan::For(int nproc, const int* counts, const in
 
 void CKRZPlacementPlan::Decide(int nproc, const int* counts, const int* const* rows, int nG) {
   Clear();
-  m_bBuilt = true;
+  m_Stage = Stage::NoPlan;
   if (!MayServe(nG))
     return;
 
@@ -108,9 +108,7 @@ void CKRZPlacementPlan::Decide(int nproc, const int* counts, const int* const* r
   }
   if (items == 0 || items > INT_MAX || jumps * kJumpsPerPlan < items)
     return;
-  m_bScattered = true;
-  m_bComplete = false;
-  m_bOwnDone = false;
+  m_Stage = Stage::Decided;
   ++m_nGeneration;
 }
 
@@ -129,9 +127,9 @@ void CKRZPlacementPlan::Prepare() {
 }
 
 void CKRZPlacementPlan::CompleteOwn() {
-  if (m_bOwnDone)
+  if (m_Stage != Stage::Decided)
     return;
-  m_bOwnDone = true;
+  m_Stage = Stage::OwnSorted;
   Prepare();
   for (size_t p = 0; p < m_Counts.size(); ++p)
     if (m_Counts[p] > 0)
@@ -142,10 +140,10 @@ void CKRZPlacementPlan::CompleteOwn() {
 }
 
 void CKRZPlacementPlan::Complete(bool received) {
-  if (m_bComplete)
+  if (m_Stage != Stage::Decided && m_Stage != Stage::OwnSorted)
     return;
   CompleteOwn();
-  m_bComplete = true;
+  m_Stage = Stage::Sorted;
   for (size_t p = 1; p < m_Counts.size(); ++p) {
     const int n = std::max(m_Counts[p], 0);
     int* sorted = m_Sorted.data() + m_First[p];

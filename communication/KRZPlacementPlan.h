@@ -111,7 +111,7 @@ private:
         return;
     }
   }
-  bool Empty() const { return !m_bScattered; }
+  bool Empty() const { return m_Stage < Stage::Decided; }
   void Clear();
   void Decide(int nproc, const int* counts, const int* const* rows, int nG);
   /// Sizes the copy and the sorted numbers of a decided plan (once).
@@ -119,13 +119,11 @@ private:
   bool SameRelation(int nproc, const int* counts, const int* const* rows, int nG) const;
   bool RowsUnchanged(int nproc, const int* counts, const int* const* rows) const;
 
-  // The relation last seen: n_G, counts and row pointers; whether the plan was decided for it
-  // (it may be Empty), whether it is a plan (scattered enough) and whether its orders are sorted.
+  // The relation last seen (n_G, counts and row pointers) and how far its plan got: seen once,
+  // decided against (no plan), decided for, rank 0's own order sorted, every order sorted.
+  enum class Stage { Seen, NoPlan, Decided, OwnSorted, Sorted };
   int m_nNG = -1;
-  bool m_bBuilt = false;
-  bool m_bScattered = false;
-  bool m_bComplete = true;
-  bool m_bOwnDone = true;
+  Stage m_Stage = Stage::Seen;
   int m_nGeneration = 0;
   std::vector<int> m_Counts;
   std::vector<const int*> m_Rows;

@@ -53,6 +53,7 @@ struct CCOM_BroadTools::Impl {
   krz::detail::CKRZPlacementPlan* Plan(CCOM_BroadTools& t);
   int AgreeOnOrder(CCOM_BroadTools& t, krz::detail::CKRZPlacementPlan* plan);
   void BuildOrder(CCOM_BroadTools& t);
+  bool SendRows(CCOM_BroadTools& t, krz::detail::CKRZPlacementPlan& plan);
   static bool DebugLines(const CCOM_BroadTools& t);
   template <class T> static T*& View(CCOM_BroadTools& t);
   template <class T> T* Scratch(CCOM_BroadTools& t);
